@@ -1,0 +1,161 @@
+// Every on-disk record of the VLO model and VLA animation files, defined once and shared by the
+// writers and the readers. Each struct is the record byte for byte (little-endian, IEEE single
+// floats, no padding); the static_asserts hold the sizes.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vlo {
+
+static_assert(std::endian::native == std::endian::little,
+              "records are written and read as they lie in memory: little-endian hosts only");
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+static_assert(sizeof(Vec3) == 12);
+
+inline constexpr std::uint32_t kBlockMagic = 0x40A41481;
+inline constexpr std::uint32_t kChunkMagic = 0x8A3DDA02;
+
+enum ChunkType : std::uint32_t {
+    kChunkObject = 0x20D39DC1,
+    kChunkHierarchy = 0x04E888FD,
+    kChunkTexture = 0xF9798DD3,
+    kChunkSound = 0x367157F3,
+    kChunkVertices = 0x4426EF42,
+    kChunkVertexLinks = 0x056D3448,
+    kChunkPolygons = 0x10FE44E1,
+    kChunkBumpMap = 0xF59A355A,
+    kChunkTangents = 0x900D89F6,
+    kChunkSpecularMap = 0xD2EDFCD1,
+    kChunkMarkers = 0xC8710AB0,
+};
+
+// Object flags.
+inline constexpr std::uint32_t kFlagNoCollisions = 0x2;
+inline constexpr std::uint32_t kFlagHierarchy = 0x4;
+inline constexpr std::uint32_t kFlagSemiTransparent = 0x8;
+
+inline constexpr int kPathBytes = 260;  // texture and sound names
+inline constexpr int kNameBytes = 32;   // bone and marker names
+// The longest path or file name a 260-byte field holds with its terminating zero.
+inline constexpr std::size_t kMaxPathChars = kPathBytes - 1;
+// Vertex indices are 16 bits wide.
+inline constexpr std::size_t kMaxVertices = 65535;
+// Bone ids of vertex links are 8 bits wide and 0xFF means "no bone".
+inline constexpr std::size_t kMaxLinkedBones = 255;
+
+struct BlockHeader {
+    std::uint32_t magic = kBlockMagic;
+    std::uint32_t chunkCount = 0;
+    std::uint32_t reserved = 0;
+    std::uint32_t headerSize = 16;
+};
+static_assert(sizeof(BlockHeader) == 16);
+
+struct ChunkHeader {
+    std::uint32_t magic = kChunkMagic;
+    std::uint32_t type = 0;
+    std::uint32_t size = 12;  // header included
+};
+static_assert(sizeof(ChunkHeader) == 12);
+
+struct ObjectHeader {
+    char signature[4] = {'O', 'B', 'J', '3'};
+    std::uint32_t flags = 0;
+    std::uint8_t reserved[16] = {};
+};
+static_assert(sizeof(ObjectHeader) == 24);
+
+struct ModelVertex {
+    Vec3 position;
+    Vec3 normal;
+    float u = 0, v = 0;
+};
+static_assert(sizeof(ModelVertex) == 32);
+
+struct ModelPolygon {
+    std::uint16_t verts[3] = {0, 0, 0};
+    std::int16_t textureId = -1;
+};
+static_assert(sizeof(ModelPolygon) == 8);
+
+struct TangentFrame {
+    Vec3 tangent;
+    Vec3 binormal;
+};
+static_assert(sizeof(TangentFrame) == 24);
+
+// A zero-terminated file name (name plus extension), zero-padded to 260 bytes.
+struct TextureName {
+    char name[kPathBytes] = {};
+};
+static_assert(sizeof(TextureName) == 260);
+
+struct VertexLinks {
+    std::int32_t numLinks = 0;
+    std::uint8_t boneIds[4] = {0, 0, 0, 0};
+    Vec3 normal;
+    float weights[4] = {0, 0, 0, 0};
+    Vec3 position;
+};
+static_assert(sizeof(VertexLinks) == 48);
+
+inline constexpr std::uint8_t kNoBone = 0xFF;
+
+struct BoneRecord {
+    std::int16_t id = 0;
+    std::int16_t parentId = -1;
+    char name[kNameBytes] = {};
+    Vec3 offset;
+    float rotation[4] = {0, 0, 0, 1};  // x, y, z, w
+    Vec3 position;
+};
+static_assert(sizeof(BoneRecord) == 76);
+
+struct MarkerRecord {
+    char name[kNameBytes] = {};
+    Vec3 position;
+};
+static_assert(sizeof(MarkerRecord) == 44);
+
+// ---- VLA -----------------------------------------------------------------------------------------
+
+struct AnimationHeader {
+    char magic[4] = {'V', 'A', 'N', 'M'};
+    std::uint32_t one = 1;
+    std::uint32_t two = 2;
+    std::uint32_t numBones = 0;
+    std::uint32_t numFrames = 0;
+    std::int32_t frameRate = 0;
+    std::uint32_t numMarkers = 0;
+};
+static_assert(sizeof(AnimationHeader) == 28);
+
+struct BoneKey {
+    float x = 0, y = 0, z = 0, w = 1;
+};
+static_assert(sizeof(BoneKey) == 16);
+
+// Copies text into a fixed field with a bound, zero-padding the rest; a text as long as the field
+// or longer fills it without a terminating zero.
+template <std::size_t N>
+void CopyBounded(char (&field)[N], const char* text) {
+    std::size_t i = 0;
+    for (; text && i < N && text[i] != '\0'; ++i) field[i] = text[i];
+    for (; i < N; ++i) field[i] = '\0';
+}
+
+// The text of a fixed-size name field: up to its first zero byte, at most N characters.
+template <std::size_t N>
+std::string FieldText(const char (&field)[N]) {
+    std::size_t n = 0;
+    while (n < N && field[n] != '\0') ++n;
+    return std::string(field, n);
+}
+
+}  // namespace vlo

@@ -1,0 +1,315 @@
+#include "format/vlo_reader.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace vlo {
+namespace {
+
+// Position of each chunk type in the required file order; textures may repeat.
+int ChunkRank(std::uint32_t type) {
+    switch (type) {
+        case kChunkHierarchy: return 1;
+        case kChunkTexture: return 2;
+        case kChunkSound: return 3;
+        case kChunkVertices: return 4;
+        case kChunkVertexLinks: return 5;
+        case kChunkPolygons: return 6;
+        case kChunkBumpMap: return 7;
+        case kChunkTangents: return 8;
+        case kChunkSpecularMap: return 9;
+        case kChunkMarkers: return 10;
+        default: return 0;
+    }
+}
+
+bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+class Parser {
+public:
+    Parser(std::span<const std::uint8_t> bytes, VloReadResult& result) : bytes_(bytes), r_(result) {}
+
+    void Run();
+
+private:
+    template <class T>
+    bool Read(std::uint64_t offset, T& out) const {
+        if (offset > bytes_.size() || bytes_.size() - offset < sizeof(T)) return false;
+        std::memcpy(&out, bytes_.data() + offset, sizeof(T));
+        return true;
+    }
+    template <class T>
+    bool ReadArray(std::uint64_t offset, std::uint64_t count, std::vector<T>& out) const {
+        if (offset > bytes_.size() || count > (bytes_.size() - offset) / sizeof(T)) return false;
+        out.resize(count);
+        if (count) std::memcpy(out.data(), bytes_.data() + offset, count * sizeof(T));
+        return true;
+    }
+    void Error(std::string text) { r_.findings.push_back({Finding::Severity::Error, std::move(text)}); }
+    void Warning(std::string text) { r_.findings.push_back({Finding::Severity::Warning, std::move(text)}); }
+
+    bool ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& next);
+    void ReadName(const char* what, std::uint64_t payload, std::uint64_t payloadSize, TextureName& out);
+    template <class T>
+    bool ReadCounted(const char* what, std::uint64_t payload, std::uint64_t payloadSize, std::vector<T>& out);
+    void CheckModel();
+
+    std::span<const std::uint8_t> bytes_;
+    VloReadResult& r_;
+};
+
+void Parser::Run() {
+    VloModel& m = r_.model;
+    m.fileSize = bytes_.size();
+    BlockHeader file;
+    if (!Read(0, file)) return Error("file too short for its header (" + std::to_string(bytes_.size()) + " bytes)");
+    if (file.magic != kBlockMagic) return Error("not a VLO file: wrong magic word in the file header");
+    if (file.chunkCount != 1) Error("file header counts " + std::to_string(file.chunkCount) + " chunks, expected 1");
+    if (file.reserved != 0 || file.headerSize != 16) Error("file header has wrong reserved or size fields");
+
+    ChunkHeader object;
+    if (!Read(16, object)) return Error("file truncated in the object chunk header");
+    if (object.magic != kChunkMagic || object.type != kChunkObject) return Error("the first chunk is not an object chunk");
+    m.objectChunkSize = object.size;
+    if (std::uint64_t(object.size) + 16 != bytes_.size())
+        Error("object chunk size " + std::to_string(object.size) + " does not match the file size " +
+              std::to_string(bytes_.size()) + " minus 16");
+    const std::uint64_t objectEnd = std::min<std::uint64_t>(bytes_.size(), 16 + std::uint64_t(object.size));
+
+    ObjectHeader header;
+    if (!Read(28, header)) return Error("file truncated in the object header");
+    if (std::memcmp(header.signature, "OBJ3", 4) != 0) Error("object header signature is not OBJ3");
+    m.flags = header.flags;
+    if (header.flags & ~(kFlagNoCollisions | kFlagHierarchy | kFlagSemiTransparent))
+        Error("object header has unknown flag bits set");
+    for (auto b : header.reserved)
+        if (b != 0) {
+            Error("object header reserved bytes are not zero");
+            break;
+        }
+
+    BlockHeader list;
+    if (!Read(52, list)) return Error("file truncated in the chunk list header");
+    if (list.magic != kBlockMagic || list.headerSize != 16 || list.reserved != 0) Error("chunk list header is corrupt");
+    m.chunkCount = list.chunkCount;
+
+    std::uint64_t at = 68;
+    std::uint32_t found = 0;
+    while (at < objectEnd) {
+        std::uint64_t next = 0;
+        if (!ReadChunk(at, objectEnd, next)) break;
+        ++found;
+        at = next;
+    }
+    if (found != list.chunkCount)
+        Error("chunk list counts " + std::to_string(list.chunkCount) + " chunks but " + std::to_string(found) +
+              " were found");
+    CheckModel();
+}
+
+void Parser::ReadName(const char* what, std::uint64_t payload, std::uint64_t payloadSize, TextureName& out) {
+    if (payloadSize != sizeof(TextureName) || !Read(payload, out)) {
+        Error(std::string(what) + " chunk has payload size " + std::to_string(payloadSize) + ", expected 260");
+        return;
+    }
+    if (std::memchr(out.name, 0, sizeof(out.name)) == nullptr) Error(std::string(what) + " name is not zero-terminated");
+}
+
+template <class T>
+bool Parser::ReadCounted(const char* what, std::uint64_t payload, std::uint64_t payloadSize, std::vector<T>& out) {
+    std::uint32_t count = 0;
+    if (payloadSize < 4 || !Read(payload, count)) {
+        Error(std::string(what) + " chunk too small for its count");
+        return false;
+    }
+    if (payloadSize != 4 + std::uint64_t(count) * sizeof(T)) {
+        Error(std::string(what) + " chunk size does not match its count " + std::to_string(count));
+        return false;
+    }
+    return ReadArray(payload + 4, count, out);
+}
+
+bool Parser::ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& next) {
+    VloModel& m = r_.model;
+    ChunkHeader h;
+    if (!Read(start, h) || start + sizeof(h) > limit) {
+        Error("truncated chunk header at offset " + std::to_string(start));
+        return false;
+    }
+    if (h.magic != kChunkMagic) {
+        Error("bad chunk magic at offset " + std::to_string(start));
+        return false;
+    }
+    if (h.size < 12 || start + h.size > limit) {
+        Error("chunk at offset " + std::to_string(start) + " has size " + std::to_string(h.size) +
+              " beyond the object chunk");
+        return false;
+    }
+    next = start + h.size;
+    const int rank = ChunkRank(h.type);
+    if (rank == 0) {
+        Error("unknown chunk type 0x" + [&] {
+            char b[16];
+            std::snprintf(b, sizeof b, "%08X", h.type);
+            return std::string(b);
+        }());
+        return true;
+    }
+    if (!m.chunkOrder.empty()) {
+        const std::uint32_t prev = m.chunkOrder.back();
+        if (rank < ChunkRank(prev) || (rank == ChunkRank(prev) && h.type != kChunkTexture))
+            Error(std::string(ChunkTypeName(h.type)) + " chunk out of order after " + ChunkTypeName(prev));
+    }
+    m.chunkOrder.push_back(h.type);
+    const std::uint64_t payload = start + 12, size = h.size - 12u;
+    switch (h.type) {
+        case kChunkHierarchy: m.hasHierarchy = ReadCounted("hierarchy", payload, size, m.bones); break;
+        case kChunkTexture: ReadName("texture", payload, size, m.textures.emplace_back()); break;
+        case kChunkSound: ReadName("sound", payload, size, m.sound.emplace()); break;
+        case kChunkVertices: ReadCounted("vertices", payload, size, m.vertices); break;
+        case kChunkVertexLinks: m.hasLinks = ReadCounted("vertex links", payload, size, m.links); break;
+        case kChunkPolygons: ReadCounted("polygons", payload, size, m.polygons); break;
+        case kChunkBumpMap: ReadName("bump map", payload, size, m.bumpMap.emplace()); break;
+        case kChunkTangents: m.hasTangents = ReadCounted("tangents", payload, size, m.tangents); break;
+        case kChunkSpecularMap: ReadName("specular map", payload, size, m.specularMap.emplace()); break;
+        case kChunkMarkers: ReadCounted("dummy markers", payload, size, m.markers); break;
+        default: break;
+    }
+    return true;
+}
+
+void Parser::CheckModel() {
+    const VloModel& m = r_.model;
+    auto count = [&](std::uint32_t type) {
+        std::size_t n = 0;
+        for (auto t : m.chunkOrder) n += (t == type);
+        return n;
+    };
+    for (std::uint32_t type : {kChunkHierarchy, kChunkSound, kChunkVertices, kChunkVertexLinks, kChunkPolygons,
+                               kChunkBumpMap, kChunkTangents, kChunkSpecularMap, kChunkMarkers})
+        if (count(type) > 1) Error(std::string("more than one ") + ChunkTypeName(type) + " chunk");
+    if (count(kChunkVertices) == 0) Error("no vertices chunk");
+    if (count(kChunkPolygons) == 0) Error("no polygons chunk");
+    const bool hierarchyFlag = (m.flags & kFlagHierarchy) != 0;
+    if (hierarchyFlag != (count(kChunkHierarchy) == 1)) Error("hierarchy flag and hierarchy chunk disagree");
+    if (hierarchyFlag != (count(kChunkVertexLinks) == 1)) Error("hierarchy flag and vertex links chunk disagree");
+    if ((count(kChunkBumpMap) == 1) != (count(kChunkTangents) == 1)) Error("bump map and tangents chunks must come together");
+
+    const std::size_t v = m.vertices.size();
+    for (std::size_t i = 0; i < v; ++i) {
+        const ModelVertex& vx = m.vertices[i];
+        if (!Finite(vx.position) || !Finite(vx.normal) || !std::isfinite(vx.u) || !std::isfinite(vx.v)) {
+            Error("vertex " + std::to_string(i) + " has a non-finite value");
+            continue;
+        }
+        const float len = std::sqrt(vx.normal.x * vx.normal.x + vx.normal.y * vx.normal.y + vx.normal.z * vx.normal.z);
+        if (len == 0.0f)
+            Warning("vertex " + std::to_string(i) + " has a zero normal (it belongs only to faces without area)");
+        else if (std::fabs(len - 1.0f) > 1e-3f)
+            Error("vertex " + std::to_string(i) + " normal has length " + std::to_string(len));
+    }
+    for (std::size_t i = 0; i < m.polygons.size(); ++i) {
+        const ModelPolygon& p = m.polygons[i];
+        for (auto idx : p.verts)
+            if (idx >= v) {
+                Error("polygon " + std::to_string(i) + " uses vertex " + std::to_string(idx) + " of " + std::to_string(v));
+                break;
+            }
+        if (p.textureId < -1 || p.textureId >= std::int64_t(m.textures.size()))
+            Error("polygon " + std::to_string(i) + " has texture id " + std::to_string(p.textureId) + " of " +
+                  std::to_string(m.textures.size()) + " textures");
+        if (i > 0 && p.textureId < m.polygons[i - 1].textureId)
+            Error("polygon " + std::to_string(i) + " breaks the grouping by texture id");
+    }
+    if (m.hasTangents) {
+        if (m.tangents.size() != v) Error("tangent count differs from the vertex count");
+        for (std::size_t i = 0; i < m.tangents.size(); ++i)
+            if (!Finite(m.tangents[i].tangent) || !Finite(m.tangents[i].binormal)) {
+                Error("tangent frame " + std::to_string(i) + " has a non-finite value");
+                break;
+            }
+    }
+    for (std::size_t i = 0; i < m.bones.size(); ++i) {
+        const BoneRecord& b = m.bones[i];
+        if (b.id != std::int64_t(i)) Error("bone " + std::to_string(i) + " has id " + std::to_string(b.id));
+        if (i == 0 ? b.parentId != -1 : (b.parentId < 0 || b.parentId >= std::int64_t(i)))
+            Error("bone " + std::to_string(i) + " has parent id " + std::to_string(b.parentId));
+        if (!Finite(b.offset) || !Finite(b.position) || !std::isfinite(b.rotation[0]) || !std::isfinite(b.rotation[1]) ||
+            !std::isfinite(b.rotation[2]) || !std::isfinite(b.rotation[3]))
+            Error("bone " + std::to_string(i) + " has a non-finite value");
+    }
+    if (m.hasLinks) {
+        if (m.links.size() != v) Error("vertex link count differs from the vertex count");
+        for (std::size_t i = 0; i < m.links.size(); ++i) {
+            const VertexLinks& l = m.links[i];
+            const std::string at = "vertex links " + std::to_string(i);
+            if (l.numLinks < 1 || l.numLinks > 4) {
+                Error(at + " has " + std::to_string(l.numLinks) + " links");
+                continue;
+            }
+            float sum = 0;
+            for (int k = 0; k < 4; ++k) {
+                if (!std::isfinite(l.weights[k])) Error(at + " has a non-finite weight");
+                if (k >= l.numLinks && l.weights[k] != 0.0f) Error(at + " has a weight beyond its link count");
+                if (k < l.numLinks) {
+                    sum += l.weights[k];
+                    if (l.boneIds[k] != kNoBone && l.boneIds[k] >= m.bones.size())
+                        Error(at + " names bone " + std::to_string(l.boneIds[k]) + " of " + std::to_string(m.bones.size()));
+                }
+            }
+            if (std::isfinite(sum) && std::fabs(sum - 1.0f) > 1e-3f)
+                Warning(at + " weights sum to " + std::to_string(sum));
+        }
+    }
+    for (std::size_t i = 0; i < m.markers.size(); ++i)
+        if (!Finite(m.markers[i].position)) Error("marker " + std::to_string(i) + " has a non-finite position");
+}
+
+}  // namespace
+
+bool VloReadResult::Valid() const {
+    for (const auto& f : findings)
+        if (f.severity == Finding::Severity::Error) return false;
+    return true;
+}
+
+VloReadResult ReadVlo(std::span<const std::uint8_t> bytes) {
+    VloReadResult result;
+    Parser(bytes, result).Run();
+    return result;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + path;
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+const char* ChunkTypeName(std::uint32_t type) {
+    switch (type) {
+        case kChunkObject: return "object";
+        case kChunkHierarchy: return "hierarchy";
+        case kChunkTexture: return "texture";
+        case kChunkSound: return "sound";
+        case kChunkVertices: return "vertices";
+        case kChunkVertexLinks: return "vertex links";
+        case kChunkPolygons: return "polygons";
+        case kChunkBumpMap: return "bump map";
+        case kChunkTangents: return "tangents";
+        case kChunkSpecularMap: return "specular map";
+        case kChunkMarkers: return "dummy markers";
+        default: return "unknown";
+    }
+}
+
+}  // namespace vlo

@@ -1,0 +1,59 @@
+// Reading and validating VLO model files. The reader never trusts the bytes: every size, count and
+// index is checked against the buffer before use, so truncated or corrupted files give findings,
+// never a crash.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "format/records.h"
+
+namespace vlo {
+
+struct Finding {
+    enum class Severity { Error, Warning };
+    Severity severity = Severity::Error;
+    std::string text;
+};
+
+struct VloModel {
+    std::uint64_t fileSize = 0;
+    std::uint32_t objectChunkSize = 0;
+    std::uint32_t chunkCount = 0;  // of the object's chunk list
+    std::uint32_t flags = 0;
+    std::vector<std::uint32_t> chunkOrder;  // chunk types in file order
+    std::vector<BoneRecord> bones;
+    std::vector<TextureName> textures;
+    std::optional<TextureName> sound;
+    std::vector<ModelVertex> vertices;
+    std::vector<VertexLinks> links;
+    std::vector<ModelPolygon> polygons;
+    std::optional<TextureName> bumpMap;
+    std::vector<TangentFrame> tangents;
+    std::optional<TextureName> specularMap;
+    std::vector<MarkerRecord> markers;
+    bool hasHierarchy = false;
+    bool hasLinks = false;
+    bool hasTangents = false;
+};
+
+struct VloReadResult {
+    VloModel model;
+    std::vector<Finding> findings;
+    bool Valid() const;
+};
+
+// Parses and checks every structural invariant: headers and magic words, chunk sizes and order,
+// counts, index ranges, finite values, unit normals, bone ids and parents, link ids and weights.
+VloReadResult ReadVlo(std::span<const std::uint8_t> bytes);
+
+// Reads a whole file; false with a message when it cannot be read.
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+
+
+const char* ChunkTypeName(std::uint32_t type);
+
+}  // namespace vlo

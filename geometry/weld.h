@@ -1,0 +1,40 @@
+// Welding of mesh corners into vertices by exact equality.
+//
+// Two vertices are equal when position, normal and texture coordinate are equal component by
+// component as floats: +0 equals -0, and a vertex with a NaN component equals nothing (not even
+// itself). Vertices are numbered by first appearance, so the result is exactly that of a linear
+// search from the first vertex, in expected constant time per corner.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "format/records.h"
+
+namespace vlo {
+
+class VertexWelder {
+public:
+    // Empties out, then appends each new vertex to it. out stays owned by the caller and must be
+    // changed by no one else while the welder is used.
+    explicit VertexWelder(std::vector<ModelVertex>& out);
+
+    // Index of the first equal vertex in out, or of the vertex appended for v.
+    std::uint32_t FindOrAdd(const ModelVertex& v);
+
+private:
+    void Grow();
+    std::uint64_t Hash(const ModelVertex& v) const;
+
+    std::vector<ModelVertex>& vertices_;
+    std::vector<std::uint32_t> slots_;  // vertex index, or kEmpty
+    std::size_t mask_ = 0;
+    std::size_t indexed_ = 0;
+};
+
+// The reference: a linear search from the first vertex with the same equality.
+std::uint32_t FindOrAddVertexLinear(std::vector<ModelVertex>& vertices, const ModelVertex& v);
+
+bool VerticesEqual(const ModelVertex& a, const ModelVertex& b);
+
+}  // namespace vlo

@@ -1,0 +1,111 @@
+// The export driver: one DoExport call from selection to the written files.
+#include <cstring>
+#include <string>
+
+#include "plugin/entry.h"
+#include "plugin/exporter.h"
+#include "ui/dialogs.h"
+
+int VloExporter::DoExport(const char* name, ExpInterface*, Interface* ip, BOOL, DWORD) {
+    pxInterface = ip;
+    INode* root = ip->GetRootNode();
+    INode* selected = FindSelectedNode(root);
+    if (!selected) {
+        MessageBoxA(ip->GetMAXHWnd(), "No model selected. Please select the model and try again", "Error",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+
+    // Every dummy object among the scene root's children is a marker candidate and, by default, a marker.
+    const int numChildren = root->NumberOfChildren();
+    for (int i = 0; i < numChildren; ++i) {
+        if (ip->GetCancel()) return FALSE;
+        INode* child = root->GetChildNode(i);
+        const ObjectState os = child->EvalWorldState(0, TRUE);
+        if (os.obj && os.obj->ClassID() == DUMMY_CLASS_ID) {
+            dummyNodes.push_back(child);
+            markerNodes.push_back(child);
+        }
+    }
+
+    MSTR userProps;
+    selected->GetUserPropBuffer(userProps);
+    ReadKeyFrameFlags(userProps);
+
+    const INT_PTR result = DialogBoxParamA(VloModuleHandle(), IDD_EXPORT_OPTIONS, ip->GetMAXHWnd(),
+                                           ExportOptionsDlgProc, reinterpret_cast<LPARAM>(this));
+    if (result != 0) {
+        // A path that does not fit the 260-byte path fields is refused rather than cut, so that no
+        // file is ever written under a name the user did not choose.
+        if (std::strlen(name) > vlo::kMaxPathChars) {
+            const std::string message = "The output path is too long (" + std::to_string(std::strlen(name)) +
+                                        " characters; at most " + std::to_string(vlo::kMaxPathChars) +
+                                        " are supported). Nothing was exported: " + name;
+            ShowError(message.c_str());
+            return TRUE;
+        }
+        outputPath = name;
+        RunExport();
+    }
+    return TRUE;
+}
+
+void VloExporter::RunExport() {
+    INode* root = pxInterface->GetRootNode();
+    INode* node = FindSelectedNode(root);
+
+    if (exportMode != IDC_MODE_SHAPE) {
+        ShowError(exportMode == IDC_MODE_HIERARCHY ? "Hierarchy export is not available yet in this version"
+                                                   : "Animation export is not available yet in this version");
+        return;
+    }
+
+    if (pxBipedExport) {
+        if (exportMode == IDC_MODE_HIERARCHY) {
+            if (!inFigureMode) pxBipedExport->BeginFigureMode(0);
+            inFigureMode = TRUE;
+        } else if (exportMode == IDC_MODE_ANIMATION) {
+            EnterFigureMode();
+            LeaveFigureMode();
+        }
+        pxBipedExport->RemoveNonUniformScale(TRUE);
+    }
+
+    CollectMaterials(root);
+    ComputeOrigin(node, 0);
+    ExportModel(node, 0, outputPath.c_str());
+
+    bones.clear();
+    boneNodes.clear();
+    numBones = 0;
+
+    if (pxBipedExport) {
+        pxBipedExport->RemoveNonUniformScale(FALSE);
+        if (exportMode == IDC_MODE_HIERARCHY && inFigureMode) pxBipedExport->EndFigureMode(0);
+        inFigureMode = FALSE;
+    }
+}
+
+INode* VloExporter::FindSelectedNode(INode* node) {
+    const int n = node->NumberOfChildren();
+    for (int i = 0; i < n; ++i) {
+        INode* child = node->GetChildNode(i);
+        if (child->Selected()) return child;
+        if (INode* found = FindSelectedNode(child)) return found;
+    }
+    return nullptr;
+}
+
+void VloExporter::CollectMaterials(INode* node) {
+    AddUniqueMaterial(node->GetMtl());
+    const int n = node->NumberOfChildren();
+    for (int i = 0; i < n; ++i) CollectMaterials(node->GetChildNode(i));
+}
+
+BOOL VloExporter::AddUniqueMaterial(Mtl* material) {
+    if (!material) return FALSE;
+    for (Mtl* m : materials)
+        if (m == material) return FALSE;
+    materials.push_back(material);
+    return TRUE;
+}
