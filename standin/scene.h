@@ -54,6 +54,7 @@ public:
     void SetObjectOffset(const Matrix3& offset) { objectOffset_ = offset; }
     const Matrix3& ObjectOffset() const { return objectOffset_; }
     Matrix3 LocalTM(TimeValue t) const { return track_ ? track_(t) : local_; }
+    const std::function<Matrix3(TimeValue)>& Track() const { return track_; }
     Node* Parent() { return parent_; }
     std::vector<Node*> Children() const;
     const std::string& Name() const { return name_; }

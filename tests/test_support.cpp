@@ -1,0 +1,135 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace support {
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "vlo-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+standin::Node& AddBox(standin::Scene& scene, const std::string& name, const Point3& size, bool sixGroups, bool mapped,
+                      standin::Node* parent, const std::vector<MtlID>& matIds) {
+    standin::Node& node = scene.CreateMeshNode(name, parent);
+    Mesh& m = standin::Scene::TriOf(node).mesh;
+    const float x = size.x / 2, y = size.y / 2, z = size.z;
+    m.verts = {{-x, -y, 0}, {x, -y, 0}, {-x, y, 0}, {x, y, 0}, {-x, -y, z}, {x, -y, z}, {-x, y, z}, {x, y, z}};
+    // Two triangles per side, wound counter-clockwise seen from outside.
+    const DWORD sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {1, 3, 7, 5}, {3, 2, 6, 7}, {2, 0, 4, 6}};
+    if (mapped) m.tVerts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (int s = 0; s < 6; ++s) {
+        const DWORD* q = sides[s];
+        for (int half = 0; half < 2; ++half) {
+            Face f;
+            const int c[3] = {0, half == 0 ? 1 : 2, half == 0 ? 2 : 3};
+            for (int k = 0; k < 3; ++k) f.v[k] = q[c[k]];
+            f.smGroup = sixGroups ? (1u << s) : 1u;
+            f.setMatID(s < int(matIds.size()) ? matIds[std::size_t(s)] : 0);
+            m.faces.push_back(f);
+            if (mapped) {
+                TVFace t;
+                for (int k = 0; k < 3; ++k) t.t[k] = DWORD(c[k]);
+                m.tvFace.push_back(t);
+            }
+        }
+    }
+    node.SetSelected(true);
+    return node;
+}
+
+standin::Node& AddQuad(standin::Scene& scene, const std::string& name, bool mirrorU) {
+    standin::Node& node = scene.CreateMeshNode(name);
+    Mesh& m = standin::Scene::TriOf(node).mesh;
+    m.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    const float u0 = mirrorU ? 1.0f : 0.0f, u1 = mirrorU ? 0.0f : 1.0f;
+    // Texture v runs opposite to y so that the exported v (1 - v) grows with y.
+    m.tVerts = {{u0, 1, 0}, {u1, 1, 0}, {u1, 0, 0}, {u0, 0, 0}};
+    Face a, b;
+    a.v[0] = 0, a.v[1] = 1, a.v[2] = 2;
+    b.v[0] = 0, b.v[1] = 2, b.v[2] = 3;
+    a.smGroup = b.smGroup = 1;
+    m.faces = {a, b};
+    TVFace ta, tb;
+    ta.t[0] = 0, ta.t[1] = 1, ta.t[2] = 2;
+    tb.t[0] = 0, tb.t[1] = 2, tb.t[2] = 3;
+    m.tvFace = {ta, tb};
+    node.SetSelected(true);
+    return node;
+}
+
+void QueueOptions(standin::Desktop& desktop, const Options& o) {
+    desktop.QueueScript(106, [o](standin::DialogDriver& d) {
+        d.Click(o.mode);
+        if (o.origin) d.Click(*o.origin);
+        if (o.swapYZ) d.SetCheck(1002, *o.swapYZ);
+        if (o.scale) d.Click(*o.scale);
+        d.SetCheck(1018, o.noCollisions);
+        d.SetCheck(1019, o.semiTransparent);
+        d.SetCheck(1029, o.bump);
+        d.SetCheck(1030, o.specular);
+        if (!o.removeMarkers.empty()) {
+            d.SelectItems(1020, o.removeMarkers);
+            d.Click(1022);
+        }
+        d.Click(o.cancel ? 2 : 1);
+    });
+}
+
+std::vector<std::string> Exported::Texts(const std::string& caption) const {
+    std::vector<std::string> out;
+    for (const auto& m : outcome.messages)
+        if (m.caption == caption) out.push_back(m.text);
+    return out;
+}
+
+Exported Export(standin::Scene& scene, const std::string& path, const Options& options, vlo::IoFaultPlan* faults) {
+    standin::Desktop desktop;
+    QueueOptions(desktop, options);
+    return Export(scene, desktop, path, faults);
+}
+
+Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::string& path, vlo::IoFaultPlan* faults) {
+    Exported e;
+    e.outcome = app::RunExport(scene, desktop, path, faults);
+    e.exists = Exists(path);
+    if (e.exists) {
+        std::string error;
+        vlo::ReadFileBytes(path, e.bytes, error);
+        e.file = vlo::ReadVlo(e.bytes);
+    }
+    const auto dot = path.find('.', path.find_last_of('/') + 1);
+    const std::string txt = (dot == std::string::npos ? path : path.substr(0, dot)) + ".TXT";
+    e.text = Exists(txt) ? ReadText(txt) : "";
+    return e;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Exists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> ListDir(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(path)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace support

@@ -1,0 +1,68 @@
+// Helpers shared by the tests: scenes built in the stand-in host, dialog scripts that set the
+// export options as a user would, and exports read back with the reader.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/export_session.h"
+#include "format/vlo_reader.h"
+
+namespace support {
+
+// A folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A box on the ground: x and y from -size/2 to size/2, z from 0 to size.z. Eight vertices, twelve
+// triangles (two per side, sides in the order -z, +z, -y, +x, +y, -x). sixGroups: each side its own
+// smoothing group; else all in group 1. mapped: each side's quad mapped to the unit square. Side s
+// gets material id matIds[s] when given.
+standin::Node& AddBox(standin::Scene& scene, const std::string& name, const Point3& size, bool sixGroups,
+                      bool mapped, standin::Node* parent = nullptr, const std::vector<MtlID>& matIds = {});
+
+// A unit quad in the XY plane at z = 0, normal +Z, mapped with u along +x and v (before the file's
+// flip) along -y, so that exported v grows with y. mirrorU mirrors the mapping in u.
+standin::Node& AddQuad(standin::Scene& scene, const std::string& name, bool mirrorU = false);
+
+// The options a user sets in the export options dialog before pressing OK.
+struct Options {
+    int mode = 1013;                   // Shape
+    std::optional<int> origin;         // radio id, when the user changes it
+    std::optional<bool> swapYZ;
+    std::optional<int> scale;          // radio id
+    bool noCollisions = false, semiTransparent = false, bump = false, specular = false;
+    std::vector<std::string> removeMarkers;  // selected in the marker list, then "Remove Marker(s)"
+    bool cancel = false;
+};
+void QueueOptions(standin::Desktop& desktop, const Options& options);
+
+struct Exported {
+    app::ExportOutcome outcome;
+    bool exists = false;
+    std::vector<std::uint8_t> bytes;
+    vlo::VloReadResult file;
+    std::string text;  // the information file, "" when absent
+
+    std::vector<std::string> Texts(const std::string& caption = "Error") const;
+};
+Exported Export(standin::Scene& scene, const std::string& path, const Options& options = {},
+                vlo::IoFaultPlan* faults = nullptr);
+Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::string& path,
+                vlo::IoFaultPlan* faults = nullptr);
+
+std::string ReadText(const std::string& path);
+bool Exists(const std::string& path);
+// Files in the folder, names only, sorted.
+std::vector<std::string> ListDir(const std::string& path);
+
+}  // namespace support
