@@ -1,0 +1,102 @@
+// The model information text, checked line by line on a small scene.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "test_support.h"
+
+using support::AddBox;
+
+namespace {
+
+class InfoText : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("SOURCE_DATE_EPOCH", "1772701442", 1); }  // 05/03/2026 09:04:02
+    void TearDown() override { unsetenv("SOURCE_DATE_EPOCH"); }
+    support::TempDir dir;
+    standin::Scene scene;
+};
+
+TEST_F(InfoText, HeadingMaterialsAndSectionsInFileOrder) {
+    auto& mtl = scene.Make<standin::StdMaterial>("Grass \"green\"");
+    auto& bitmap = scene.Make<standin::BitmapTexture>("Map #1", "C:\\maps\\Grass.TGA");
+    bitmap.filter = FILTER_SAT;
+    bitmap.invert = true;
+    mtl.SetMap(ID_DI, &bitmap);
+    mtl.SetMap(ID_SP, &scene.Make<standin::BitmapTexture>("Off", "off.tga"), /*enabled=*/false);
+    auto& box = AddBox(scene, "Box", {2, 2, 2}, true, true);
+    box.SetMaterial(&mtl);
+    scene.CreateDummyNode("Pin", Box3()).SetLocalTM(TransMatrix({0, 0, 4}));
+    support::Options o;
+    o.origin = 1003;
+    const std::string path = dir.File("ball.vlo");
+    auto e = support::Export(scene, path, o);
+    ASSERT_TRUE(e.outcome.written);
+
+    const std::string expectedHead =
+        "VLO (Velmora Object 2) Exporter Output Information\r\n\r\n"
+        "Created: [05/03/2026 09:04:02]\r\n\r\n"
+        "VLO File:  " + path + "\r\n"
+        "This File: " + dir.File("ball.TXT") + "\r\n\r\n"
+        "3DS Scale: 1m == 1.000000 (All positions will have been divided by this value)\r\n\r\n"
+        "\r\n\r\nNumber of materials = 1\r\n"
+        "*MATERIAL 0 {\r\n"
+        "\t*MATERIAL_NAME \"Grass 'green'\"\r\n"
+        "\t*MATERIAL_CLASS \"Standard\"\r\n"
+        "\t*MAP_NAME \"Map #1\"\r\n"
+        "\t*MAP_CLASS \"Bitmap\"\r\n"
+        "\t*MAP_SUBNO 1\r\n"
+        "\t*BITMAP \"C:\\maps\\Grass.TGA\"\r\n"
+        "\t*BITMAP_INVERT\r\n"
+        "\t*BITMAP_FILTER SAT\r\n"
+        "}\r\n"
+        "\r\nTextures\r\n========\r\n\r\n   0) Grass.TGA\r\n"
+        "\r\nInfo\r\n====\r\n\r\n   Num Textures = 1\r\n   Num Vertices = 24\r\n   Num Polys    = 12\r\n"
+        "   Num Index Buffers = 1\r\n      Index Buffer 0) Texture Index = 0; Num Polys = 12\r\n"
+        "Vertex Positions\r\n000: ";
+    ASSERT_GE(e.text.size(), expectedHead.size());
+    EXPECT_EQ(e.text.substr(0, expectedHead.size()), expectedHead);
+    EXPECT_NE(e.text.find("\r\nVertex Normals\r\n000: "), std::string::npos);
+    EXPECT_NE(e.text.find("\r\nVertex UVs\r\n000: "), std::string::npos);
+    EXPECT_NE(e.text.find("Poly    11: Texture Id =   0; Verts: "), std::string::npos);
+    EXPECT_NE(e.text.find("\r\nDummy Markers\r\n========\r\n\r\n   Pin    0.000000, 4.000000, 0.000000\r\n\r\n\r\n"),
+              std::string::npos);
+    // A Shape export without flags ends with the two empty lines of the flags section.
+    EXPECT_EQ(e.text.substr(e.text.size() - 4), "\r\n\r\n");
+    EXPECT_EQ(e.text.find("FLAG:"), std::string::npos);
+    EXPECT_EQ(e.text.find("Exporting hierarchy"), std::string::npos);
+}
+
+TEST_F(InfoText, MultiMaterialListingNestsSubMaterialsWithOneTab) {
+    auto& multi = scene.Make<standin::MultiMaterial>("Multi");
+    auto& checker = scene.Make<standin::ProceduralTexture>("Checker");
+    checker.subMaps.push_back(&scene.Make<standin::BitmapTexture>("Inner", "inner.tga"));
+    for (int i = 0; i < 3; ++i) {
+        auto& sub = scene.Make<standin::StdMaterial>("S" + std::to_string(i) + "\x7f\x85");
+        multi.subs.push_back(&sub);
+    }
+    static_cast<standin::StdMaterial*>(multi.subs[1])->SetMap(ID_DI, &checker);
+    AddBox(scene, "Box", {1, 1, 1}, true, false).SetMaterial(&multi);
+    AddBox(scene, "Other", {1, 1, 1}, true, false).SetMaterial(&multi);  // listed once
+    auto e = support::Export(scene, dir.File("m.vlo"));
+    const std::string expected =
+        "\r\n\r\nNumber of materials = 1\r\n*MATERIAL 0 {\r\n\t*MATERIAL_NAME \"Multi\"\r\n"
+        "\t*MATERIAL_CLASS \"Multi/Sub-Object\"\r\n\t*NUMSUBMTLS 3\r\n"
+        "*SUBMATERIAL 0 {\r\n\t*MATERIAL_NAME \"S0\x7f_\"\r\n\t*MATERIAL_CLASS \"Standard\"\r\n}\r\n"
+        "*SUBMATERIAL 1 {\r\n\t*MATERIAL_NAME \"S1\x7f_\"\r\n\t*MATERIAL_CLASS \"Standard\"\r\n"
+        "\t*MAP_NAME \"Checker\"\r\n\t*MAP_CLASS \"Checker\"\r\n\t*MAP_SUBNO 1\r\n"
+        "\t*MAP_NAME \"Inner\"\r\n\t*MAP_CLASS \"Bitmap\"\r\n\t*MAP_SUBNO 0\r\n\t*BITMAP \"inner.tga\"\r\n"
+        "\t*BITMAP_FILTER Pyramidal\r\n}\r\n"
+        "*SUBMATERIAL 2 {\r\n\t*MATERIAL_NAME \"S2\x7f_\"\r\n\t*MATERIAL_CLASS \"Standard\"\r\n}\r\n}\r\n";
+    EXPECT_NE(e.text.find(expected), std::string::npos) << e.text.substr(0, 900);
+}
+
+TEST_F(InfoText, ZeroSubMaterialsIsReportedAndTheExportContinues) {
+    AddBox(scene, "Box", {1, 1, 1}, true, true).SetMaterial(&scene.Make<standin::MultiMaterial>("Empty"));
+    auto e = support::Export(scene, dir.File("m.vlo"));
+    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Zero sub materials defined. Continuing regardless..."});
+    EXPECT_TRUE(e.file.Valid());
+    EXPECT_TRUE(e.file.model.textures.empty());
+}
+
+}  // namespace
