@@ -67,7 +67,8 @@ public:
 
     // Marks vertex i's normal as specified: buildNormals keeps it instead of averaging faces.
     void setSpecifiedNormal(int i, const Point3& n);
-    bool hasSpecifiedNormal(int i) const { return i < int(specified_.size()) && specified_[i].set; }
+    bool hasSpecifiedNormal(int i) const { return i >= 0 && i < int(specified_.size()) && specified_[i].set; }
+    Point3 specifiedNormal(int i) const { return hasSpecifiedNormal(i) ? specified_[i].normal : Point3(); }
 
     // Computes face normals and the render-vertex normals from smoothing groups (see the host's rules:
     // angle-weighted, entries shared by overlapping smoothing groups of the same material id, group 0

@@ -1,0 +1,30 @@
+// One host triangle mesh from the assimp meshes of one node.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <assimp/mesh.h>
+
+#include "host/mesh.h"
+
+namespace importer {
+
+struct MeshPiece {
+    const aiMesh* mesh = nullptr;
+    Matrix3 offset;          // from the piece's space into the node's object space
+    bool hasOffset = false;  // false: the piece is already in object space
+};
+
+struct BuiltMesh {
+    std::vector<unsigned> materials;  // file material index of each material id, in id order
+    std::size_t skippedFaces = 0;     // points and lines, which a triangle mesh cannot hold
+};
+
+// Appends every piece to out: vertices (moved by the piece's offset), specified normals where the
+// piece has normals, first-channel texture coordinates (one texture vertex per vertex; a mesh whose
+// pieces have none stays unmapped), triangles with the material id of their piece's material.
+// Triangles without normals get smoothing group 1, or 0 (faceted) when flatWithoutNormals is set.
+BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals);
+
+}  // namespace importer

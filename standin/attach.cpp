@@ -1,0 +1,104 @@
+#include "standin/attach.h"
+
+#include <algorithm>
+
+namespace standin {
+
+bool HasMesh(Node& node) {
+    Object* obj = node.EvalWorldState(0).obj;
+    return obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->CanConvertToType(triObjectClassID);
+}
+
+std::vector<Node*> MeshNodesBelow(Node& node) {
+    std::vector<Node*> out;
+    if (!node.IsRootNode() && HasMesh(node)) out.push_back(&node);
+    for (Node* child : node.Children()) {
+        auto below = MeshNodesBelow(*child);
+        out.insert(out.end(), below.begin(), below.end());
+    }
+    return out;
+}
+
+namespace {
+
+// The material a face of node with material id id shows: a multi/sub-object material's entry id mod
+// its count, else the node's material itself (null for none).
+Mtl* FaceMaterial(Node& node, MtlID id) {
+    Mtl* m = node.GetMtl();
+    if (m && m->ClassID() == MULTI_CLASS_ID) return m->NumSubMtls() > 0 ? m->GetSubMtl(id % m->NumSubMtls()) : nullptr;
+    return m;
+}
+
+}  // namespace
+
+Node& AttachMeshes(Scene& scene, const std::vector<Node*>& nodes, const std::string& name) {
+    Node& result = scene.CreateMeshNode(name);
+    Mesh& out = Scene::TriOf(result).mesh;
+    std::vector<Mtl*> materials;
+    struct Part {
+        Node* node;
+        Object* source;
+        TriObject* tri;
+    };
+    std::vector<Part> parts;
+    bool anyMapped = false;
+    for (Node* node : nodes) {
+        node->SetSelected(false);
+        Object* obj = node->EvalWorldState(0).obj;
+        Object* converted = obj ? obj->ConvertToType(0, triObjectClassID) : nullptr;
+        if (!converted) continue;
+        parts.push_back({node, obj, static_cast<TriObject*>(converted)});
+        anyMapped |= !parts.back().tri->mesh.tvFace.empty();
+    }
+    for (const Part& p : parts) {
+        Node* node = p.node;
+        const Mesh& part = p.tri->mesh;
+        const Matrix3 tm = node->GetObjTMAfterWSM(0);
+        const bool mirrored = DotProd(CrossProd(tm[0], tm[1]), tm[2]) < 0;
+        Matrix3 normalTM = tm;
+        normalTM.NoTrans();
+        normalTM = Inverse(normalTM);
+        const DWORD base = DWORD(out.verts.size()), tBase = DWORD(out.tVerts.size());
+        for (std::size_t i = 0; i < part.verts.size(); ++i) {
+            out.verts.push_back(part.verts[i] * tm);
+            if (part.hasSpecifiedNormal(int(i))) {
+                const Point3 n = part.specifiedNormal(int(i));
+                out.setSpecifiedNormal(int(base + i), Point3(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2])));
+            }
+        }
+        const bool mapped = !part.tvFace.empty() && part.tvFace.size() == part.faces.size();
+        if (mapped) out.tVerts.insert(out.tVerts.end(), part.tVerts.begin(), part.tVerts.end());
+        DWORD blank = 0;
+        if (anyMapped && !mapped) {
+            blank = DWORD(out.tVerts.size());
+            out.tVerts.push_back(Point3());
+        }
+        for (std::size_t f = 0; f < part.faces.size(); ++f) {
+            Face face = part.faces[f];
+            for (DWORD& v : face.v) v += base;
+            if (mirrored) std::swap(face.v[0], face.v[2]);
+            Mtl* m = FaceMaterial(*node, face.getMatID());
+            auto at = std::find(materials.begin(), materials.end(), m);
+            if (at == materials.end()) at = materials.insert(materials.end(), m);
+            face.setMatID(MtlID(at - materials.begin()));
+            out.faces.push_back(face);
+            if (!anyMapped) continue;
+            TVFace tv;
+            for (int k = 0; k < 3; ++k) tv.t[k] = mapped ? part.tvFace[f].t[k] + tBase : blank;
+            if (mirrored) std::swap(tv.t[0], tv.t[2]);
+            out.tvFace.push_back(tv);
+        }
+        if (p.tri != p.source) p.tri->DeleteThis();
+    }
+    if (materials.size() == 1) {
+        result.SetMaterial(materials[0]);
+    } else if (materials.size() > 1) {
+        auto& multi = scene.Make<MultiMaterial>(name + " materials");
+        multi.subs = materials;
+        result.SetMaterial(&multi);
+    }
+    result.SetSelected(true);
+    return result;
+}
+
+}  // namespace standin

@@ -1,0 +1,19 @@
+// vloexport: a scene file in, a VLO model out, with every option of the exporter's options dialog
+// as a flag (applied by driving the dialog, so the dialog's own rules hold).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitExportFailed = 1;
+inline constexpr int kExitUsage = 2;  // bad usage or unreadable input
+
+// Runs the program with args (without the program name); reports go to out, diagnostics to err.
+int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tools

@@ -1,0 +1,168 @@
+#include "tools/vloinfo.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <iomanip>
+
+#include "format/vlo_reader.h"
+
+namespace tools {
+namespace {
+
+using nlohmann::json;
+
+json Vec(const vlo::Vec3& v) { return json::array({v.x, v.y, v.z}); }
+
+json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
+    const vlo::VloModel& m = r.model;
+    json j;
+    j["file"] = path;
+    j["valid"] = r.Valid();
+    j["size"] = m.fileSize;
+    j["flags"] = {{"noCollisions", (m.flags & vlo::kFlagNoCollisions) != 0},
+                  {"hierarchy", (m.flags & vlo::kFlagHierarchy) != 0},
+                  {"semiTransparent", (m.flags & vlo::kFlagSemiTransparent) != 0}};
+    json chunks = json::array();
+    for (auto t : m.chunkOrder) chunks.push_back(vlo::ChunkTypeName(t));
+    j["chunks"] = chunks;
+    j["counts"] = {{"vertices", m.vertices.size()}, {"polygons", m.polygons.size()}, {"textures", m.textures.size()},
+                   {"bones", m.bones.size()}, {"vertexLinks", m.links.size()}, {"tangents", m.tangents.size()},
+                   {"markers", m.markers.size()}};
+    json textures = json::array();
+    for (const auto& t : m.textures) textures.push_back(vlo::FieldText(t.name));
+    j["textures"] = textures;
+    if (m.sound) j["sound"] = vlo::FieldText(m.sound->name);
+    if (m.bumpMap) j["bumpMap"] = vlo::FieldText(m.bumpMap->name);
+    if (m.specularMap) j["specularMap"] = vlo::FieldText(m.specularMap->name);
+    json markers = json::array();
+    for (const auto& mk : m.markers) markers.push_back({{"name", vlo::FieldText(mk.name)}, {"position", Vec(mk.position)}});
+    j["markers"] = markers;
+    json bones = json::array();
+    for (const auto& b : m.bones)
+        bones.push_back({{"id", b.id}, {"parent", b.parentId}, {"name", vlo::FieldText(b.name)}, {"offset", Vec(b.offset)},
+                         {"rotation", json::array({b.rotation[0], b.rotation[1], b.rotation[2], b.rotation[3]})},
+                         {"position", Vec(b.position)}});
+    j["bones"] = bones;
+    if (!m.vertices.empty()) {
+        vlo::Vec3 lo = m.vertices[0].position, hi = lo;
+        for (const auto& v : m.vertices) {
+            lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
+            hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
+        }
+        j["bounds"] = {{"min", Vec(lo)}, {"max", Vec(hi)}};
+    }
+    std::map<int, int> groups;
+    for (const auto& p : m.polygons) ++groups[p.textureId];
+    json g = json::array();
+    for (const auto& [id, n] : groups) g.push_back({{"textureId", id}, {"polygons", n}});
+    j["polygonGroups"] = g;
+    if (full) {
+        json verts = json::array();
+        for (const auto& v : m.vertices) verts.push_back({{"p", Vec(v.position)}, {"n", Vec(v.normal)}, {"uv", {v.u, v.v}}});
+        j["vertices"] = verts;
+        json polys = json::array();
+        for (const auto& p : m.polygons) polys.push_back({p.verts[0], p.verts[1], p.verts[2], p.textureId});
+        j["polygons"] = polys;
+        json links = json::array();
+        for (const auto& l : m.links) {
+            json ids = json::array(), weights = json::array();
+            for (int k = 0; k < l.numLinks && k < 4; ++k) {
+                ids.push_back(l.boneIds[k]);
+                weights.push_back(l.weights[k]);
+            }
+            links.push_back({{"bones", ids}, {"weights", weights}});
+        }
+        j["vertexLinks"] = links;
+    }
+    json findings = json::array();
+    for (const auto& f : r.findings)
+        findings.push_back({{"severity", f.severity == vlo::Finding::Severity::Error ? "error" : "warning"}, {"text", f.text}});
+    j["findings"] = findings;
+    return j;
+}
+
+void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ostream& out) {
+    const vlo::VloModel& m = r.model;
+    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLO model, " << m.fileSize << " bytes\n";
+    out << "  flags:    " << ((m.flags & vlo::kFlagNoCollisions) ? "no-collisions " : "")
+        << ((m.flags & vlo::kFlagHierarchy) ? "hierarchy " : "") << ((m.flags & vlo::kFlagSemiTransparent) ? "semi-transparent" : "")
+        << (m.flags == 0 ? "none" : "") << "\n";
+    out << "  chunks:   " << m.chunkOrder.size() << " (";
+    for (std::size_t i = 0; i < m.chunkOrder.size(); ++i) out << (i ? ", " : "") << vlo::ChunkTypeName(m.chunkOrder[i]);
+    out << ")\n";
+    out << "  vertices: " << m.vertices.size() << "\n  polygons: " << m.polygons.size() << "\n";
+    out << "  textures: " << m.textures.size() << "\n";
+    for (std::size_t i = 0; i < m.textures.size(); ++i) out << "    " << i << ") " << vlo::FieldText(m.textures[i].name) << "\n";
+    if (m.sound) out << "  sound:    " << vlo::FieldText(m.sound->name) << "\n";
+    if (m.bumpMap) out << "  bump map: " << vlo::FieldText(m.bumpMap->name) << " (" << m.tangents.size() << " tangent frames)\n";
+    if (m.specularMap) out << "  specular: " << vlo::FieldText(m.specularMap->name) << "\n";
+    if (!m.vertices.empty()) {
+        vlo::Vec3 lo = m.vertices[0].position, hi = lo;
+        for (const auto& v : m.vertices) {
+            lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
+            hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
+        }
+        out << std::fixed << std::setprecision(4) << "  bounds:   (" << lo.x << ", " << lo.y << ", " << lo.z << ") to (" << hi.x
+            << ", " << hi.y << ", " << hi.z << ")\n"
+            << std::defaultfloat;
+    }
+    out << "  markers:  " << m.markers.size() << "\n";
+    for (const auto& mk : m.markers)
+        out << "    " << vlo::FieldText(mk.name) << " at (" << mk.position.x << ", " << mk.position.y << ", " << mk.position.z
+            << ")\n";
+    if (m.hasHierarchy) {
+        out << "  bones:    " << m.bones.size() << "\n";
+        for (const auto& b : m.bones)
+            out << "    " << b.id << " " << vlo::FieldText(b.name) << " (parent " << b.parentId << ")\n";
+        out << "  links:    " << m.links.size() << "\n";
+    }
+    std::size_t shown = 0;
+    for (const auto& f : r.findings) {
+        if (++shown > 20) {
+            out << "  ... " << r.findings.size() - 20 << " more findings\n";
+            break;
+        }
+        out << "  " << (f.severity == vlo::Finding::Severity::Error ? "error: " : "warning: ") << f.text << "\n";
+    }
+}
+
+}  // namespace
+
+int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> files;
+    bool asJson = false, full = false;
+    CLI::App app{"Reads VLO model files, checks them and prints what they hold.", "vloinfo"};
+    app.add_option("files", files, "VLO files")->required();
+    app.add_flag("--json", asJson, "Print JSON");
+    app.add_flag("--full", full, "With --json: every vertex, polygon and vertex link too");
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        err << "error: " << e.what() << "\n";
+        return 2;
+    }
+    int status = 0;
+    json all = json::array();
+    for (const std::string& path : files) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        if (!vlo::ReadFileBytes(path, bytes, error)) {
+            err << "error: " << error << "\n";
+            status = 2;
+            continue;
+        }
+        const vlo::VloReadResult r = vlo::ReadVlo(bytes);
+        if (!r.Valid() && status == 0) status = 1;
+        if (asJson) all.push_back(ToJson(path, r, full));
+        else PrintSummary(path, r, out);
+    }
+    if (asJson) out << (all.size() == 1 ? all[0] : all).dump(2) << "\n";
+    return status;
+}
+
+}  // namespace tools
