@@ -113,11 +113,14 @@ private:
     std::string UserProps(const aiNode& node) const {
         const aiMetadata* md = node.mMetaData;
         if (!md) return {};
-        aiString props;
-        if (md->Get("UserProperties", props) && props.length) return props.C_Str();
-        if (fbx_) return {};  // the other FBX entries are the format's own node settings
+        // FBX: the user-property text itself, then custom text properties (the other FBX entries are
+        // the format's own node settings). Other formats: every entry ("extras" of glTF among them).
         std::string text;
+        aiString props;
+        if (md->Get("UserProperties", props) && props.length) text = props.C_Str();
         for (unsigned i = 0; i < md->mNumProperties; ++i) {
+            if (std::string(md->mKeys[i].C_Str()) == "UserProperties") continue;
+            if (fbx_ && md->mValues[i].mType != AI_AISTRING) continue;
             const std::string value = MetadataText(md->mValues[i]);
             if (value.empty()) continue;
             if (!text.empty()) text += "\r\n";

@@ -1,0 +1,201 @@
+// The importer on one small file per format: names, transforms, materials, textures, user
+// properties and dummies as they arrive in the stand-in scene.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "importer/importer.h"
+#include "scene_files.h"
+#include "test_support.h"
+
+#ifndef VLO_TEST_DATA_DIR
+#error "VLO_TEST_DATA_DIR must name the folder of the test data files"
+#endif
+
+namespace {
+
+void ExpectNear(const Point3& a, const Point3& b, float tol = 1e-4f) {
+    EXPECT_NEAR(a.x, b.x, tol) << "x";
+    EXPECT_NEAR(a.y, b.y, tol) << "y";
+    EXPECT_NEAR(a.z, b.z, tol) << "z";
+}
+
+standin::Node& Get(standin::Scene& scene, const std::string& name) {
+    standin::Node* n = scene.FindByName(name);
+    if (!n) throw std::runtime_error("no node " + name);
+    return *n;
+}
+
+const Mesh& MeshOf(standin::Node& n) { return standin::Scene::TriOf(n).mesh; }
+
+std::string TextureIn(Mtl* m, int slot) {
+    Texmap* t = m ? m->GetSubTexmap(slot) : nullptr;
+    return t ? static_cast<BitmapTex*>(t)->GetMapName() : "";
+}
+
+TEST(Importer, GltfNodesMaterialsAndExtras) {
+    support::TempDir dir;
+    const std::string path = dir.File("scene.gltf");
+    support::WriteGltf(path);
+    standin::Scene scene;
+    const auto r = importer::ImportFile(path, scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.info.upAxis, 'Y');
+
+    // The Y-up file arrives Z-up: the box's top (file y = 1) is at host z = 1.
+    standin::Node& box = Get(scene, "Box");
+    ExpectNear(Point3(0, 1, 0) * box.GetObjTMAfterWSM(0), {0, 0, 1});
+    ASSERT_EQ(box.GetMtl()->ClassID(), MULTI_CLASS_ID);
+    EXPECT_EQ(box.GetMtl()->NumSubMtls(), 2);
+    EXPECT_STREQ(box.GetMtl()->GetSubMtl(1)->GetName(), "Stone");
+    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(0), ID_DI), "grass.png");
+    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(1), ID_DI), "textures/stone.png");
+    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(1), ID_BU), "stone_n.png");
+    const Mesh& m = MeshOf(box);
+    EXPECT_EQ(m.faces.size(), 12u);
+    EXPECT_EQ(m.faces.front().getMatID(), 0);
+    EXPECT_EQ(m.faces.back().getMatID(), 1);
+    EXPECT_TRUE(m.hasSpecifiedNormal(0));
+    EXPECT_EQ(m.tvFace.size(), m.faces.size());
+
+    // A child turned 90 degrees about the file's Y (the host's Z): its +X goes to the host's -Y... as
+    // file +X -> file -Z -> host +Y.
+    standin::Node& spin = Get(scene, "Spin");
+    EXPECT_EQ(spin.Parent(), &Get(scene, "Group"));
+    ExpectNear(VectorTransform(spin.GetNodeTM(0), {1, 0, 0}), {0, 1, 0});
+
+    // Empty nodes are dummies; extras arrive as user properties.
+    EXPECT_EQ(Get(scene, "Group").GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
+    MSTR props;
+    Get(scene, "Group").GetUserPropBuffer(props);
+    EXPECT_NE(props.find("KEYFRAME 12 BALL_STRUCK"), std::string::npos) << props;
+    ExpectNear(Get(scene, "Pin").GetNodeTM(0).GetTrans(), {1, -3, 2});
+}
+
+TEST(Importer, GltfBoxStandingOnTheGroundExportsUprightWithTheDefaults) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("scene.gltf"));
+    standin::Scene scene;
+    ASSERT_TRUE(importer::ImportFile(dir.File("scene.gltf"), scene).ok);
+    Get(scene, "Box").SetSelected(true);
+    standin::Desktop desktop;
+    desktop.QueueScript(106, [](standin::DialogDriver& d) {
+        d.Click(1013);  // Shape, every other option as the dialog starts
+        d.Click(1);
+    });
+    auto e = support::Export(scene, desktop, dir.File("box.vlo"));
+    ASSERT_TRUE(e.file.Valid());
+    float minY = 1e9f, maxY = -1e9f;
+    bool upNormal = false;
+    for (const auto& v : e.file.model.vertices) {
+        minY = std::min(minY, v.position.y);
+        maxY = std::max(maxY, v.position.y);
+        upNormal |= v.normal.y > 0.99f;
+    }
+    EXPECT_FLOAT_EQ(minY, 0.0f);
+    EXPECT_FLOAT_EQ(maxY, 1.0f);  // upright: the file's +Y is the model's +Y
+    EXPECT_TRUE(upNormal);
+}
+
+TEST(Importer, TurnedGltfNodeAndUpAxisOverride) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("turned.gltf"), /*turned=*/true);
+    standin::Scene scene;
+    ASSERT_TRUE(importer::ImportFile(dir.File("turned.gltf"), scene).ok);
+    // Turned +90 degrees about the file's X: the file's +Y goes to file +Z, which is host -Y; moved
+    // to file (0, 0, -3), host (0, 3, 0).
+    const Matrix3 tm = Get(scene, "Box").GetNodeTM(0);
+    ExpectNear(VectorTransform(tm, {0, 1, 0}), {0, -1, 0});
+    ExpectNear(tm.GetTrans(), {0, 3, 0});
+
+    standin::Scene asZ;
+    importer::ImportOptions options;
+    options.up = importer::UpAxis::Z;
+    const auto r = importer::ImportFile(dir.File("turned.gltf"), asZ, options);
+    EXPECT_EQ(r.info.upAxis, 'Z');
+    ExpectNear(Get(asZ, "Pin").GetNodeTM(0).GetTrans(), {1, 2, 3});
+}
+
+TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
+    support::TempDir dir;
+    support::WriteObj(dir.Path());
+    standin::Scene scene;
+    const auto r = importer::ImportFile(dir.File("scene.obj"), scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    standin::Node& box = Get(scene, "Box");
+    const Mesh& m = MeshOf(box);
+    EXPECT_EQ(m.faces.size(), 12u);  // six quads, triangulated
+    ASSERT_EQ(box.GetMtl()->NumSubMtls(), 2);
+    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(0), ID_DI), ".\\maps\\red.tga");
+    EXPECT_EQ(m.faces[0].getMatID(), 0);
+    EXPECT_EQ(m.faces[11].getMatID(), 1);
+    // Y-up by default: the file's (0, 1, 0) is the host's (0, 0, 1).
+    ExpectNear(Point3(0, 1, 0) * box.GetObjTMAfterWSM(0), {0, 0, 1});
+    standin::Node& tri = Get(scene, "Tri");
+    EXPECT_EQ(MeshOf(tri).faces.size(), 1u);
+    EXPECT_STREQ(tri.GetMtl()->GetName(), "Blue");
+    EXPECT_TRUE(MeshOf(tri).tvFace.empty());  // no texture coordinates in the file
+}
+
+TEST(Importer, ColladaTransformsAndEmptyNodes) {
+    support::TempDir dir;
+    support::WriteCollada(dir.File("scene.dae"));
+    standin::Scene scene;
+    const auto r = importer::ImportFile(dir.File("scene.dae"), scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    standin::Node& box = Get(scene, "Box");
+    // Z-up file: translated to (4, 0, 0), turned 90 degrees about Z: +X goes to +Y.
+    const Matrix3 tm = box.GetNodeTM(0);
+    ExpectNear(tm.GetTrans(), {4, 0, 0});
+    ExpectNear(VectorTransform(tm, {1, 0, 0}), {0, 1, 0});
+    EXPECT_EQ(MeshOf(box).faces.size(), 2u);
+    EXPECT_STREQ(box.GetMtl()->GetName(), "Paint");
+    standin::Node& empty = Get(scene, "Empty");
+    EXPECT_EQ(empty.GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
+    ExpectNear(empty.GetNodeTM(0).GetTrans(), {4, 0, 2});
+}
+
+TEST(Importer, FbxRotationsAboutEachAxisMaterialsAndCustomProperties) {
+    // importer_scene.fbx is written by tests/data/make_fbx.py (Blender, Z-up, centimetre-scaled).
+    standin::Scene scene;
+    const auto r = importer::ImportFile(std::string(VLO_TEST_DATA_DIR) + "/importer_scene.fbx", scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.info.upAxis, 'Y');
+    // Cubes turned +90 degrees about X, Y and Z in the authoring (Z-up) frame.
+    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnX").GetNodeTM(0), {0, 0, 1})), {0, -1, 0});
+    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnY").GetNodeTM(0), {1, 0, 0})), {0, 0, -1});
+    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnZ").GetNodeTM(0), {1, 0, 0})), {0, 1, 0});
+    ExpectNear(Get(scene, "TurnY").GetNodeTM(0).GetTrans() / 100.0f, {5, 0, 0});
+
+    standin::Node& tx = Get(scene, "TurnX");
+    ASSERT_EQ(tx.GetMtl()->ClassID(), MULTI_CLASS_ID);
+    EXPECT_EQ(TextureIn(tx.GetMtl()->GetSubMtl(0), ID_DI), "red.png");
+    EXPECT_EQ(TextureIn(tx.GetMtl()->GetSubMtl(1), ID_DI), "blue.png");
+    EXPECT_EQ(Get(scene, "TurnY").GetMtl()->ClassID(), DMTL_CLASS_ID);
+
+    standin::Node& marker = Get(scene, "Marker");
+    EXPECT_EQ(marker.GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
+    MSTR props;
+    marker.GetUserPropBuffer(props);
+    EXPECT_EQ(props, "note = KEYFRAME 12 BALL_STRUCK");
+    ExpectNear(marker.GetNodeTM(0).GetTrans() / 100.0f, {1, 2, 3});
+}
+
+TEST(Importer, UnreadableFilesGiveAnError) {
+    support::TempDir dir;
+    standin::Scene scene;
+    EXPECT_FALSE(importer::ImportFile(dir.File("missing.gltf"), scene).ok);
+    {
+        std::ofstream(dir.File("broken.gltf")) << "{\"asset\": {\"version\": \"2.0\"}, \"nodes\": [";
+    }
+    const auto broken = importer::ImportFile(dir.File("broken.gltf"), scene);
+    EXPECT_FALSE(broken.ok);
+    EXPECT_NE(broken.error.find("broken.gltf"), std::string::npos);
+    {
+        std::ofstream(dir.File("empty.obj")) << "";
+    }
+    EXPECT_FALSE(importer::ImportFile(dir.File("empty.obj"), scene).ok);
+}
+
+}  // namespace

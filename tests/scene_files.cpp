@@ -1,0 +1,160 @@
+#include "scene_files.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace support {
+namespace {
+
+std::string Base64(const std::vector<std::uint8_t>& bytes) {
+    static const char* kChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::uint32_t n = (std::uint32_t(bytes[i]) << 16) | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
+                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        out += kChars[(n >> 18) & 63];
+        out += kChars[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? kChars[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kChars[n & 63] : '=';
+    }
+    return out;
+}
+
+template <class T>
+void Append(std::vector<std::uint8_t>& buffer, const std::vector<T>& values) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(values.data());
+    buffer.insert(buffer.end(), p, p + values.size() * sizeof(T));
+}
+
+void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+}  // namespace
+
+void WriteGltf(const std::string& path, bool turned) {
+    // Cube with 24 vertices (4 per side), sides in the order +x, -x, +y, -y, +z, -z.
+    std::vector<float> pos, nrm, uv;
+    std::vector<std::uint16_t> first, second;
+    const float dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int s = 0; s < 6; ++s) {
+        const float* n = dirs[s];
+        // Two axes spanning the side with a x b = n, so the corners below wind outwards.
+        const float a[3] = {n[2] != 0 ? 1.0f : 0.0f, n[0] != 0 ? 1.0f : 0.0f, n[1] != 0 ? 1.0f : 0.0f};
+        const float b[3] = {n[1] * a[2] - n[2] * a[1], n[2] * a[0] - n[0] * a[2], n[0] * a[1] - n[1] * a[0]};
+        const int base = int(pos.size() / 3);
+        const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        for (const auto& c : corners) {
+            for (int k = 0; k < 3; ++k) pos.push_back(0.5f * (n[k] + c[0] * a[k] + c[1] * b[k]) + (k == 1 ? 0.5f : 0.0f));
+            nrm.insert(nrm.end(), {n[0], n[1], n[2]});
+            uv.insert(uv.end(), {(c[0] + 1) / 2, (c[1] + 1) / 2});
+        }
+        auto& idx = s < 3 ? first : second;
+        for (int k : {0, 1, 2, 0, 2, 3}) idx.push_back(std::uint16_t(base + k));
+    }
+    std::vector<std::uint8_t> buffer;
+    Append(buffer, pos);
+    Append(buffer, nrm);
+    Append(buffer, uv);
+    Append(buffer, first);
+    Append(buffer, second);
+    const std::size_t posLen = pos.size() * 4, nrmLen = nrm.size() * 4, uvLen = uv.size() * 4, iLen = first.size() * 2;
+    const float s45 = std::sqrt(0.5f);
+    const std::string boxRotation = turned ? "\"rotation\": [" + std::to_string(s45) + ", 0, 0, " + std::to_string(s45) +
+                                                 "], \"translation\": [0, 0, -3],"
+                                           : "";
+    const std::string json = R"({
+  "asset": {"version": "2.0", "generator": "vlo tests"},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 1, 3]}],
+  "nodes": [
+    {"name": "Box", )" + boxRotation + R"( "mesh": 0},
+    {"name": "Group", "children": [2], "extras": {"note": "KEYFRAME 12 BALL_STRUCK"}},
+    {"name": "Spin", "mesh": 1, "rotation": [0, )" + std::to_string(s45) + ", 0, " + std::to_string(s45) + R"(]},
+    {"name": "Pin", "translation": [1, 2, 3]}
+  ],
+  "meshes": [
+    {"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2}, "indices": 3, "material": 0},
+                    {"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2}, "indices": 4, "material": 1}]},
+    {"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2}, "indices": 3, "material": 0}]}
+  ],
+  "materials": [
+    {"name": "Grass", "pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}},
+    {"name": "Stone", "pbrMetallicRoughness": {"baseColorTexture": {"index": 1}}, "normalTexture": {"index": 2}}
+  ],
+  "textures": [{"source": 0}, {"source": 1}, {"source": 2}],
+  "images": [{"uri": "grass.png"}, {"uri": "textures/stone.png"}, {"uri": "stone_n.png"}],
+  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
+                             Base64(buffer) + R"("}],
+  "bufferViews": [
+    {"buffer": 0, "byteOffset": 0, "byteLength": )" + std::to_string(posLen) + R"(},
+    {"buffer": 0, "byteOffset": )" + std::to_string(posLen) + R"(, "byteLength": )" + std::to_string(nrmLen) + R"(},
+    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen) + R"(, "byteLength": )" + std::to_string(uvLen) + R"(},
+    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen + uvLen) + R"(, "byteLength": )" + std::to_string(iLen) + R"(},
+    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen + uvLen + iLen) + R"(, "byteLength": )" + std::to_string(iLen) + R"(}
+  ],
+  "accessors": [
+    {"bufferView": 0, "componentType": 5126, "count": 24, "type": "VEC3", "min": [-0.5, 0, -0.5], "max": [0.5, 1, 0.5]},
+    {"bufferView": 1, "componentType": 5126, "count": 24, "type": "VEC3"},
+    {"bufferView": 2, "componentType": 5126, "count": 24, "type": "VEC2"},
+    {"bufferView": 3, "componentType": 5123, "count": 18, "type": "SCALAR"},
+    {"bufferView": 4, "componentType": 5123, "count": 18, "type": "SCALAR"}
+  ]
+})";
+    Write(path, json);
+}
+
+void WriteObj(const std::string& folder) {
+    Write(folder + "/scene.mtl", "newmtl Red\nKd 1 0 0\nmap_Kd .\\maps\\red.tga\n\nnewmtl Blue\nKd 0 0 1\nmap_Kd blue.tga\n");
+    Write(folder + "/scene.obj",
+          "mtllib scene.mtl\n"
+          "o Box\n"
+          "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+          "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+          "usemtl Red\n"
+          "f 1/1 4/4 3/3 2/2\nf 5/1 6/2 7/3 8/4\nf 1/1 2/2 6/3 5/4\n"
+          "usemtl Blue\n"
+          "f 2/1 3/2 7/3 6/4\nf 3/1 4/2 8/3 7/4\nf 4/1 1/2 5/3 8/4\n"
+          "o Tri\n"
+          "v 5 0 0\nv 6 0 0\nv 5 1 0\n"
+          "usemtl Blue\n"
+          "f 9 10 11\n");
+}
+
+void WriteCollada(const std::string& path) {
+    Write(path, R"(<?xml version="1.0" encoding="utf-8"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+  <asset><unit name="meter" meter="1"/><up_axis>Z_UP</up_axis></asset>
+  <library_effects>
+    <effect id="fx"><profile_COMMON><technique sid="t"><lambert><diffuse><color>1 1 1 1</color></diffuse></lambert></technique></profile_COMMON></effect>
+  </library_effects>
+  <library_materials><material id="Paint" name="Paint"><instance_effect url="#fx"/></material></library_materials>
+  <library_geometries>
+    <geometry id="quad" name="quad">
+      <mesh>
+        <source id="quad-pos"><float_array id="quad-pos-array" count="12">0 0 0 1 0 0 1 1 0 0 1 0</float_array>
+          <technique_common><accessor source="#quad-pos-array" count="4" stride="3">
+            <param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
+        <vertices id="quad-vtx"><input semantic="POSITION" source="#quad-pos"/></vertices>
+        <triangles material="mat" count="2"><input semantic="VERTEX" source="#quad-vtx" offset="0"/><p>0 1 2 0 2 3</p></triangles>
+      </mesh>
+    </geometry>
+  </library_geometries>
+  <library_visual_scenes>
+    <visual_scene id="scene">
+      <node id="Box" name="Box">
+        <translate>4 0 0</translate>
+        <rotate>0 0 1 90</rotate>
+        <instance_geometry url="#quad"><bind_material><technique_common>
+          <instance_material symbol="mat" target="#Paint"/></technique_common></bind_material></instance_geometry>
+        <node id="Empty" name="Empty"><translate>0 0 2</translate></node>
+      </node>
+    </visual_scene>
+  </library_visual_scenes>
+  <scene><instance_visual_scene url="#scene"/></scene>
+</COLLADA>
+)");
+}
+
+}  // namespace support

@@ -1,0 +1,25 @@
+// Small scene files written by the tests themselves, one per text format.
+#pragma once
+
+#include <string>
+
+namespace support {
+
+// A glTF 2.0 file (buffers inline as a data: URI) with:
+//  - "Box": a unit cube standing on the ground (y from 0 to 1), two primitives with the materials
+//    "Grass" (texture grass.png) and "Stone" (stone.png, normal map stone_n.png), turned 90 degrees
+//    about X and moved to (0, 0, -3) when turned is set;
+//  - "Spin": the same cube's first primitive, turned 90 degrees about Y, child of "Group";
+//  - "Group": an empty node with extras {"note": "KEYFRAME 12 BALL_STRUCK"};
+//  - "Pin": an empty top-level node at (1, 2, 3).
+void WriteGltf(const std::string& path, bool turned = false);
+
+// An OBJ with an MTL: "Box" (unit cube, faces of materials "Red" (red.tga) and "Blue" (blue.tga)) and
+// "Tri" (one triangle, material "Blue").
+void WriteObj(const std::string& folder);
+
+// A COLLADA file, Z-up: "Box" (a triangle pair turned 90 degrees about Z, at (4, 0, 0)), a child
+// node "Empty" with no geometry.
+void WriteCollada(const std::string& path);
+
+}  // namespace support
