@@ -1,0 +1,161 @@
+// vloexport and vloinfo as a user runs them: flags, exit statuses, files left behind.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "scene_files.h"
+#include "test_support.h"
+#include "tools/vloexport.h"
+#include "tools/vloinfo.h"
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun Export(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = tools::RunVloExport(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+ToolRun Info(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = tools::RunVloInfo(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class Tools : public ::testing::Test {
+protected:
+    void SetUp() override { support::WriteGltf(scene); }
+    support::TempDir dir;
+    std::string scene = dir.File("scene.gltf");
+    std::string out = dir.File("out.vlo");
+};
+
+TEST_F(Tools, SeveralMeshesNeedASelection) {
+    const ToolRun r = Export({scene, "-o", out});
+    EXPECT_EQ(r.status, tools::kExitUsage);
+    EXPECT_NE(r.err.find("2 mesh objects"), std::string::npos);
+    EXPECT_NE(r.err.find("\n  Box"), std::string::npos);
+    EXPECT_NE(r.err.find("\n  Spin"), std::string::npos);
+    EXPECT_FALSE(support::Exists(out));
+}
+
+TEST_F(Tools, FlagsReachTheDialog) {
+    const std::string sound = dir.File("sounds");
+    std::filesystem::create_directories(sound + "/swing");
+    std::ofstream(sound + "/swing/whoosh.wav") << "RIFF";
+    const ToolRun r = Export({scene, "-o", out, "--select", "Box", "--origin", "world", "--no-swap-yz", "--no-collisions",
+                          "--semi-transparent", "--bump", "--sound", sound + "/swing/whoosh.wav", "--remove-marker", "Group"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const ToolRun info = Info({out, "--json"});
+    ASSERT_EQ(info.status, 0) << info.out;
+    const auto j = nlohmann::json::parse(info.out);
+    EXPECT_TRUE(j["flags"]["noCollisions"].get<bool>());
+    EXPECT_TRUE(j["flags"]["semiTransparent"].get<bool>());
+    EXPECT_EQ(j["sound"], "SWING\\WHOOSH.WAV");
+    EXPECT_EQ(j["bumpMap"], "stone_n.png");
+    ASSERT_EQ(j["markers"].size(), 1u);
+    EXPECT_EQ(j["markers"][0]["name"], "Pin");
+    EXPECT_EQ(j["textures"], nlohmann::json::array({"grass.png", "stone.png"}));
+    // No swap, world origin: the host's Z-up file stays Z-up; the cube's top is at z = 1.
+    EXPECT_FLOAT_EQ(j["bounds"]["max"][2].get<float>(), 1.0f);
+    // A Y-swapped export of the same cube puts its top at y = 1 instead.
+    const ToolRun swapped = Export({scene, "-o", dir.File("s.vlo"), "--select", "Box", "--origin", "world", "--no-markers"});
+    ASSERT_EQ(swapped.status, 0);
+    const auto js = nlohmann::json::parse(Info({dir.File("s.vlo"), "--json"}).out);
+    EXPECT_FLOAT_EQ(js["bounds"]["max"][1].get<float>(), 1.0f);
+    EXPECT_TRUE(js["markers"].empty());
+}
+
+TEST_F(Tools, AllAndGroupSelectionsAttachMeshes) {
+    ASSERT_EQ(Export({scene, "-o", out, "--all"}).status, 0);
+    auto j = nlohmann::json::parse(Info({out, "--json"}).out);
+    EXPECT_EQ(j["counts"]["polygons"], 12 + 6);
+    EXPECT_EQ(j["textures"].size(), 2u);
+
+    ASSERT_EQ(Export({scene, "-o", out, "--select", "Group"}).status, 0);  // a group: the meshes below it
+    j = nlohmann::json::parse(Info({out, "--json"}).out);
+    EXPECT_EQ(j["counts"]["polygons"], 6);
+}
+
+TEST_F(Tools, ListShowsTheTreeWithTypes) {
+    const ToolRun r = Export({scene, "--list"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("read as Y-up"), std::string::npos);
+    EXPECT_NE(r.out.find("  Box  [mesh, 48 vertices, 12 triangles"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  Group  [dummy]\n    Spin  [mesh"), std::string::npos) << r.out;
+}
+
+TEST_F(Tools, ErrorsGiveTheRightStatusAndNoFile) {
+    EXPECT_EQ(Export({}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({scene, "-o", out, "--mode", "sideways"}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({dir.File("missing.fbx"), "-o", out}).status, tools::kExitUsage);
+    const ToolRun missing = Export({scene, "-o", out, "--select", "Nope"});
+    EXPECT_EQ(missing.status, tools::kExitUsage);
+    EXPECT_NE(missing.err.find("no object named 'Nope'"), std::string::npos);
+    const ToolRun unwritable = Export({scene, "-o", dir.File("no/such/dir/out.vlo"), "--select", "Box"});
+    EXPECT_EQ(unwritable.status, tools::kExitExportFailed);
+    EXPECT_NE(unwritable.err.find("error: Failed to create the file [object 'Box']"), std::string::npos) << unwritable.err;
+    const ToolRun dummy = Export({scene, "-o", out, "--select", "Pin"});
+    EXPECT_EQ(dummy.status, tools::kExitExportFailed);
+    EXPECT_NE(dummy.err.find("error: Error with Object State [object 'Pin'] (2 times)"), std::string::npos) << dummy.err;
+    EXPECT_FALSE(support::Exists(out));
+}
+
+TEST_F(Tools, PinnedCreationTimeGivesByteIdenticalOutputs) {
+    for (const char* name : {"a.vlo", "b.vlo"})
+        ASSERT_EQ(Export({scene, "-o", dir.File(name), "--select", "Box", "--created-at", "0"}).status, 0);
+    EXPECT_EQ(support::ReadText(dir.File("a.vlo")), support::ReadText(dir.File("b.vlo")));
+    std::string ta = support::ReadText(dir.File("a.TXT")), tb = support::ReadText(dir.File("b.TXT"));
+    EXPECT_NE(ta.find("Created: [01/01/1970 00:00:00]"), std::string::npos);
+    // The texts differ only in the file names they mention.
+    for (auto* t : {&ta, &tb})
+        for (const char* n : {"a.", "b."})
+            for (std::size_t at; (at = t->find(dir.File(n))) != std::string::npos;) t->replace(at, dir.File(n).size(), "X.");
+    EXPECT_EQ(ta, tb);
+}
+
+TEST(VloInfo, ValidTruncatedAndCorruptedFiles) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("scene.gltf"));
+    const std::string good = dir.File("good.vlo");
+    ASSERT_EQ(Export({dir.File("scene.gltf"), "-o", good, "--select", "Box", "--no-markers"}).status, 0);
+    const ToolRun ok = Info({good});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_NE(ok.out.find("valid VLO model"), std::string::npos);
+    EXPECT_NE(ok.out.find("vertices: 24"), std::string::npos) << ok.out;
+    EXPECT_NE(ok.out.find("polygons: 12"), std::string::npos) << ok.out;
+
+    const std::string bytes = support::ReadText(good);
+    auto write = [&](const std::string& name, const std::string& content) {
+        std::ofstream(dir.File(name), std::ios::binary) << content;
+        return dir.File(name);
+    };
+    // Every truncation is reported as invalid, never a crash.
+    for (std::size_t n = 0; n < bytes.size(); n += 7) EXPECT_EQ(Info({write("t.vlo", bytes.substr(0, n))}).status, 1) << n;
+    // Single flipped bytes anywhere in the headers and counts are caught.
+    for (std::size_t at : {0u, 5u, 17u, 29u, 32u, 56u, 72u, 76u}) {
+        std::string bad = bytes;
+        bad[at] = char(bad[at] ^ 0x40);
+        EXPECT_EQ(Info({write("c.vlo", bad)}).status, 1) << at;
+    }
+    // A vertex index out of range.
+    std::string badIndex = bytes;
+    const std::size_t polygons = bytes.size() - 12 * 8;  // the last chunk's records (12 polygons)
+    badIndex[polygons] = char(0xFF);
+    badIndex[polygons + 1] = char(0x7F);
+    const ToolRun r = Info({write("i.vlo", badIndex), "--json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("uses vertex 32767 of 24"), std::string::npos) << r.out;
+    EXPECT_EQ(Info({dir.File("missing.vlo")}).status, 2);
+}
+
+}  // namespace
