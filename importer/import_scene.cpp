@@ -39,9 +39,11 @@ bool MetadataBool(const aiMetadata* md, const char* key) {
 
 class TreeBuilder {
 public:
+    // toHost: the turn from the file's axes into the host's Z-up axes.
     TreeBuilder(const aiScene& source, standin::Scene& scene, SceneInfo& info, MaterialLibrary& materials, bool fbx,
-                bool gltf)
-        : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(fbx), gltf_(gltf) {
+                bool gltf, const Matrix3& toHost)
+        : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(fbx), gltf_(gltf), toHost_(toHost),
+          fromHost_(Inverse(toHost)) {
         for (unsigned m = 0; m < source.mNumMeshes; ++m)
             for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b) bones_.insert(source.mMeshes[m]->mBones[b]->mName.C_Str());
         for (unsigned i = 0; i < source.mNumCameras; ++i) noObject_.insert(source.mCameras[i]->mName.C_Str());
@@ -49,14 +51,18 @@ public:
     }
 
     // Adds node under parent. pending: the transforms of folded pivot helpers above the node (and,
-    // for top-level nodes, the file root's transform and the up-axis turn), applied after its own.
+    // for top-level nodes, the file root's transform), applied after its own.
+    //
+    // Every transform is expressed in host axes (conjugated by the up-axis turn) and every vertex is
+    // turned, so each object's own Z is the file's up: a yardstick stands along its own Z as in the
+    // host, and world positions come out Z-up.
     void Add(const aiNode& node, standin::Node* parent, const Matrix3& pending) {
         if (IsPivotHelper(node) && node.mNumMeshes == 0 && node.mNumChildren == 1) {
             Add(*node.mChildren[0], parent, ToMatrix3(node.mTransformation) * pending);
             return;
         }
         standin::Node& host = scene_.CreateNode(node.mName.C_Str(), parent);
-        host.SetLocalTM(ToMatrix3(node.mTransformation) * pending);
+        host.SetLocalTM(InHostAxes(ToMatrix3(node.mTransformation) * pending));
         host.SetUserProps(UserProps(node));
 
         std::vector<MeshPiece> pieces;
@@ -98,17 +104,19 @@ private:
         bool sameOffset = true;
         for (const MeshPiece& p : pieces) sameOffset &= p.hasOffset == pieces[0].hasOffset && p.offset == pieces[0].offset;
         if (sameOffset && pieces[0].hasOffset) {
-            host.SetObjectOffset(pieces[0].offset);
+            host.SetObjectOffset(InHostAxes(pieces[0].offset));
             for (MeshPiece& p : pieces) p.hasOffset = false;
         }
         auto& tri = scene_.Make<TriObject>();
-        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_);
+        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_);
         if (built.skippedFaces)
             info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.skippedFaces) +
                                      " point or line primitives left out (a model holds triangles only)");
         host.SetObject(&tri);
         host.SetMaterial(built.materials.size() == 1 ? materials_.Single(built.materials[0]) : materials_.Multi(built.materials));
     }
+
+    Matrix3 InHostAxes(const Matrix3& m) const { return fromHost_ * m * toHost_; }
 
     std::string UserProps(const aiNode& node) const {
         const aiMetadata* md = node.mMetaData;
@@ -134,6 +142,7 @@ private:
     SceneInfo& info_;
     MaterialLibrary& materials_;
     bool fbx_, gltf_;
+    Matrix3 toHost_, fromHost_;
     std::set<std::string> bones_, noObject_;
     std::map<const aiNode*, Matrix3> childPending_;
 };
@@ -187,10 +196,9 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         else if (source->mMetaData->Get("UnitScaleFactor", unitD)) result.info.unitScaleFactor = unitD;
     }
 
-    const Matrix3 top = ToMatrix3(source->mRootNode->mTransformation) *
-                        UpAxisTurn(*source, fbx, ext, options, result.info);
+    const Matrix3 top = ToMatrix3(source->mRootNode->mTransformation);
     MaterialLibrary materials(*source, scene, std::filesystem::path(path).stem().string(), result.info.warnings);
-    TreeBuilder builder(*source, scene, result.info, materials, fbx, gltf);
+    TreeBuilder builder(*source, scene, result.info, materials, fbx, gltf, UpAxisTurn(*source, fbx, ext, options, result.info));
     for (unsigned i = 0; i < source->mRootNode->mNumChildren; ++i) builder.Add(*source->mRootNode->mChildren[i], nullptr, top);
     // Meshes attached to the file's root node itself get a node of their own.
     if (source->mRootNode->mNumMeshes) {
@@ -198,7 +206,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         wrapper.mTransformation = source->mRootNode->mTransformation;
         wrapper.mNumMeshes = source->mRootNode->mNumMeshes;
         wrapper.mMeshes = source->mRootNode->mMeshes;
-        builder.Add(wrapper, nullptr, UpAxisTurn(*source, fbx, ext, options, result.info));
+        builder.Add(wrapper, nullptr, Matrix3());
         wrapper.mMeshes = nullptr;
         wrapper.mNumMeshes = 0;
     }

@@ -6,7 +6,7 @@
 
 namespace importer {
 
-BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals) {
+BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost) {
     BuiltMesh built;
     bool mapped = false;
     for (const MeshPiece& p : pieces) mapped |= p.mesh->HasTextureCoords(0);
@@ -17,25 +17,23 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
         const auto matId = MtlID(found - built.materials.begin());
         if (found == built.materials.end()) built.materials.push_back(m.mMaterialIndex);
 
-        Matrix3 normalTM = piece.offset;
+        const Matrix3 tm = piece.hasOffset ? piece.offset * toHost : toHost;
+        Matrix3 normalTM = tm;
         normalTM.NoTrans();
         normalTM = Inverse(normalTM);  // normals follow the inverse transpose
         const DWORD base = DWORD(out.verts.size());
         for (unsigned i = 0; i < m.mNumVertices; ++i) {
-            Point3 p = ToPoint3(m.mVertices[i]);
-            if (piece.hasOffset) p = p * piece.offset;
-            out.verts.push_back(p);
+            out.verts.push_back(ToPoint3(m.mVertices[i]) * tm);
             if (m.HasNormals()) {
-                Point3 n = ToPoint3(m.mNormals[i]);
-                if (piece.hasOffset)
-                    n = Point3(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2]));
-                out.setSpecifiedNormal(int(base + i), n);
+                const Point3 n = ToPoint3(m.mNormals[i]);
+                out.setSpecifiedNormal(int(base + i),
+                                       Point3(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2])));
             }
             if (mapped)
                 out.tVerts.push_back(m.HasTextureCoords(0) ? Point3(m.mTextureCoords[0][i].x, m.mTextureCoords[0][i].y, 0)
                                                           : Point3());
         }
-        const bool mirrored = piece.hasOffset && DotProd(CrossProd(piece.offset[0], piece.offset[1]), piece.offset[2]) < 0;
+        const bool mirrored = DotProd(CrossProd(tm[0], tm[1]), tm[2]) < 0;
         for (unsigned f = 0; f < m.mNumFaces; ++f) {
             const aiFace& face = m.mFaces[f];
             if (face.mNumIndices != 3) {

@@ -25,6 +25,7 @@ struct BuiltMesh {
 // piece has normals, first-channel texture coordinates (one texture vertex per vertex; a mesh whose
 // pieces have none stays unmapped), triangles with the material id of their piece's material.
 // Triangles without normals get smoothing group 1, or 0 (faceted) when flatWithoutNormals is set.
-BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals);
+// Positions and normals are finally turned by toHost (a rotation into the host's axes).
+BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost);
 
 }  // namespace importer

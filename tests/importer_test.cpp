@@ -29,6 +29,28 @@ standin::Node& Get(standin::Scene& scene, const std::string& name) {
 
 const Mesh& MeshOf(standin::Node& n) { return standin::Scene::TriOf(n).mesh; }
 
+// The node's vertices in world space.
+std::vector<Point3> WorldVertices(standin::Node& n) {
+    std::vector<Point3> out;
+    for (const Point3& v : MeshOf(n).verts) out.push_back(v * n.GetObjTMAfterWSM(0));
+    return out;
+}
+
+float TopZ(standin::Node& n) {
+    float top = -1e30f;
+    for (const Point3& p : WorldVertices(n)) top = std::max(top, p.z);
+    return top;
+}
+
+// The world vertex farthest from the node's pivot.
+Point3 Farthest(standin::Node& n) {
+    const Point3 pivot = n.GetNodeTM(0).GetTrans();
+    Point3 best = pivot;
+    for (const Point3& p : WorldVertices(n))
+        if ((p - pivot).Length() > (best - pivot).Length()) best = p;
+    return best;
+}
+
 std::string TextureIn(Mtl* m, int slot) {
     Texmap* t = m ? m->GetSubTexmap(slot) : nullptr;
     return t ? static_cast<BitmapTex*>(t)->GetMapName() : "";
@@ -43,9 +65,13 @@ TEST(Importer, GltfNodesMaterialsAndExtras) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.info.upAxis, 'Y');
 
-    // The Y-up file arrives Z-up: the box's top (file y = 1) is at host z = 1.
+    // The Y-up file arrives Z-up: the box's top (file y = 1) is at host z = 1, and the object's own Z
+    // is the file's up.
     standin::Node& box = Get(scene, "Box");
-    ExpectNear(Point3(0, 1, 0) * box.GetObjTMAfterWSM(0), {0, 0, 1});
+    EXPECT_FLOAT_EQ(TopZ(box), 1.0f);
+    float objectTop = 0;
+    for (const Point3& v : MeshOf(box).verts) objectTop = std::max(objectTop, v.z);
+    EXPECT_FLOAT_EQ(objectTop, 1.0f);
     ASSERT_EQ(box.GetMtl()->ClassID(), MULTI_CLASS_ID);
     EXPECT_EQ(box.GetMtl()->NumSubMtls(), 2);
     EXPECT_STREQ(box.GetMtl()->GetSubMtl(1)->GetName(), "Stone");
@@ -103,10 +129,10 @@ TEST(Importer, TurnedGltfNodeAndUpAxisOverride) {
     support::WriteGltf(dir.File("turned.gltf"), /*turned=*/true);
     standin::Scene scene;
     ASSERT_TRUE(importer::ImportFile(dir.File("turned.gltf"), scene).ok);
-    // Turned +90 degrees about the file's X: the file's +Y goes to file +Z, which is host -Y; moved
-    // to file (0, 0, -3), host (0, 3, 0).
+    // Turned +90 degrees about the file's X: the file's +Y (the object's up, host +Z in object axes)
+    // goes to file +Z, which is host -Y; moved to file (0, 0, -3), host (0, 3, 0).
     const Matrix3 tm = Get(scene, "Box").GetNodeTM(0);
-    ExpectNear(VectorTransform(tm, {0, 1, 0}), {0, -1, 0});
+    ExpectNear(VectorTransform(tm, {0, 0, 1}), {0, -1, 0});
     ExpectNear(tm.GetTrans(), {0, 3, 0});
 
     standin::Scene asZ;
@@ -130,8 +156,8 @@ TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
     EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(0), ID_DI), ".\\maps\\red.tga");
     EXPECT_EQ(m.faces[0].getMatID(), 0);
     EXPECT_EQ(m.faces[11].getMatID(), 1);
-    // Y-up by default: the file's (0, 1, 0) is the host's (0, 0, 1).
-    ExpectNear(Point3(0, 1, 0) * box.GetObjTMAfterWSM(0), {0, 0, 1});
+    // Y-up by default: the file's y = 1 is the host's z = 1.
+    EXPECT_FLOAT_EQ(TopZ(box), 1.0f);
     standin::Node& tri = Get(scene, "Tri");
     EXPECT_EQ(MeshOf(tri).faces.size(), 1u);
     EXPECT_STREQ(tri.GetMtl()->GetName(), "Blue");
@@ -162,11 +188,11 @@ TEST(Importer, FbxRotationsAboutEachAxisMaterialsAndCustomProperties) {
     const auto r = importer::ImportFile(std::string(VLO_TEST_DATA_DIR) + "/importer_scene.fbx", scene);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.info.upAxis, 'Y');
-    // Cubes turned +90 degrees about X, Y and Z in the authoring (Z-up) frame.
-    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnX").GetNodeTM(0), {0, 0, 1})), {0, -1, 0});
-    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnY").GetNodeTM(0), {1, 0, 0})), {0, 0, -1});
-    ExpectNear(Normalize(VectorTransform(Get(scene, "TurnZ").GetNodeTM(0), {1, 0, 0})), {0, 1, 0});
-    ExpectNear(Get(scene, "TurnY").GetNodeTM(0).GetTrans() / 100.0f, {5, 0, 0});
+    // Cubes with a spike at local (1, 1, 3), turned +90 degrees about X, Y and Z in the authoring
+    // (Z-up) frame and exported at 100 units per metre: the spikes land where the author saw them.
+    ExpectNear(Farthest(Get(scene, "TurnX")) / 100.0f, {1, -3, 1});
+    ExpectNear(Farthest(Get(scene, "TurnY")) / 100.0f, {8, 1, -1});
+    ExpectNear(Farthest(Get(scene, "TurnZ")) / 100.0f, {-1, 6, 3});
 
     standin::Node& tx = Get(scene, "TurnX");
     ASSERT_EQ(tx.GetMtl()->ClassID(), MULTI_CLASS_ID);

@@ -1,7 +1,8 @@
 # Writes importer_scene.fbx, the FBX file of the importer tests, with Blender in background mode:
 #   blender --background --factory-startup --python make_fbx.py -- importer_scene.fbx
-# Three cubes turned 90 degrees about X, Y and Z, the first with two materials (two textures),
-# and an empty with a custom property.
+# Three cubes, each with one corner pulled out into a spike at local (1, 1, 3) so that turns show,
+# turned 90 degrees about X, Y and Z; the first with two materials (two textures); and an empty with
+# a custom property.
 import math
 import sys
 
@@ -30,6 +31,9 @@ def cube(name, location, rotation):
     obj = bpy.context.active_object
     obj.name = name
     obj.data.name = name + "Mesh"
+    for v in obj.data.vertices:
+        if tuple(round(c) for c in v.co) == (1, 1, 1):
+            v.co.z = 3.0
     return obj
 
 
