@@ -58,29 +58,34 @@ bool OutputFile::Write(const void* data, std::size_t size) {
 
 bool OutputFile::Printf(const char* format, ...) {
     if (!ok_) return false;
+    // Most lines fit the stack buffer: one formatting pass, no allocation.
+    char stack[512];
     va_list args;
     va_start(args, format);
     va_list copy;
     va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? std::size_t(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+    const int length = std::vsnprintf(stack, sizeof stack, format, args);
     va_end(args);
+    std::string heap;
+    const char* text = stack;
+    if (length >= int(sizeof stack)) {
+        heap.resize(std::size_t(length));
+        std::vsnprintf(heap.data(), heap.size() + 1, format, copy);
+        text = heap.data();
+    }
+    va_end(copy);
     if (length < 0) {
         ok_ = false;
         return false;
     }
-    if (mode_ == Mode::Text) {
-        std::string converted;
-        converted.reserve(text.size() + 8);
-        for (char c : text) {
-            if (c == '\n') converted += '\r';
-            converted += c;
-        }
-        text.swap(converted);
+    if (mode_ == Mode::Binary) return Write(text, std::size_t(length));
+    // Text mode: each "\n" goes out as "\r\n", in one write per call.
+    line_.clear();
+    for (const char* p = text; p != text + length; ++p) {
+        if (*p == '\n') line_ += '\r';
+        line_ += *p;
     }
-    return Write(text.data(), text.size());
+    return Write(line_.data(), line_.size());
 }
 
 bool OutputFile::Seek(std::uint64_t position) {

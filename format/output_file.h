@@ -66,6 +66,7 @@ private:
     std::uint64_t position_ = 0;
     bool ok_ = false;
     bool finished_ = false;
+    std::string line_;  // reused by Printf
 };
 
 }  // namespace vlo

@@ -1,0 +1,74 @@
+// The weld against meshoptimizer's vertex remap on the same corner stream (the reference for an
+// exact-duplicate index), and the linear search it replaces.
+#include <benchmark/benchmark.h>
+#include <meshoptimizer.h>
+
+#include <cmath>
+#include <vector>
+
+#include "geometry/weld.h"
+
+namespace {
+
+// The corner stream of a smooth, mapped grid of n x n vertices: 6 corners per quad, each vertex
+// shared by up to six triangles.
+std::vector<vlo::ModelVertex> GridCorners(int n) {
+    std::vector<vlo::ModelVertex> grid(std::size_t(n) * std::size_t(n));
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            vlo::ModelVertex& v = grid[std::size_t(y * n + x)];
+            const float u = float(x) / float(n - 1), w = float(y) / float(n - 1);
+            v.position = {u * 10, w * 10, std::sin(u * 6) * std::cos(w * 6)};
+            v.normal = {0, 0, 1};
+            v.u = u;
+            v.v = w;
+        }
+    std::vector<vlo::ModelVertex> corners;
+    for (int y = 0; y + 1 < n; ++y)
+        for (int x = 0; x + 1 < n; ++x)
+            for (int k : {0, 1, n + 1, 0, n + 1, n}) corners.push_back(grid[std::size_t(y * n + x + k)]);
+    return corners;
+}
+
+void BM_WeldHashIndex(benchmark::State& state) {
+    const auto corners = GridCorners(int(state.range(0)));
+    for (auto _ : state) {
+        std::vector<vlo::ModelVertex> out;
+        vlo::VertexWelder welder(out);
+        std::uint32_t sum = 0;
+        for (const auto& c : corners) sum += welder.FindOrAdd(c);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["corners"] = double(corners.size());
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(corners.size()));
+}
+
+void BM_WeldMeshoptRemap(benchmark::State& state) {
+    const auto corners = GridCorners(int(state.range(0)));
+    std::vector<unsigned> remap(corners.size());
+    for (auto _ : state) {
+        const std::size_t unique = meshopt_generateVertexRemap(remap.data(), nullptr, corners.size(), corners.data(),
+                                                               corners.size(), sizeof(vlo::ModelVertex));
+        benchmark::DoNotOptimize(unique);
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(corners.size()));
+}
+
+void BM_WeldLinearSearch(benchmark::State& state) {
+    const auto corners = GridCorners(int(state.range(0)));
+    for (auto _ : state) {
+        std::vector<vlo::ModelVertex> out;
+        std::uint32_t sum = 0;
+        for (const auto& c : corners) sum += vlo::FindOrAddVertexLinear(out, c);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(corners.size()));
+}
+
+}  // namespace
+
+// 245 x 245 = 60,025 vertices, 358,584 corners.
+BENCHMARK(BM_WeldHashIndex)->Arg(245)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WeldMeshoptRemap)->Arg(245)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WeldHashIndex)->Arg(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WeldLinearSearch)->Arg(40)->Unit(benchmark::kMicrosecond);
