@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tools and the tests need (root, or sudo).
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config libassimp-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev)
+if [[ "${1:-}" == "--bench" ]]; then packages+=(libbenchmark-dev libmeshoptimizer-dev); fi
+missing=()
+for p in "${packages[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p"); done
+if ((${#missing[@]})); then
+  sudo=""; [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
