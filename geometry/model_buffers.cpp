@@ -33,6 +33,7 @@ void VloExporter::BuildModelBuffers(Mesh& mesh) {
     const bool mapped = !mesh.tvFace.empty();
     const unsigned numTextures = unsigned(textures.size());
     polygons.reserve(polygons.size() + std::size_t(numFaces));
+    std::size_t linkFailures = 0;
 
     for (int f = 0; f < numFaces; ++f) {
         const Face& face = mesh.faces[f];
@@ -54,6 +55,10 @@ void VloExporter::BuildModelBuffers(Mesh& mesh) {
             }
             const std::uint32_t index = welder.FindOrAdd(vertex);
             polygon.verts[k] = std::uint16_t(index);
+            // Links are read per corner; the welded vertex keeps those of its last successful corner.
+            if (exportMode == IDC_MODE_HIERARCHY && index < vertexLinks.size() &&
+                !GetVertexLinks(mesh.getVert(int(vi)) * objectTM, int(vi), vertexLinks[index]))
+                ++linkFailures;
         }
         polygon.textureId = std::int16_t(textureId);
         polygons.push_back(polygon);
@@ -65,6 +70,18 @@ void VloExporter::BuildModelBuffers(Mesh& mesh) {
         const std::string message = "Too many vertices in object '" + name + "': " + std::to_string(vertices.size()) +
                                     " welded vertices, at most " + std::to_string(vlo::kMaxVertices) +
                                     " fit the file. Nothing was exported";
+        ShowError(message.c_str());
+        exportFailed = true;
+        return;
+    }
+    // A vertex without bone links would be left behind by the skeleton in the game.
+    std::size_t unlinked = 0;
+    if (exportMode == IDC_MODE_HIERARCHY)
+        for (std::size_t i = 0; i < vertices.size(); ++i) unlinked += vertexLinks[i].numLinks == 0;
+    if (linkFailures != 0 || unlinked != 0) {
+        const std::string message = "Object '" + name + "': " + std::to_string(unlinked) + " of " +
+                                    std::to_string(vertices.size()) + " vertices have no usable bone links (" +
+                                    std::to_string(linkFailures) + " corners failed). Nothing was exported";
         ShowError(message.c_str());
         exportFailed = true;
         return;

@@ -54,11 +54,11 @@ void VloExporter::RunExport() {
     INode* root = pxInterface->GetRootNode();
     INode* node = FindSelectedNode(root);
 
-    if (exportMode != IDC_MODE_SHAPE) {
-        ShowError(exportMode == IDC_MODE_HIERARCHY ? "Hierarchy export is not available yet in this version"
-                                                   : "Animation export is not available yet in this version");
+    if (exportMode == IDC_MODE_ANIMATION) {
+        ShowError("Animation export is not available yet in this version");
         return;
     }
+    if (exportMode == IDC_MODE_HIERARCHY && !PrepareSkin(node)) return;
 
     if (pxBipedExport) {
         if (exportMode == IDC_MODE_HIERARCHY) {

@@ -106,6 +106,19 @@ public:
     void CollectTextures();
     void AddMaterialMaps(Mtl* material);
 
+    // ---- Skin source and vertex links ----
+    // Finds the Physique (else Skin) modifier of node, its export interfaces and the one top-level
+    // node all bones hang from (pxBipedRoot). FALSE after showing why the export cannot go on.
+    BOOL PrepareSkin(INode* node);
+    // Sets pxBipedRoot to root and pxBipedExport to its biped interface when root is a biped.
+    BOOL PrepareBiped(INode* root);
+    Modifier* FindModifier(INode* node, Class_ID id);
+    INode* FindTopLevelAncestor(INode* node);
+    // Fills links for mesh vertex v at world position world. FALSE (links unchanged) after a message.
+    BOOL GetVertexLinks(const Point3& world, int v, vlo::VertexLinks& links);
+    int BoneIdOfNode(INode* node);
+    Point3 PointInBoneSpace(INode* bone, const Point3& point);
+
     // ---- Bones ----
     // Builds bones and boneNodes from pxBipedRoot (figure mode for the transforms when a biped).
     void BuildBoneList();
@@ -175,6 +188,10 @@ public:
     INode* pxNode = nullptr;
     vlo::OutputFile* infoFile = nullptr;  // the open information file while a pass writes it
     BOOL inFigureMode = FALSE;
+    IPhysiqueExport* pxPhysiqueExport = nullptr;
+    IPhyContextExport* pxPhysiqueContext = nullptr;
+    ISkin* pxSkin = nullptr;
+    ISkinContextData* pxSkinContext = nullptr;
 
     int numDummyNodes() const { return int(dummyNodes.size()); }
     int numMarkers() const { return int(markerNodes.size()); }

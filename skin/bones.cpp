@@ -87,6 +87,15 @@ void VloExporter::AddBoneTree(INode* node, int parentId) {
 int VloExporter::WriteHierarchyChunk(vlo::OutputFile& file) {
     if (infoFile) infoFile->Printf("\nExporting hierarchy\n");
     BuildBoneList();
+    // Vertex links name bones in 8 bits with 0xFF for "no bone": more bones would collide.
+    if (bones.size() > vlo::kMaxLinkedBones) {
+        const std::string message = "The hierarchy under '" + std::string(pxBipedRoot->GetName()) + "' has " +
+                                    std::to_string(bones.size()) + " bones; a skinned model holds at most " +
+                                    std::to_string(vlo::kMaxLinkedBones) + ". Nothing was exported";
+        ShowError(message.c_str());
+        exportFailed = true;
+        return 0;
+    }
     std::vector<vlo::BoneRecord> scaled = bones;
     const float s = 1.0f / worldScale;
     for (vlo::BoneRecord& b : scaled) {

@@ -506,13 +506,12 @@ TEST_F(ShapeExport, ConvertedObjectIsDeletedAndEditableMeshIsNot) {
     EXPECT_EQ(e.file.model.vertices.size(), 24u);
 }
 
-TEST_F(ShapeExport, HierarchyModeIsNotAvailableYet) {
+TEST_F(ShapeExport, HierarchyModeNeedsASkin) {
     AddBox(scene, "Box", {1, 1, 1}, true, false);
     Options o;
     o.mode = kHierarchy;
     auto e = Export(scene, out, o);
-    ASSERT_EQ(e.Texts().size(), 1u);
-    EXPECT_NE(e.Texts()[0].find("not available"), std::string::npos);
+    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Neither Physique modifier nor Skin modifier found on selected object"});
     EXPECT_FALSE(e.exists);
 }
 
