@@ -12,6 +12,7 @@
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
+#include "importer/skins.h"
 
 namespace importer {
 namespace {
@@ -44,8 +45,11 @@ public:
                 bool gltf, const Matrix3& toHost)
         : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(fbx), gltf_(gltf), toHost_(toHost),
           fromHost_(Inverse(toHost)) {
+        // Bones and their ancestors make up skeletons: plain nodes, never dummies (or markers).
         for (unsigned m = 0; m < source.mNumMeshes; ++m)
-            for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b) bones_.insert(source.mMeshes[m]->mBones[b]->mName.C_Str());
+            for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b)
+                for (const aiNode* n = source.mRootNode->FindNode(source.mMeshes[m]->mBones[b]->mName); n; n = n->mParent)
+                    bones_.insert(n->mName.C_Str());
         for (unsigned i = 0; i < source.mNumCameras; ++i) noObject_.insert(source.mCameras[i]->mName.C_Str());
         for (unsigned i = 0; i < source.mNumLights; ++i) noObject_.insert(source.mLights[i]->mName.C_Str());
     }
@@ -113,10 +117,19 @@ private:
             info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.skippedFaces) +
                                      " point or line primitives left out (a model holds triangles only)");
         host.SetObject(&tri);
+        bool hasBones = false;
+        for (const MeshPiece& p : pieces) hasBones |= p.mesh->HasBones();
+        if (hasBones) skinned_.push_back({&host, pieces});
         host.SetMaterial(built.materials.size() == 1 ? materials_.Single(built.materials[0]) : materials_.Multi(built.materials));
     }
 
     Matrix3 InHostAxes(const Matrix3& m) const { return fromHost_ * m * toHost_; }
+
+public:
+    const std::vector<SkinnedNode>& Skinned() const { return skinned_; }
+    const Matrix3& ToHost() const { return toHost_; }
+
+private:
 
     std::string UserProps(const aiNode& node) const {
         const aiMetadata* md = node.mMetaData;
@@ -145,6 +158,7 @@ private:
     Matrix3 toHost_, fromHost_;
     std::set<std::string> bones_, noObject_;
     std::map<const aiNode*, Matrix3> childPending_;
+    std::vector<SkinnedNode> skinned_;
 };
 
 // The file's up axis and the turn that brings it into the host's Z-up frame.
@@ -210,6 +224,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         wrapper.mMeshes = nullptr;
         wrapper.mNumMeshes = 0;
     }
+    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, result.info);
     result.ok = true;
     return result;
 }

@@ -18,10 +18,18 @@ namespace importer {
 
 enum class UpAxis { FromFile, Y, Z };
 
+// The pose a skeleton is read in: its bind (skinning) pose, from the inverse bind matrices, or the
+// node transforms as the file stores them.
+enum class SkeletonPose { Bind, File };
+
 struct ImportOptions {
     // The file's up axis: FromFile reads it from the file's metadata (glTF is Y-up, COLLADA arrives
     // Y-up from assimp, FBX states it, OBJ states nothing and is taken as Y-up).
     UpAxis up = UpAxis::FromFile;
+    SkeletonPose pose = SkeletonPose::Bind;
+    // When set, this node becomes a biped root: the scene keeps the file's pose and the biped's figure
+    // mode shows the bind pose (the pose option is then not applied).
+    std::string bipedRoot;
 };
 
 struct SceneInfo {
@@ -29,6 +37,7 @@ struct SceneInfo {
     char upAxis = 'Y';             // the axis the file was read as having up: 'Y' or 'Z'
     std::string upAxisSource;      // where that came from
     double unitScaleFactor = 0;    // FBX UnitScaleFactor (centimetres per unit); 0 when the file has none
+    std::string skeletonPose;      // how skinned skeletons were posed; "" without skins
     std::vector<std::string> warnings;
 };
 

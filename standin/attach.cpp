@@ -1,6 +1,9 @@
 #include "standin/attach.h"
 
 #include <algorithm>
+#include <map>
+
+#include "standin/modifiers.h"
 
 namespace standin {
 
@@ -21,6 +24,19 @@ std::vector<Node*> MeshNodesBelow(Node& node) {
 
 namespace {
 
+// The skin of node: the first modifier on its stack with a Skin interface, and its context.
+std::pair<ISkin*, ISkinContextData*> SkinOf(Node& node) {
+    Object* obj = node.GetObjectRef();
+    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
+        auto* derived = static_cast<IDerivedObject*>(obj);
+        for (int i = 0; i < derived->NumModifiers(); ++i)
+            if (auto* skin = static_cast<ISkin*>(derived->GetModifier(i)->GetInterface(I_SKIN)))
+                return {skin, skin->GetContextInterface(&node)};
+        obj = derived->GetObjRef();
+    }
+    return {nullptr, nullptr};
+}
+
 // The material a face of node with material id id shows: a multi/sub-object material's entry id mod
 // its count, else the node's material itself (null for none).
 Mtl* FaceMaterial(Node& node, MtlID id) {
@@ -35,6 +51,8 @@ Node& AttachMeshes(Scene& scene, const std::vector<Node*>& nodes, const std::str
     Node& result = scene.CreateMeshNode(name);
     Mesh& out = Scene::TriOf(result).mesh;
     std::vector<Mtl*> materials;
+    SkinModifier* skin = nullptr;  // made when any part is skinned
+    std::map<INode*, int> boneIndex;
     struct Part {
         Node* node;
         Object* source;
@@ -66,6 +84,20 @@ Node& AttachMeshes(Scene& scene, const std::vector<Node*>& nodes, const std::str
                 out.setSpecifiedNormal(int(base + i), Point3(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2])));
             }
         }
+        if (auto [partSkin, context] = SkinOf(*node); partSkin && context) {
+            if (!skin) {
+                skin = &scene.Make<SkinModifier>();
+                skin->skinned = &result;
+            }
+            skin->points.resize(base + part.verts.size());
+            for (int v = 0; v < context->GetNumPoints() && std::size_t(v) < part.verts.size(); ++v)
+                for (int j = 0; j < context->GetNumAssignedBones(v); ++j) {
+                    INode* bone = partSkin->GetBone(context->GetAssignedBone(v, j));
+                    auto [at, added] = boneIndex.emplace(bone, int(skin->bones.size()));
+                    if (added) skin->bones.push_back(bone);
+                    skin->points[base + std::size_t(v)].push_back({at->second, context->GetBoneWeight(v, j)});
+                }
+        }
         const bool mapped = !part.tvFace.empty() && part.tvFace.size() == part.faces.size();
         if (mapped) out.tVerts.insert(out.tVerts.end(), part.tVerts.begin(), part.tVerts.end());
         DWORD blank = 0;
@@ -96,6 +128,10 @@ Node& AttachMeshes(Scene& scene, const std::vector<Node*>& nodes, const std::str
         auto& multi = scene.Make<MultiMaterial>(name + " materials");
         multi.subs = materials;
         result.SetMaterial(&multi);
+    }
+    if (skin) {
+        skin->points.resize(out.verts.size());
+        AddModifiers(scene, result, {skin});
     }
     result.SetSelected(true);
     return result;

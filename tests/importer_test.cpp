@@ -225,3 +225,80 @@ TEST(Importer, UnreadableFilesGiveAnError) {
 }
 
 }  // namespace
+
+namespace {
+
+ISkin* SkinOn(standin::Node& node) {
+    auto* derived = static_cast<IDerivedObject*>(node.GetObjectRef());
+    return derived->SuperClassID() == GEN_DERIVOB_CLASS_ID
+               ? static_cast<ISkin*>(derived->GetModifier(0)->GetInterface(I_SKIN))
+               : nullptr;
+}
+
+TEST(ImporterSkins, BonesWeightsAndTheBindPose) {
+    support::TempDir dir;
+    support::WriteSkinnedGltf(dir.File("rig.gltf"));
+    standin::Scene scene;
+    const auto r = importer::ImportFile(dir.File("rig.gltf"), scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.info.skeletonPose, "bind pose");
+    standin::Node& body = Get(scene, "Body");
+    ISkin* skin = SkinOn(body);
+    ASSERT_NE(skin, nullptr);
+    ASSERT_EQ(skin->GetNumBones(), 3);  // every joint of the skin, the unweighted Tip too
+    EXPECT_STREQ(skin->GetBone(0)->GetName(), "Hips");
+    ISkinContextData* ctx = skin->GetContextInterface(&body);
+    ASSERT_EQ(ctx->GetNumPoints(), 4);
+    ASSERT_EQ(ctx->GetNumAssignedBones(2), 2);
+    EXPECT_FLOAT_EQ(ctx->GetBoneWeight(2, 0), 0.25f);  // assignments listed per bone: Hips first
+    EXPECT_STREQ(skin->GetBone(ctx->GetAssignedBone(2, 1))->GetName(), "Spine");
+    EXPECT_FLOAT_EQ(ctx->GetBoneWeight(2, 1), 0.75f);
+    // Bind pose: Spine unrotated at file (0, 2, 0) = host (0, 0, 2); Tip follows it.
+    const Matrix3 spine = Get(scene, "Spine").GetNodeTM(0);
+    ExpectNear(spine.GetTrans(), {0, 0, 2});
+    ExpectNear(VectorTransform(spine, {1, 0, 0}), {1, 0, 0});
+    ExpectNear(Get(scene, "Tip").GetNodeTM(0).GetTrans(), {0, 0, 3});
+    EXPECT_EQ(Get(scene, "Hips").GetObjectRef(), nullptr);  // skeleton nodes are no dummies
+
+    standin::Scene filePose;
+    importer::ImportOptions options;
+    options.pose = importer::SkeletonPose::File;
+    ASSERT_TRUE(importer::ImportFile(dir.File("rig.gltf"), filePose, options).ok);
+    // The file turns Spine 90 degrees about the file's Z (the host's -Y): +X goes to file +Y, host +Z.
+    ExpectNear(VectorTransform(Get(filePose, "Spine").GetNodeTM(0), {1, 0, 0}), {0, 0, 1});
+}
+
+TEST(ImporterSkins, BipedRootShowsTheBindPoseInFigureMode) {
+    support::TempDir dir;
+    support::WriteSkinnedGltf(dir.File("rig.gltf"));
+    standin::Scene scene;
+    importer::ImportOptions options;
+    options.bipedRoot = "Hips";
+    ASSERT_TRUE(importer::ImportFile(dir.File("rig.gltf"), scene, options).ok);
+    standin::Node& spine = Get(scene, "Spine");
+    ExpectNear(VectorTransform(spine.GetNodeTM(0), {1, 0, 0}), {0, 0, 1});  // the file's pose
+    Control* c = Get(scene, "Hips").GetTMController();
+    ASSERT_TRUE(c && c->ClassID() == BIPBODY_CONTROL_CLASS_ID);
+    auto* biped = static_cast<IBipedExport*>(c->GetInterface(I_BIPINTERFACE));
+    biped->BeginFigureMode(0);
+    ExpectNear(VectorTransform(spine.GetNodeTM(0), {1, 0, 0}), {1, 0, 0});
+    biped->EndFigureMode(0);
+    ExpectNear(VectorTransform(spine.GetNodeTM(0), {1, 0, 0}), {0, 0, 1});
+
+    // Exported as a hierarchy, the bones are read in figure mode.
+    Get(scene, "Body").SetSelected(true);
+    support::Options o;
+    o.mode = 1014;
+    auto e = support::Export(scene, dir.File("rig.vlo"), o);
+    ASSERT_TRUE(e.file.Valid()) << (e.Texts().empty() ? "" : e.Texts()[0]);
+    ASSERT_EQ(e.file.model.bones.size(), 3u);
+    EXPECT_EQ(vlo::FieldText(e.file.model.bones[2].name), "Tip");
+    EXPECT_NEAR(e.file.model.bones[1].rotation[3], 1.0f, 1e-6);  // unrotated in the bind pose
+    const auto& links = e.file.model.links;
+    ASSERT_EQ(links.size(), 4u);
+    EXPECT_EQ(links[2].numLinks, 2);
+    EXPECT_FLOAT_EQ(links[2].weights[0], 0.25f);
+    EXPECT_EQ(links[2].boneIds[1], 1);
+}
+
+}  // namespace

@@ -105,6 +105,53 @@ void WriteGltf(const std::string& path, bool turned) {
     Write(path, json);
 }
 
+void WriteSkinnedGltf(const std::string& path) {
+    const std::vector<float> pos = {0, 0, 0, 1, 0, 0, 0, 2, 0, 1, 2, 0};
+    const std::vector<std::uint8_t> joints = {0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    const std::vector<float> weights = {1, 0, 0, 0, 1, 0, 0, 0, 0.75f, 0.25f, 0, 0, 1, 0, 0, 0};
+    const std::vector<std::uint16_t> indices = {0, 1, 2, 1, 3, 2};
+    // Column-major inverse bind matrices: translations by -1 and -2 along y (and -3 for Tip).
+    std::vector<float> ibm;
+    for (float y : {-1.0f, -2.0f, -3.0f}) ibm.insert(ibm.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, y, 0, 1});
+    std::vector<std::uint8_t> buffer;
+    Append(buffer, pos);
+    Append(buffer, weights);
+    Append(buffer, ibm);
+    Append(buffer, joints);
+    Append(buffer, indices);
+    const float s45 = std::sqrt(0.5f);
+    const std::string json = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 1]}],
+  "nodes": [
+    {"name": "Body", "mesh": 0, "skin": 0},
+    {"name": "Hips", "translation": [0, 1, 0], "children": [2]},
+    {"name": "Spine", "translation": [0, 1, 0], "rotation": [0, 0, )" + std::to_string(s45) + ", " + std::to_string(s45) + R"(], "children": [3]},
+    {"name": "Tip", "translation": [0, 1, 0]}
+  ],
+  "skins": [{"joints": [1, 2, 3], "inverseBindMatrices": 2, "skeleton": 1}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "WEIGHTS_0": 1, "JOINTS_0": 3}, "indices": 4}]}],
+  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
+                             Base64(buffer) + R"("}],
+  "bufferViews": [
+    {"buffer": 0, "byteOffset": 0, "byteLength": 48},
+    {"buffer": 0, "byteOffset": 48, "byteLength": 64},
+    {"buffer": 0, "byteOffset": 112, "byteLength": 192},
+    {"buffer": 0, "byteOffset": 304, "byteLength": 16},
+    {"buffer": 0, "byteOffset": 320, "byteLength": 12}
+  ],
+  "accessors": [
+    {"bufferView": 0, "componentType": 5126, "count": 4, "type": "VEC3", "min": [0, 0, 0], "max": [1, 2, 0]},
+    {"bufferView": 1, "componentType": 5126, "count": 4, "type": "VEC4"},
+    {"bufferView": 2, "componentType": 5126, "count": 3, "type": "MAT4"},
+    {"bufferView": 3, "componentType": 5121, "count": 4, "type": "VEC4"},
+    {"bufferView": 4, "componentType": 5123, "count": 6, "type": "SCALAR"}
+  ]
+})";
+    Write(path, json);
+}
+
 void WriteObj(const std::string& folder) {
     Write(folder + "/scene.mtl", "newmtl Red\nKd 1 0 0\nmap_Kd .\\maps\\red.tga\n\nnewmtl Blue\nKd 0 0 1\nmap_Kd blue.tga\n");
     Write(folder + "/scene.obj",

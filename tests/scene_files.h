@@ -22,4 +22,11 @@ void WriteObj(const std::string& folder);
 // node "Empty" with no geometry.
 void WriteCollada(const std::string& path);
 
+// A skinned glTF: "Body" (four vertices, two triangles, skin of joints "Hips" and "Spine") and the
+// joints: "Hips" at (0, 1, 0), "Spine" at (0, 1, 0) from Hips. The bind pose has both joints
+// unrotated; the file's pose turns Spine 90 degrees about the file's Z. Weights: vertices 0 and 1 on
+// Hips; vertex 2 0.75 Spine + 0.25 Hips; vertex 3 on Spine. An unweighted joint "Tip" hangs below
+// Spine at (0, 1, 0).
+void WriteSkinnedGltf(const std::string& path);
+
 }  // namespace support

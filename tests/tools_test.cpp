@@ -159,3 +159,39 @@ TEST(VloInfo, ValidTruncatedAndCorruptedFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ToolsHierarchy, SkinnedModelsAndTheShapeWarning) {
+    support::TempDir dir;
+    const std::string rig = dir.File("rig.gltf"), out = dir.File("rig.vlo");
+    support::WriteSkinnedGltf(rig);
+    const ToolRun list = Export({rig, "--list"});
+    EXPECT_NE(list.out.find("Body  [mesh, 4 vertices, 2 triangles, material 'Material #0', skinned to 3 bones]"),
+              std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("Hips  [node, skeleton root]"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("skeletons in bind pose"), std::string::npos);
+
+    const ToolRun shape = Export({rig, "-o", out});
+    EXPECT_EQ(shape.status, 0);
+    EXPECT_NE(shape.err.find("warning: object 'Body' is skinned"), std::string::npos) << shape.err;
+
+    const ToolRun hierarchy = Export({rig, "-o", out, "--mode", "hierarchy"});
+    ASSERT_EQ(hierarchy.status, 0) << hierarchy.err;
+    EXPECT_EQ(hierarchy.err, "");
+    const ToolRun info = Info({out, "--json", "--full"});
+    ASSERT_EQ(info.status, 0) << info.out;
+    const auto j = nlohmann::json::parse(info.out);
+    EXPECT_TRUE(j["flags"]["hierarchy"].get<bool>());
+    ASSERT_EQ(j["bones"].size(), 3u);
+    EXPECT_EQ(j["bones"][1]["name"], "Spine");
+    EXPECT_EQ(j["bones"][1]["parent"], 0);
+    EXPECT_EQ(j["vertexLinks"][2]["weights"], nlohmann::json::array({0.25, 0.75}));
+
+    // A rig whose skin is missing: the exporter's message, no file.
+    const ToolRun noSkin = Export({rig, "-o", dir.File("x.vlo"), "--mode", "hierarchy", "--select", "Tip"});
+    EXPECT_EQ(noSkin.status, tools::kExitExportFailed);
+    EXPECT_FALSE(support::Exists(dir.File("x.vlo")));
+}
+
+}  // namespace

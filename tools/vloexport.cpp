@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <strings.h>
 
 #include "app/export_session.h"
@@ -19,7 +20,7 @@ namespace tools {
 namespace {
 
 struct Settings {
-    std::string input, output, mode = "shape", origin, scale, sound, select, up = "file";
+    std::string input, output, mode, origin, scale, sound, select, up = "file", pose = "bind", bipedRoot;
     bool noSwap = false, noCollisions = false, semiTransparent = false, bump = false, specular = false;
     bool all = false, list = false, noMarkers = false, quiet = false;
     std::vector<std::string> removeMarkers, addMarkers;
@@ -28,16 +29,30 @@ struct Settings {
 
 bool IsYardstick(standin::Node& n) { return strcasecmp(n.Name().c_str(), "yardstick") == 0; }
 
-std::string Describe(standin::Node& node) {
+// The Skin modifier on node's stack, or null.
+ISkin* SkinOf(standin::Node& node) {
     Object* obj = node.GetObjectRef();
+    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
+        auto* derived = static_cast<IDerivedObject*>(obj);
+        for (int i = 0; i < derived->NumModifiers(); ++i)
+            if (void* skin = derived->GetModifier(i)->GetInterface(I_SKIN)) return static_cast<ISkin*>(skin);
+        obj = derived->GetObjRef();
+    }
+    return nullptr;
+}
+
+std::string Describe(standin::Node& node) {
+    Object* obj = node.EvalWorldState(0).obj;
     if (!obj) return "node";
     if (obj->ClassID() == DUMMY_CLASS_ID) return "dummy";
+    if (node.GetTMController() && node.GetTMController()->ClassID() == BIPBODY_CONTROL_CLASS_ID) return "biped root";
     if (standin::HasMesh(node)) {
         if (obj->ClassID() == triObjectClassID) {
             const Mesh& m = static_cast<TriObject*>(obj)->mesh;
             std::string s = "mesh, " + std::to_string(m.verts.size()) + " vertices, " + std::to_string(m.faces.size()) +
                             " triangles";
             if (Mtl* mtl = node.GetMtl()) s += ", material '" + std::string(mtl->GetName()) + "'";
+            if (ISkin* skin = SkinOf(node)) s += ", skinned to " + std::to_string(skin->GetNumBones()) + " bones";
             return s;
         }
         return "mesh";
@@ -47,10 +62,24 @@ std::string Describe(standin::Node& node) {
     return cls;
 }
 
-void PrintTree(standin::Node& node, int depth, std::ostream& out) {
+// The top-level nodes that skinned meshes' bones hang from.
+std::set<standin::Node*> SkeletonRoots(standin::Scene& scene) {
+    std::set<standin::Node*> roots;
+    for (standin::Node* n : scene.AllNodes())
+        if (ISkin* skin = SkinOf(*n))
+            for (int i = 0; i < skin->GetNumBones(); ++i) {
+                auto* bone = static_cast<standin::Node*>(skin->GetBone(i));
+                while (bone && bone->Parent() && !bone->Parent()->IsRootNode()) bone = bone->Parent();
+                if (bone) roots.insert(bone);
+            }
+    return roots;
+}
+
+void PrintTree(standin::Node& node, int depth, const std::set<standin::Node*>& skeletonRoots, std::ostream& out) {
     for (standin::Node* child : node.Children()) {
-        out << std::string(std::size_t(depth) * 2, ' ') << child->Name() << "  [" << Describe(*child) << "]\n";
-        PrintTree(*child, depth + 1, out);
+        out << std::string(std::size_t(depth) * 2, ' ') << child->Name() << "  [" << Describe(*child)
+            << (skeletonRoots.count(child) ? ", skeleton root" : "") << "]\n";
+        PrintTree(*child, depth + 1, skeletonRoots, out);
     }
 }
 
@@ -165,7 +194,10 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::App app{"Exports a model from a scene file (FBX, glTF/GLB, COLLADA, OBJ, ...) as a VLO file.", "vloexport"};
     app.add_option("input", s.input, "Scene file to read")->required();
     app.add_option("-o,--output", s.output, "VLO file to write (its .TXT information file goes beside it)");
-    app.add_option("--mode", s.mode, "Export mode")->check(CLI::IsMember({"shape", "hierarchy", "animation"}));
+    app.add_option("--mode", s.mode, "Export mode (default: shape)")->check(CLI::IsMember({"shape", "hierarchy", "animation"}));
+    app.add_option("--pose", s.pose, "Pose of a skeleton that is not a biped: its bind pose or as the file stores it")
+        ->check(CLI::IsMember({"bind", "file"}));
+    app.add_option("--biped-root", s.bipedRoot, "Treat this skeleton root as a biped: figure mode shows the bind pose");
     app.add_option("--origin", s.origin, "Export origin (default: base)")
         ->check(CLI::IsMember({"base", "center", "world", "pivot"}));
     app.add_flag("--no-swap-yz", s.noSwap, "Keep the host's Z up instead of swapping Y and Z");
@@ -215,6 +247,8 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
     standin::Scene scene;
     importer::ImportOptions options;
     options.up = s.up == "y" ? importer::UpAxis::Y : s.up == "z" ? importer::UpAxis::Z : importer::UpAxis::FromFile;
+    options.pose = s.pose == "file" ? importer::SkeletonPose::File : importer::SkeletonPose::Bind;
+    options.bipedRoot = s.bipedRoot;
     const importer::ImportResult imported = importer::ImportFile(s.input, scene, options);
     if (!imported.ok) {
         err << "error: " << imported.error << "\n";
@@ -226,8 +260,9 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         out << s.input << ": " << imported.info.format << ", read as " << imported.info.upAxis << "-up ("
             << imported.info.upAxisSource << ")";
         if (imported.info.unitScaleFactor > 0) out << ", unit scale factor " << imported.info.unitScaleFactor;
+        if (!imported.info.skeletonPose.empty()) out << ", skeletons in " << imported.info.skeletonPose;
         out << "\n";
-        PrintTree(scene.Root(), 1, out);
+        PrintTree(scene.Root(), 1, SkeletonRoots(scene), out);
         return kExitOk;
     }
 
@@ -236,6 +271,12 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     const std::string object = SelectedName(scene);
+    if (s.mode.empty()) {
+        s.mode = "shape";
+        if (standin::Node* node = scene.FindByName(object); node && SkinOf(*node))
+            err << "warning: object '" << object
+                << "' is skinned; exporting it as a static shape (use --mode hierarchy for a skinned model)\n";
+    }
 
     if (s.createdAt) setenv("SOURCE_DATE_EPOCH", std::to_string(*s.createdAt).c_str(), 1);
     standin::Desktop desktop;

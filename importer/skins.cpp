@@ -1,0 +1,101 @@
+#include "importer/skins.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "importer/convert.h"
+#include "standin/character.h"
+#include "standin/modifiers.h"
+
+namespace importer {
+namespace {
+
+standin::Node* FindNode(standin::Scene& scene, const std::string& name) { return scene.FindByName(name); }
+
+// Sets the local transforms of the nodes below top so that every node with a target world transform
+// gets it, and every other node keeps its place relative to its parent. Returns the new locals.
+std::map<standin::Node*, Matrix3> PoseLocals(standin::Node& top, const std::map<standin::Node*, Matrix3>& worlds) {
+    std::map<standin::Node*, Matrix3> locals;
+    std::function<void(standin::Node&, const Matrix3&)> walk = [&](standin::Node& n, const Matrix3& parentWorld) {
+        const auto it = worlds.find(&n);
+        const Matrix3 local = it != worlds.end() ? it->second * Inverse(parentWorld) : n.LocalTM(0);
+        locals[&n] = local;
+        const Matrix3 world = local * parentWorld;
+        for (standin::Node* c : n.Children()) walk(*c, world);
+    };
+    walk(top, top.GetParentTM(0));
+    return locals;
+}
+
+standin::Node* TopLevel(standin::Node* n) {
+    while (n && n->Parent() && !n->Parent()->IsRootNode()) n = n->Parent();
+    return n;
+}
+
+}  // namespace
+
+void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
+              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info) {
+    (void)source;
+    const Matrix3 fromHost = Inverse(toHost);
+    std::map<standin::Node*, Matrix3> bindWorlds;
+    std::vector<standin::Node*> roots;
+    for (const SkinnedNode& s : skinned) {
+        auto& skin = scene.Make<standin::SkinModifier>();
+        skin.skinned = s.node;
+        skin.initTM = s.node->GetObjTMAfterWSM(0);
+        std::map<standin::Node*, int> boneIndex;
+        std::size_t base = 0;
+        for (const MeshPiece& piece : s.pieces) {
+            const aiMesh& m = *piece.mesh;
+            if (skin.points.size() < base + m.mNumVertices) skin.points.resize(base + m.mNumVertices);
+            for (unsigned b = 0; b < m.mNumBones; ++b) {
+                const aiBone& bone = *m.mBones[b];
+                standin::Node* node = FindNode(scene, bone.mName.C_Str());
+                if (!node) {
+                    info.warnings.push_back("bone '" + std::string(bone.mName.C_Str()) + "' of node '" + s.node->Name() +
+                                            "' is not in the scene; its weights are left out");
+                    continue;
+                }
+                auto [at, added] = boneIndex.emplace(node, int(skin.bones.size()));
+                if (added) skin.bones.push_back(node);
+                for (unsigned w = 0; w < bone.mNumWeights; ++w) {
+                    const aiVertexWeight& vw = bone.mWeights[w];
+                    if (vw.mVertexId < m.mNumVertices) skin.points[base + vw.mVertexId].push_back({at->second, vw.mWeight});
+                }
+                // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
+                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
+                bindWorlds.emplace(node, Inverse(inverseBind) * skin.initTM);
+                if (standin::Node* top = TopLevel(node); std::find(roots.begin(), roots.end(), top) == roots.end())
+                    roots.push_back(top);
+            }
+            base += m.mNumVertices;
+        }
+        skin.points.resize(s.node->GetObjectRef() ? static_cast<TriObject*>(s.node->GetObjectRef())->mesh.verts.size()
+                                                  : skin.points.size());
+        standin::AddModifiers(scene, *s.node, {&skin});
+    }
+
+    if (!options.bipedRoot.empty()) {
+        standin::Node* root = FindNode(scene, options.bipedRoot);
+        if (!root) {
+            info.warnings.push_back("no node named '" + options.bipedRoot + "' to make a biped root");
+            return;
+        }
+        auto& biped = scene.Make<standin::BipedExport>();
+        standin::MakeBipedRoot(scene, *root, &biped);
+        for (const auto& [node, local] : PoseLocals(*root, bindWorlds)) biped.SetFigurePose(*node, local);
+        info.skeletonPose = "biped '" + options.bipedRoot + "': figure mode shows the bind pose";
+        return;
+    }
+    if (options.pose == SkeletonPose::Bind) {
+        for (standin::Node* top : roots)
+            for (const auto& [node, local] : PoseLocals(*top, bindWorlds)) node->SetLocalTM(local);
+        if (!roots.empty()) info.skeletonPose = "bind pose";
+    } else if (!roots.empty()) {
+        info.skeletonPose = "as stored in the file";
+    }
+}
+
+}  // namespace importer
