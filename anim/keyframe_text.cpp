@@ -52,3 +52,13 @@ void VloExporter::ReadKeyFrameFlags(const std::string& text) {
         from = at + word.size() + 9;
     }
 }
+
+void VloExporter::BuildFrameFlags() {
+    frameFlags.clear();
+    for (int f = startFrame; f <= endFrame; f += frameStep) {
+        std::uint32_t word = 0;
+        for (int i = 0; i < kNumKeyFrameFlags; ++i)
+            if (keyFrameFlags[i].enabled && keyFrameFlags[i].frame == f) word |= 1u << i;
+        frameFlags.push_back(word);
+    }
+}

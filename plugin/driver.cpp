@@ -54,11 +54,8 @@ void VloExporter::RunExport() {
     INode* root = pxInterface->GetRootNode();
     INode* node = FindSelectedNode(root);
 
-    if (exportMode == IDC_MODE_ANIMATION) {
-        ShowError("Animation export is not available yet in this version");
-        return;
-    }
     if (exportMode == IDC_MODE_HIERARCHY && !PrepareSkin(node)) return;
+    if (exportMode == IDC_MODE_ANIMATION && !PrepareBiped(node)) return;
 
     if (pxBipedExport) {
         if (exportMode == IDC_MODE_HIERARCHY) {
@@ -72,8 +69,14 @@ void VloExporter::RunExport() {
     }
 
     CollectMaterials(root);
-    ComputeOrigin(node, 0);
-    ExportModel(node, 0, outputPath.c_str());
+    if (exportMode == IDC_MODE_ANIMATION) {
+        // No animation sample uses the export origin, so it is not computed (for a skeleton root it
+        // would only report that the root has no mesh).
+        ExportAnimation(outputPath.c_str());
+    } else {
+        ComputeOrigin(node, 0);
+        ExportModel(node, 0, outputPath.c_str());
+    }
 
     bones.clear();
     boneNodes.clear();

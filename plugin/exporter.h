@@ -145,6 +145,22 @@ public:
 
     // ---- Key frames ----
     void ReadKeyFrameFlags(const std::string& text);
+    void BuildFrameFlags();
+
+    // ---- Animation ----
+    void ExportAnimation(const char* path);
+    // Creates the VLA file and its information file beside path; FALSE after reporting.
+    BOOL OpenAnimationFiles(const char* path);
+    void ReadAnimationRange();
+    void FillAnimationHeader();
+    void ComputeRootRotationBase();
+    void SampleRootPositions();
+    void SampleRootRotations();
+    void SampleBoneKeys();
+    void SampleMarkerTracks();
+    void WriteAnimationFile();
+    // The reference time of the root motion: ADDRESS_BALL, else MOUSE_SWING_START, else the range start.
+    TimeValue ReferenceTime();
 
     // ---- Dialog support ----
     void RemoveMarker(INode* node);
@@ -192,6 +208,16 @@ public:
     IPhyContextExport* pxPhysiqueContext = nullptr;
     ISkin* pxSkin = nullptr;
     ISkinContextData* pxSkinContext = nullptr;
+    int numFrames = 0;
+    int startFrame = 0, endFrame = 0, frameStep = 1;
+    TimeValue startTime = 0, endTime = 0;
+    vlo::AnimationHeader animHeader;
+    std::vector<Point3> rootPositions;
+    std::vector<float> rootRotations;
+    float rootRotationBase = 0;
+    std::vector<vlo::BoneKey> boneKeys;
+    std::vector<std::uint32_t> frameFlags;
+    std::vector<std::vector<Point3>> markerTracks;
 
     int numDummyNodes() const { return int(dummyNodes.size()); }
     int numMarkers() const { return int(markerNodes.size()); }
@@ -206,4 +232,9 @@ public:
 
 private:
     vlo::OutputFile info_;
+    vlo::OutputFile anim_;
+    // Heading of the root bone's world transform at t; fallback when it is undefined.
+    Point3 RootHeading(TimeValue t, const Point3& fallback);
+    // Finishes an export that wrote (or failed to write) the animation files.
+    void FinishAnimationFiles(bool good);
 };

@@ -7,6 +7,7 @@ void BipedExport::BeginFigureMode(int) {
     if (figureMode_) return;
     figureMode_ = true;
     for (Pose& p : poses_) {
+        p.saved = p.node->Track();
         p.savedLocal = p.node->LocalTM(0);
         const Matrix3 figure = p.figure;
         p.node->SetLocalTrack([figure](TimeValue) { return figure; });
@@ -29,7 +30,7 @@ void BipedExport::RemoveNonUniformScale(BOOL onOff) {
 }
 
 void BipedExport::SetFigurePose(Node& node, const Matrix3& local) {
-    poses_.push_back({&node, local, node.Track(), node.LocalTM(0)});
+    poses_.push_back({&node, local, nullptr, Matrix3()});
 }
 
 Controller& MakeBipedRoot(Scene& scene, Node& node, BipedExport* exportInterface) {

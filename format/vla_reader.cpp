@@ -1,0 +1,103 @@
+#include "format/vla_reader.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace vlo {
+namespace {
+
+bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+}  // namespace
+
+bool VlaReadResult::Valid() const {
+    for (const auto& f : findings)
+        if (f.severity == Finding::Severity::Error) return false;
+    return true;
+}
+
+bool LooksLikeVla(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 4 && std::memcmp(bytes.data(), "VANM", 4) == 0;
+}
+
+VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
+    VlaReadResult r;
+    VlaAnimation& a = r.animation;
+    auto error = [&](std::string text) { r.findings.push_back({Finding::Severity::Error, std::move(text)}); };
+    auto warning = [&](std::string text) { r.findings.push_back({Finding::Severity::Warning, std::move(text)}); };
+    a.fileSize = bytes.size();
+    if (bytes.size() < sizeof(AnimationHeader)) {
+        error("file too short for the animation header (" + std::to_string(bytes.size()) + " bytes)");
+        return r;
+    }
+    std::memcpy(&a.header, bytes.data(), sizeof(AnimationHeader));
+    const AnimationHeader& h = a.header;
+    if (std::memcmp(h.magic, "VANM", 4) != 0) {
+        error("not a VLA file: the magic is not VANM");
+        return r;
+    }
+    if (h.one != 1 || h.two != 2) error("header words after the magic are not 1 and 2");
+    if (h.frameRate <= 0) warning("frame rate " + std::to_string(h.frameRate) + " is not positive");
+    // Every count is bounded by the file size, which keeps the size arithmetic below from overflowing.
+    if (h.numBones > bytes.size() || h.numFrames > bytes.size() || h.numMarkers > bytes.size()) {
+        error("header counts (" + std::to_string(h.numBones) + " bones, " + std::to_string(h.numFrames) + " frames, " +
+              std::to_string(h.numMarkers) + " markers) cannot fit a file of " + std::to_string(bytes.size()) + " bytes");
+        return r;
+    }
+    const std::uint64_t frameSize = 20 + 16 * std::uint64_t(h.numBones);
+    const std::uint64_t markerSize = 32 + 12 * std::uint64_t(h.numFrames);
+    const std::uint64_t expected = 28 + std::uint64_t(h.numFrames) * frameSize + std::uint64_t(h.numMarkers) * markerSize;
+    if (expected != bytes.size()) {
+        error("file size " + std::to_string(bytes.size()) + " does not match the header's " + std::to_string(h.numBones) +
+              " bones, " + std::to_string(h.numFrames) + " frames and " + std::to_string(h.numMarkers) + " markers (" +
+              std::to_string(expected) + " bytes)");
+        return r;
+    }
+    if (h.numFrames == 0) error("the animation has no frames");
+    if (h.numBones == 0) error("the animation has no bones");
+    const std::uint8_t* p = bytes.data() + 28;
+    auto take = [&](void* out, std::size_t n) {
+        std::memcpy(out, p, n);
+        p += n;
+    };
+    a.frames.resize(h.numFrames);
+    std::size_t badQuats = 0, badRoots = 0;
+    for (std::uint32_t k = 0; k < h.numFrames; ++k) {
+        VlaFrame& f = a.frames[k];
+        take(&f.flags, 4);
+        take(&f.rootPosition, 12);
+        take(&f.rootRotation, 4);
+        f.keys.resize(h.numBones);
+        take(f.keys.data(), 16 * std::size_t(h.numBones));
+        if (f.flags & ~0xFu) warning("frame " + std::to_string(k) + " has unknown flag bits");
+        if (!Finite(f.rootPosition) || !std::isfinite(f.rootRotation) || f.rootRotation < 0.0f ||
+            f.rootRotation > 6.2831855f)
+            if (badRoots++ == 0) error("frame " + std::to_string(k) + " has a non-finite or out-of-range root track");
+        for (std::uint32_t b = 0; b < h.numBones; ++b) {
+            const BoneKey& q = f.keys[b];
+            const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+            if (!std::isfinite(len) || std::fabs(len - 1.0f) > 1e-3f)
+                if (badQuats++ == 0)
+                    error("frame " + std::to_string(k) + " bone " + std::to_string(b) + " quaternion has length " +
+                          std::to_string(len));
+        }
+    }
+    if (badQuats > 1) error(std::to_string(badQuats) + " quaternions in all are not of unit length");
+    if (badRoots > 1) error(std::to_string(badRoots) + " frames in all have bad root tracks");
+    a.markers.resize(h.numMarkers);
+    for (std::uint32_t m = 0; m < h.numMarkers; ++m) {
+        VlaMarker& marker = a.markers[m];
+        take(marker.name, 32);
+        marker.positions.resize(h.numFrames);
+        take(marker.positions.data(), 12 * std::size_t(h.numFrames));
+        for (const Vec3& v : marker.positions)
+            if (!Finite(v)) {
+                error("marker " + std::to_string(m) + " has a non-finite position");
+                break;
+            }
+    }
+    return r;
+}
+
+}  // namespace vlo

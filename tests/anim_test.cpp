@@ -1,0 +1,331 @@
+// Animation exports from stand-in scenes with known motion, read back with the VLA reader.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "format/vla_reader.h"
+#include "standin/character.h"
+#include "standin/modifiers.h"
+#include "standin/track.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+constexpr int kAnimation = 1015;
+
+struct AnimExport {
+    support::Exported e;
+    vlo::VlaReadResult vla;
+    std::string text;
+};
+
+AnimExport ExportAnim(standin::Scene& scene, const std::string& vlaPath, support::Options o = {},
+                      vlo::IoFaultPlan* faults = nullptr) {
+    o.mode = kAnimation;
+    AnimExport a;
+    a.e = support::Export(scene, vlaPath, o, faults);
+    // The animation goes to the path with its extension replaced by ".VLA".
+    const auto dot = vlaPath.find('.', vlaPath.find_last_of('/') + 1);
+    const std::string written = vlaPath.substr(0, dot) + ".VLA";
+    if (support::Exists(written)) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        vlo::ReadFileBytes(written, bytes, error);
+        a.vla = vlo::ReadVla(bytes);
+    }
+    return a;
+}
+
+// Compares quaternions up to sign.
+void ExpectSameRotation(const vlo::BoneKey& k, const Quat& q, float tol = 1e-5f) {
+    const float dot = k.x * q.x + k.y * q.y + k.z * q.z + k.w * q.w;
+    EXPECT_NEAR(std::fabs(dot), 1.0f, tol) << "key (" << k.x << ", " << k.y << ", " << k.z << ", " << k.w << ") vs ("
+                                           << q.x << ", " << q.y << ", " << q.z << ", " << q.w << ")";
+}
+
+// A root that walks 100 units along +X over frames 0..10 while turning from facing +X to facing +Y,
+// at height 50.
+standin::Node& WalkingRoot(standin::Scene& scene) {
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    standin::TransformTrack track;
+    track.position = {{0, {0, 0, 50}}, {1600, {100, 0, 50}}};
+    track.rotation = {{0, Quat(RotateZMatrix(0))}, {1600, Quat(RotateZMatrix(kPi / 2))}};
+    root.SetLocalTrack([track](TimeValue t) { return track.Evaluate(t); });
+    scene.animRange = {0, 10 * 160};
+    return root;
+}
+
+class Animation : public ::testing::Test {
+protected:
+    support::TempDir dir;
+    standin::Scene scene;
+    std::string out = dir.File("walk.VLA");
+};
+
+TEST_F(Animation, RootWalksAStraightLineAndTurnsAQuarter) {
+    WalkingRoot(scene);
+    support::Options o;
+    o.swapYZ = false;
+    auto a = ExportAnim(scene, out, o);
+    ASSERT_TRUE(a.e.outcome.written) << (a.e.Texts().empty() ? "" : a.e.Texts()[0]);
+    ASSERT_TRUE(a.vla.Valid()) << a.vla.findings.front().text;
+    const auto& frames = a.vla.animation.frames;
+    ASSERT_EQ(frames.size(), 11u);
+    EXPECT_EQ(a.vla.animation.header.frameRate, 30);
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        EXPECT_NEAR(frames[k].rootPosition.x, 10.0f * float(k), 1e-4);
+        EXPECT_NEAR(frames[k].rootPosition.y, 0.0f, 1e-4);
+        EXPECT_NEAR(frames[k].rootPosition.z, 50.0f, 1e-4);  // the height is absolute
+        // The root's own turn is taken out of its key by the root angle: the key stays the identity.
+        ExpectSameRotation(frames[k].keys[0], Quat());
+    }
+    EXPECT_EQ(frames[0].rootRotation, 0.0f);
+    EXPECT_TRUE(std::signbit(frames[0].rootRotation));  // -acos(1): negative zero
+    EXPECT_NEAR(frames[10].rootRotation, 3 * kPi / 2, 1e-5);  // a quarter turn counter-clockwise
+    EXPECT_NE(a.e.text.find("\r\n\r\nRoot Rot\r\n000 - -0.000\r\n"), std::string::npos);
+    EXPECT_NE(a.e.text.find("010 - 4.712\r\n"), std::string::npos);
+}
+
+TEST_F(Animation, ZeroInitialRootRotationTurnsTheTrackButNotTheAngles) {
+    WalkingRoot(scene);
+    support::Options o;
+    o.swapYZ = false;
+    standin::Desktop desktop;
+    desktop.QueueScript(106, [](standin::DialogDriver& d) {
+        d.Click(kAnimation);
+        d.SetCheck(1002, false);
+        d.SetCheck(1031, true);
+        d.Click(1);
+    });
+    auto e = support::Export(scene, desktop, out);
+    ASSERT_TRUE(e.outcome.written);
+    const VloExporter& x = *e.outcome.exporter;
+    EXPECT_NEAR(x.rootRotationBase, kPi / 2, 1e-6);  // the heading +X is a quarter turn from +Y
+    // The first step along +X is turned onto +Y; the angles are the same as without the option.
+    EXPECT_NEAR(x.rootPositions[1].x, 0.0f, 1e-4);
+    EXPECT_NEAR(x.rootPositions[1].y, 10.0f, 1e-4);
+    EXPECT_NEAR(x.rootRotations[10], 3 * kPi / 2, 1e-5);
+}
+
+TEST_F(Animation, BonesSpinningAboutEachAxis) {
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    Matrix3 (*const rotate[3])(float) = {RotateXMatrix, RotateYMatrix, RotateZMatrix};
+    for (int axis = 0; axis < 3; ++axis) {
+        auto& bone = root.AddChild(std::string("Spin") + char('X' + axis));
+        bone.SetLocalTrack([axis, rotate](TimeValue t) { return rotate[axis](float(t) / 160.0f * 0.3f) * TransMatrix({1, 0, 0}); });
+    }
+    scene.animRange = {0, 20 * 160};
+    auto a = ExportAnim(scene, out);  // swapped
+    ASSERT_TRUE(a.vla.Valid());
+    for (std::size_t k = 0; k < a.vla.animation.frames.size(); ++k)
+        for (int axis = 0; axis < 3; ++axis) {
+            Quat expected(rotate[axis](float(k) * 0.3f));
+            std::swap(expected.y, expected.z);
+            ExpectSameRotation(a.vla.animation.frames[k].keys[std::size_t(axis + 1)], expected);
+        }
+}
+
+TEST_F(Animation, RangesAreWholeFramesTruncatedTowardZero) {
+    WalkingRoot(scene);
+    scene.animRange = {-100, 800};  // frames 0 (not -1) to 5
+    auto a = ExportAnim(scene, out);
+    EXPECT_EQ(a.vla.animation.header.numFrames, 6u);
+
+    scene.animRange = {0, 80};  // less than one frame, but not empty
+    auto one = ExportAnim(scene, dir.File("one.vla"));
+    ASSERT_TRUE(one.vla.Valid());
+    EXPECT_EQ(one.vla.animation.fileSize, 28u + 20 + 16);
+
+    scene.animRange = {0, 0};
+    auto empty = ExportAnim(scene, dir.File("empty.vla"));
+    EXPECT_EQ(empty.e.Texts(), std::vector<std::string>{"No animation interval to export"});
+    EXPECT_FALSE(support::Exists(dir.File("empty.vla")));
+    EXPECT_FALSE(support::Exists(dir.File("empty.TXT")));
+}
+
+TEST_F(Animation, FileSizeForTwentyBonesSixtyOneFramesTwoMarkers) {
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    standin::Node* parent = &root;
+    for (int i = 1; i < 20; ++i) parent = &parent->AddChild("B" + std::to_string(i));
+    scene.CreateDummyNode("Ball", Box3());
+    scene.CreateDummyNode(std::string(40, 'm'), Box3());
+    scene.animRange = {0, 60 * 160};
+    auto a = ExportAnim(scene, out);
+    ASSERT_TRUE(a.vla.Valid());
+    EXPECT_EQ(a.vla.animation.fileSize, 28u + 61 * 340 + 2 * 764);
+    const auto& h = a.vla.animation.header;
+    EXPECT_EQ(h.numBones, 20u);
+    EXPECT_EQ(h.numMarkers, 2u);
+    EXPECT_EQ(std::string(a.vla.animation.markers[0].name, 32), std::string("Ball") + std::string(28, '\0'));
+    EXPECT_EQ(std::string(a.vla.animation.markers[1].name, 32), std::string(32, 'm'));
+    EXPECT_NE(a.e.text.find("Marker: " + std::string(40, 'm') + "\r\n"), std::string::npos);  // whole in the text
+}
+
+TEST_F(Animation, MarkerTracksFollowTheRoot) {
+    auto& root = WalkingRoot(scene);
+    (void)root;
+    auto& above = scene.CreateDummyNode("Above", Box3());
+    standin::TransformTrack t;
+    t.position = {{0, {0, 0, 90}}, {1600, {100, 0, 90}}};  // stays above the root
+    above.SetLocalTrack([t](TimeValue time) { return t.Evaluate(time); });
+    scene.CreateDummyNode("Ahead", Box3()).SetLocalTM(TransMatrix({0, 10, 0}));
+    support::Options o;
+    o.swapYZ = false;
+    auto a = ExportAnim(scene, out, o);
+    ASSERT_TRUE(a.vla.Valid());
+    for (const auto& p : a.vla.animation.markers[0].positions) {
+        EXPECT_NEAR(p.x, 0, 1e-4);
+        EXPECT_NEAR(p.y, 0, 1e-4);
+        EXPECT_EQ(p.z, 0.0f);
+    }
+    // At frame 0 the fixed marker is 10 units along +Y of the root; at frame 10 the root is at
+    // (100, 0) facing +Y and the marker is at (-100, 10) from it, turned by the root angle 3 pi / 2.
+    const auto& ahead = a.vla.animation.markers[1].positions;
+    EXPECT_NEAR(ahead[0].y, 10.0f, 1e-4);
+    const Point3 expected = Point3(-100, 10, 0) * RotateZMatrix(3 * kPi / 2);
+    EXPECT_NEAR(ahead[10].x, expected.x, 1e-3);
+    EXPECT_NEAR(ahead[10].y, expected.y, 1e-3);
+}
+
+TEST_F(Animation, KeyFrameFlagsAndTheReferenceTime) {
+    auto& root = WalkingRoot(scene);
+    root.SetUserProps("KEYFRAME 0 ADDRESS_BALL\nKEYFRAME 3 MOUSE_SWING_START\nKEYFRAME 6 TOP_OF_SWING\n"
+                      "KEYFRAME 9 BALL_STRUCK\nKEYFRAME 9 TOP_OF_SWING_X");
+    auto a = ExportAnim(scene, out);
+    ASSERT_TRUE(a.vla.Valid());
+    std::vector<std::uint32_t> flags;
+    for (const auto& f : a.vla.animation.frames) flags.push_back(f.flags);
+    EXPECT_EQ(flags, (std::vector<std::uint32_t>{0x8, 0, 0, 0x2, 0, 0, 0x4, 0, 0, 0x1, 0}));
+    EXPECT_NE(a.e.text.find("\r\nFlags\r\n000 - 8\r\n"), std::string::npos);
+
+    // With ADDRESS_BALL at frame 5 the root travel is measured from frame 5.
+    root.SetUserProps("KEYFRAME 5 ADDRESS_BALL");
+    support::Options o;
+    o.swapYZ = false;
+    auto ref = ExportAnim(scene, dir.File("ref.vla"), o);
+    EXPECT_NEAR(ref.vla.animation.frames[5].rootPosition.x, 0.0f, 1e-4);
+    EXPECT_NEAR(ref.vla.animation.frames[0].rootPosition.x, -50.0f, 1e-4);
+}
+
+TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    standin::TransformTrack t;  // turns until its X axis points straight up, then beyond
+    t.rotation = {{0, Quat(RotateYMatrix(0))}, {1600, Quat(RotateYMatrix(-kPi / 2))}, {3200, Quat(RotateYMatrix(-kPi))}};
+    root.SetLocalTrack([t](TimeValue time) { return t.Evaluate(time); });
+    scene.animRange = {0, 20 * 160};
+    support::Options o;
+    o.swapYZ = false;
+    standin::Desktop desktop;
+    desktop.QueueScript(106, [](standin::DialogDriver& d) {
+        d.Click(kAnimation);
+        d.SetCheck(1031, true);
+        d.Click(1);
+    });
+    root.SetUserProps("KEYFRAME 10 ADDRESS_BALL");  // the reference heading itself is undefined
+    auto e = support::Export(scene, desktop, out);
+    ASSERT_TRUE(e.outcome.written);
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    vlo::ReadFileBytes(out, bytes, error);
+    const auto vla = vlo::ReadVla(bytes);
+    EXPECT_TRUE(vla.Valid()) << vla.findings.front().text;
+    for (float r : e.outcome.exporter->rootRotations) EXPECT_TRUE(std::isfinite(r));
+}
+
+TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
+    auto& root = WalkingRoot(scene);
+    standin::BipedExport biped;
+    standin::MakeBipedRoot(scene, root, &biped);
+    biped.SetFigurePose(root, TransMatrix({0, 0, 99}));
+    auto& steps = root.AddChild("Footsteps");
+    standin::MakeFootsteps(scene, steps);
+    auto a = ExportAnim(scene, out);
+    ASSERT_TRUE(a.vla.Valid());
+    // Into figure mode and out before the pass; the bone list then reads each bone in figure mode.
+    EXPECT_EQ(biped.Calls(), (std::vector<std::string>{"BeginFigureMode", "EndFigureMode", "RemoveNonUniformScale(TRUE)",
+                                                       "BeginFigureMode", "EndFigureMode", "RemoveNonUniformScale(FALSE)"}));
+    EXPECT_EQ(a.vla.animation.header.numBones, 1u);  // the footsteps are no bone
+    EXPECT_EQ(a.e.outcome.exporter->bones.size(), 0u);  // released after the pass
+    // The samples are the animation, not the figure pose: 100 units of travel by frame 10 (turned
+    // by the zero-initial-rotation option, which a biped root starts with).
+    const auto& p = a.vla.animation.frames[10].rootPosition;
+    EXPECT_NEAR(std::hypot(p.x, p.z), 100.0f, 1e-3);
+    EXPECT_EQ(a.e.outcome.exporter->zeroInitialRootRotation, TRUE);
+    // No origin is computed for an animation: no "Error with Object State" for the skeleton root.
+    EXPECT_TRUE(a.e.Texts().empty());
+}
+
+TEST_F(Animation, FailuresLeaveNoFiles) {
+    auto& root = WalkingRoot(scene);
+    standin::MakeFootsteps(scene, root);  // the root itself is footsteps: no bones
+    auto a = ExportAnim(scene, out);
+    EXPECT_EQ(a.e.Texts(), std::vector<std::string>{"Failed to create internal bone structure"});
+    EXPECT_TRUE(support::ListDir(dir.Path()).empty());
+
+    standin::Scene broken;
+    auto& b = broken.CreateNode("Bip01");
+    b.SetSelected(true);
+    standin::MakeBipedRoot(broken, b, nullptr);
+    standin::Desktop desktop;
+    desktop.QueueScript(106, [](standin::DialogDriver& d) {
+        d.Click(kAnimation);
+        d.Click(1);
+    });
+    auto e = support::Export(broken, desktop, out);
+    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to obtain BIP export interface"});
+    EXPECT_TRUE(support::ListDir(dir.Path()).empty());
+
+    auto bad = ExportAnim(broken, dir.File("no/such/dir/a.vla"));
+    ASSERT_FALSE(bad.e.Texts().empty());
+}
+
+TEST_F(Animation, EveryFailingFileOperationLeavesThePreviousFilesUntouched) {
+    WalkingRoot(scene);
+    scene.CreateDummyNode("Ball", Box3());
+    const std::string txt = dir.File("walk.TXT");
+    std::FILE* f = std::fopen(out.c_str(), "wb");
+    std::fputs("old animation", f);
+    std::fclose(f);
+    f = std::fopen(txt.c_str(), "wb");
+    std::fputs("old text", f);
+    std::fclose(f);
+    vlo::IoFaultPlan count;
+    support::TempDir scratch;
+    ASSERT_TRUE(ExportAnim(scene, scratch.File("walk.vla"), {}, &count).e.outcome.written);
+    for (long k = 1; k <= count.count; ++k) {
+        vlo::IoFaultPlan plan{k, 0};
+        auto a = ExportAnim(scene, out, {}, &plan);
+        EXPECT_FALSE(a.e.outcome.written) << k;
+        ASSERT_EQ(a.e.Texts().size(), 1u) << k;
+        EXPECT_EQ(a.e.Texts()[0].rfind("Failed to write the file: ", 0), 0u) << k;
+        EXPECT_EQ(support::ReadText(out), "old animation") << k;
+        EXPECT_EQ(support::ReadText(txt), "old text") << k;
+        EXPECT_EQ(support::ListDir(dir.Path()).size(), 2u) << k;
+    }
+}
+
+TEST_F(Animation, TextLinesInOrder) {
+    WalkingRoot(scene).AddChild("Arm").SetLocalTM(TransMatrix({0, 5, 0}));
+    scene.animRange = {0, 160};
+    auto a = ExportAnim(scene, out);
+    const std::string expected =
+        "VLA (Animation) Output Information\r\n\r\n"
+        "VLA File:  " + out + "\r\n"
+        "This File: " + dir.File("walk.TXT") + "\r\n\r\n"
+        "\r\nNum Bones = 2\r\n"
+        "Bone: Root (Id 0) ROOT! Offset: 0.00, 0.00, 0.00\r\n"
+        "Bone: Arm (Id 1) Parent: Root (Id 0) Offset: 0.00, 0.00, 5.00\r\n"
+        "\r\n\r\nHeader\r\n======\r\n\r\n  Num Bones : 2\r\n  Num Frames: 2\r\n  Frame Rate: 30\r\n\r\n"
+        "Flags\r\n000 - 0\r\n001 - 0\r\n"
+        "\r\n\r\nRoot Pos\r\n000 - 0.000, 50.000, 0.000\r\n001 - 10.000, 50.000, 0.000\r\n";
+    ASSERT_GE(a.e.text.size(), expected.size());
+    EXPECT_EQ(a.e.text.substr(0, expected.size()), expected);
+    EXPECT_EQ(a.e.text.substr(a.e.text.size() - 17), "\r\n\r\nMarkers\r\n\r\n\r\n");
+}
+
+}  // namespace
