@@ -4,10 +4,13 @@
 #include <assimp/scene.h>
 
 #include <cctype>
+#include <cmath>
+#include <tuple>
 #include <filesystem>
 #include <map>
 #include <set>
 
+#include "importer/animation.h"
 #include "importer/convert.h"
 #include "importer/importer.h"
 #include "importer/materials.h"
@@ -50,6 +53,14 @@ public:
             for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b)
                 for (const aiNode* n = source.mRootNode->FindNode(source.mMeshes[m]->mBones[b]->mName); n; n = n->mParent)
                     bones_.insert(n->mName.C_Str());
+        // So are the nodes an animation moves as a hierarchy: animated nodes with children, and every
+        // ancestor of an animated node. An animated leaf (a moving marker) stays a dummy.
+        for (unsigned a = 0; a < source.mNumAnimations; ++a)
+            for (unsigned c = 0; c < source.mAnimations[a]->mNumChannels; ++c)
+                if (const aiNode* n = source.mRootNode->FindNode(source.mAnimations[a]->mChannels[c]->mNodeName)) {
+                    if (n->mNumChildren) bones_.insert(n->mName.C_Str());
+                    for (const aiNode* up = n->mParent; up; up = up->mParent) bones_.insert(up->mName.C_Str());
+                }
         for (unsigned i = 0; i < source.mNumCameras; ++i) noObject_.insert(source.mCameras[i]->mName.C_Str());
         for (unsigned i = 0; i < source.mNumLights; ++i) noObject_.insert(source.mLights[i]->mName.C_Str());
     }
@@ -60,13 +71,17 @@ public:
     // Every transform is expressed in host axes (conjugated by the up-axis turn) and every vertex is
     // turned, so each object's own Z is the file's up: a yardstick stands along its own Z as in the
     // host, and world positions come out Z-up.
-    void Add(const aiNode& node, standin::Node* parent, const Matrix3& pending) {
+    void Add(const aiNode& node, standin::Node* parent, const Matrix3& rest, std::vector<const aiNode*> helpers = {}) {
         if (IsPivotHelper(node) && node.mNumMeshes == 0 && node.mNumChildren == 1) {
-            Add(*node.mChildren[0], parent, ToMatrix3(node.mTransformation) * pending);
+            helpers.insert(helpers.begin(), &node);  // nearest to the node first
+            Add(*node.mChildren[0], parent, rest, std::move(helpers));
             return;
         }
         standin::Node& host = scene_.CreateNode(node.mName.C_Str(), parent);
-        host.SetLocalTM(InHostAxes(ToMatrix3(node.mTransformation) * pending));
+        Matrix3 local = ToMatrix3(node.mTransformation);
+        for (const aiNode* h : helpers) local = local * ToMatrix3(h->mTransformation);
+        host.SetLocalTM(InHostAxes(local * rest));
+        sources_.push_back({&host, &node, std::move(helpers), rest});
         host.SetUserProps(UserProps(node));
 
         std::vector<MeshPiece> pieces;
@@ -127,6 +142,50 @@ private:
 
 public:
     const std::vector<SkinnedNode>& Skinned() const { return skinned_; }
+
+    // Drives the nodes with the clip's channels: a node's local transform over time is its own
+    // channel (or static transform) times those of its folded pivot helpers, in host axes.
+    void ApplyClip(const aiAnimation& clip) {
+        std::map<std::string, const aiNodeAnim*> channels;
+        for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
+        const double tps = ClipTicksPerSecond(clip);
+        for (const Source& src : sources_) {
+            struct Part {
+                bool animated;
+                standin::TransformTrack track;
+            };
+            std::vector<Part> parts;
+            bool any = false;
+            for (const aiNode* n : [&] {
+                     std::vector<const aiNode*> chain{src.node};
+                     chain.insert(chain.end(), src.helpers.begin(), src.helpers.end());
+                     return chain;
+                 }()) {
+                const auto it = channels.find(n->mName.C_Str());
+                const Matrix3 base = ToMatrix3(n->mTransformation);
+                if (it == channels.end()) {
+                    standin::TransformTrack fixed;
+                    fixed.base = base;
+                    parts.push_back({false, fixed});
+                } else {
+                    parts.push_back({true, TrackFromChannel(*it->second, tps, base)});
+                    any = true;
+                }
+            }
+            if (!any) continue;
+            const Matrix3 rest = src.rest, to = toHost_, from = fromHost_;
+            src.host->SetLocalTrack([parts, rest, to, from](TimeValue t) {
+                Matrix3 m;
+                bool first = true;
+                for (const Part& p : parts) {
+                    const Matrix3 local = p.animated ? p.track.Evaluate(double(t)) : p.track.base;
+                    m = first ? local : m * local;
+                    first = false;
+                }
+                return from * (m * rest) * to;
+            });
+        }
+    }
     const Matrix3& ToHost() const { return toHost_; }
 
 private:
@@ -159,6 +218,13 @@ private:
     std::set<std::string> bones_, noObject_;
     std::map<const aiNode*, Matrix3> childPending_;
     std::vector<SkinnedNode> skinned_;
+    struct Source {
+        standin::Node* host;
+        const aiNode* node;
+        std::vector<const aiNode*> helpers;  // folded pivot helpers above it, nearest first
+        Matrix3 rest;                        // static transform applied after them
+    };
+    std::vector<Source> sources_;
 };
 
 // The file's up axis and the turn that brings it into the host's Z-up frame.
@@ -181,6 +247,52 @@ Matrix3 UpAxisTurn(const aiScene& s, bool fbx, const std::string& ext, const Imp
     return turn;
 }
 
+// Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
+// result.error) when the options name a clip, frame rate or range that cannot be had.
+bool ApplyAnimation(const aiScene& source, bool fbx, TreeBuilder& builder, standin::Scene& scene,
+                    const ImportOptions& options, ImportResult& result) {
+    SceneInfo& info = result.info;
+    const aiAnimation* chosen = nullptr;
+    for (unsigned a = 0; a < source.mNumAnimations; ++a) {
+        const aiAnimation& clip = *source.mAnimations[a];
+        ClipInfo ci;
+        ci.name = clip.mName.length ? clip.mName.C_Str() : "clip " + std::to_string(a);
+        ci.seconds = clip.mDuration / ClipTicksPerSecond(clip);
+        ci.channels = clip.mNumChannels;
+        info.clips.push_back(ci);
+        if (options.clip.empty() ? a == 0 : (ci.name == options.clip)) chosen = &clip;
+    }
+    if (!options.clip.empty() && !chosen) {
+        result.error = "no animation clip named '" + options.clip + "'";
+        for (const ClipInfo& c : info.clips) result.error += "\n  " + c.name;
+        if (info.clips.empty()) result.error += " (the file has no animation)";
+        return false;
+    }
+    int fps = options.fps;
+    if (fps <= 0) fps = chosen && fbx && chosen->mTicksPerSecond >= 1 ? int(std::lround(chosen->mTicksPerSecond)) : 30;
+    if (fps <= 0 || TIME_TICKSPERSEC % fps != 0) {
+        result.error = "frame rate " + std::to_string(fps) + " does not divide the host's 4800 ticks per second";
+        return false;
+    }
+    scene.frameRate = fps;
+    info.fps = fps;
+    int first = 0, last = 100;
+    if (chosen) {
+        builder.ApplyClip(*chosen);
+        info.clip = chosen->mName.length ? chosen->mName.C_Str() : info.clips[0].name;
+        last = int(std::lround(chosen->mDuration / ClipTicksPerSecond(*chosen) * fps));
+    }
+    if (options.range) std::tie(first, last) = *options.range;
+    if (last < first) {
+        result.error = "the frame range " + std::to_string(first) + ":" + std::to_string(last) + " ends before it starts";
+        return false;
+    }
+    scene.animRange = {first * scene.TicksPerFrame(), last * scene.TicksPerFrame()};
+    info.firstFrame = first;
+    info.lastFrame = last;
+    return true;
+}
+
 }  // namespace
 
 ImportResult ImportFile(const std::string& path, standin::Scene& scene, const ImportOptions& options) {
@@ -193,8 +305,13 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // Triangulation only: the exporter's own weld and tangents do the rest, and joining vertices
     // here would change which corners are the same vertex.
     const aiScene* source = reader.ReadFile(path, aiProcess_Triangulate);
-    if (!source || !source->mRootNode || (source->mFlags & AI_SCENE_FLAGS_INCOMPLETE)) {
+    if (!source || !source->mRootNode) {
         result.error = "cannot read " + path + ": " + reader.GetErrorString();
+        return result;
+    }
+    // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.
+    if ((source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && source->mNumAnimations == 0 && source->mRootNode->mNumChildren == 0) {
+        result.error = "cannot read " + path + ": the file holds no objects";
         return result;
     }
     std::string ext = std::filesystem::path(path).extension().string();
@@ -224,6 +341,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         wrapper.mMeshes = nullptr;
         wrapper.mNumMeshes = 0;
     }
+    if (!ApplyAnimation(*source, fbx, builder, scene, options, result)) return result;
     AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, result.info);
     result.ok = true;
     return result;

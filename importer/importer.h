@@ -9,7 +9,9 @@
 // empty nodes, and node metadata as user-property text.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin/scene.h"
@@ -20,16 +22,28 @@ enum class UpAxis { FromFile, Y, Z };
 
 // The pose a skeleton is read in: its bind (skinning) pose, from the inverse bind matrices, or the
 // node transforms as the file stores them.
-enum class SkeletonPose { Bind, File };
+enum class SkeletonPose { Bind, File, Frame };
 
 struct ImportOptions {
     // The file's up axis: FromFile reads it from the file's metadata (glTF is Y-up, COLLADA arrives
     // Y-up from assimp, FBX states it, OBJ states nothing and is taken as Y-up).
     UpAxis up = UpAxis::FromFile;
     SkeletonPose pose = SkeletonPose::Bind;
+    int poseFrame = 0;  // with SkeletonPose::Frame: the animation frame the skeleton is read at
+    // The animation clip to apply (default: the first), the frame rate (0: the file's for FBX, else
+    // 30) and the frame range (default: the clip's, from frame 0).
+    std::string clip;
+    int fps = 0;
+    std::optional<std::pair<int, int>> range;
     // When set, this node becomes a biped root: the scene keeps the file's pose and the biped's figure
     // mode shows the bind pose (the pose option is then not applied).
     std::string bipedRoot;
+};
+
+struct ClipInfo {
+    std::string name;
+    double seconds = 0;
+    unsigned channels = 0;  // animated nodes
 };
 
 struct SceneInfo {
@@ -38,6 +52,10 @@ struct SceneInfo {
     std::string upAxisSource;      // where that came from
     double unitScaleFactor = 0;    // FBX UnitScaleFactor (centimetres per unit); 0 when the file has none
     std::string skeletonPose;      // how skinned skeletons were posed; "" without skins
+    std::vector<ClipInfo> clips;   // every clip of the file
+    std::string clip;              // the clip applied, "" for none
+    int fps = 30;                  // the scene's frame rate
+    int firstFrame = 0, lastFrame = 100;  // the scene's animation range
     std::vector<std::string> warnings;
 };
 

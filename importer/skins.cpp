@@ -90,9 +90,21 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
         return;
     }
     if (options.pose == SkeletonPose::Bind) {
+        // The skeleton stands still in its bind pose (its animation, if any, is set aside).
         for (standin::Node* top : roots)
-            for (const auto& [node, local] : PoseLocals(*top, bindWorlds)) node->SetLocalTM(local);
+            for (const auto& [node, local] : PoseLocals(*top, bindWorlds)) {
+                node->SetLocalTrack(nullptr);
+                node->SetLocalTM(local);
+            }
         if (!roots.empty()) info.skeletonPose = "bind pose";
+    } else if (options.pose == SkeletonPose::Frame) {
+        const TimeValue t = options.poseFrame * scene.TicksPerFrame();
+        for (standin::Node* node : scene.AllNodes()) {
+            const Matrix3 local = node->LocalTM(t);
+            node->SetLocalTrack(nullptr);
+            node->SetLocalTM(local);
+        }
+        info.skeletonPose = "the pose of frame " + std::to_string(options.poseFrame);
     } else if (!roots.empty()) {
         info.skeletonPose = "as stored in the file";
     }

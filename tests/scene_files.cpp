@@ -152,6 +152,78 @@ void WriteSkinnedGltf(const std::string& path) {
     Write(path, json);
 }
 
+void WriteAnimatedGltf(const std::string& path) {
+    auto quat = [](float ax, float ay, float az, float degrees) {
+        const float h = degrees * 3.14159265f / 360.0f;
+        return std::vector<float>{ax * std::sin(h), ay * std::sin(h), az * std::sin(h), std::cos(h)};
+    };
+    std::vector<float> t3 = {0.0f, 0.5f, 1.2f}, t2 = {0.1f, 0.9f}, t2b = {0.0f, 1.2f}, t2c = {0.0f, 0.4f};
+    std::vector<float> spine, head, idle;
+    for (float d : {0.0f, 60.0f, 150.0f})
+        for (float v : quat(1, 0, 0, d)) spine.push_back(v);
+    for (float d : {0.0f, -90.0f})
+        for (float v : quat(0, 1, 0, d)) head.push_back(v);
+    for (float d : {0.0f, 10.0f})
+        for (float v : quat(0, 0, 1, d)) idle.push_back(v);
+    const std::vector<float> hips = {0, 1, 0, 2, 1, 0};
+    std::vector<std::uint8_t> buffer;
+    std::vector<std::pair<std::size_t, std::size_t>> views;  // offset, length
+    auto add = [&](const std::vector<float>& data) {
+        views.push_back({buffer.size(), data.size() * 4});
+        Append(buffer, data);
+    };
+    add(t3);     // 0
+    add(spine);  // 1
+    add(t2);     // 2
+    add(head);   // 3
+    add(t2b);    // 4
+    add(hips);   // 5
+    add(t2c);    // 6
+    add(idle);   // 7
+    std::string viewsJson, accessorsJson;
+    const char* types[8] = {"SCALAR", "VEC4", "SCALAR", "VEC4", "SCALAR", "VEC3", "SCALAR", "VEC4"};
+    const int counts[8] = {3, 3, 2, 2, 2, 2, 2, 2};
+    const char* minmax[8] = {R"(, "min": [0], "max": [1.2])", "", R"(, "min": [0.1], "max": [0.9])", "",
+                             R"(, "min": [0], "max": [1.2])", "", R"(, "min": [0], "max": [0.4])", ""};
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        viewsJson += std::string(i ? ",\n    " : "") + R"({"buffer": 0, "byteOffset": )" + std::to_string(views[i].first) +
+                     R"(, "byteLength": )" + std::to_string(views[i].second) + "}";
+        accessorsJson += std::string(i ? ",\n    " : "") + R"({"bufferView": )" + std::to_string(i) +
+                         R"(, "componentType": 5126, "count": )" + std::to_string(counts[i]) + R"(, "type": ")" + types[i] +
+                         "\"" + minmax[i] + "}";
+    }
+    const std::string json = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 3]}],
+  "nodes": [
+    {"name": "Hips", "translation": [0, 1, 0], "children": [1]},
+    {"name": "Spine", "translation": [0, 1, 0], "children": [2]},
+    {"name": "Head", "translation": [0, 0.5, 0]},
+    {"name": "Ball", "translation": [1, 0, 0]}
+  ],
+  "animations": [
+    {"name": "Swing",
+     "samplers": [{"input": 0, "output": 1}, {"input": 2, "output": 3}, {"input": 4, "output": 5}],
+     "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
+                  {"sampler": 1, "target": {"node": 2, "path": "rotation"}},
+                  {"sampler": 2, "target": {"node": 0, "path": "translation"}}]},
+    {"name": "Idle",
+     "samplers": [{"input": 6, "output": 7}],
+     "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}}]}
+  ],
+  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
+                             Base64(buffer) + R"("}],
+  "bufferViews": [
+    )" + viewsJson + R"(
+  ],
+  "accessors": [
+    )" + accessorsJson + R"(
+  ]
+})";
+    Write(path, json);
+}
+
 void WriteObj(const std::string& folder) {
     Write(folder + "/scene.mtl", "newmtl Red\nKd 1 0 0\nmap_Kd .\\maps\\red.tga\n\nnewmtl Blue\nKd 0 0 1\nmap_Kd blue.tga\n");
     Write(folder + "/scene.obj",

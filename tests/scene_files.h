@@ -29,4 +29,11 @@ void WriteCollada(const std::string& path);
 // Spine at (0, 1, 0).
 void WriteSkinnedGltf(const std::string& path);
 
+// An animated glTF skeleton (no mesh): "Hips" (root, at (0, 1, 0)) -> "Spine" (0, 1, 0) -> "Head"
+// (0, 0.5, 0), an empty top-level node "Ball" at (1, 0, 0), and two clips:
+//  - "Swing" (1.2 s): Hips moves 2 units along +X; Spine turns about X through 0, 60 and 150 degrees
+//    at 0, 0.5 and 1.2 s; Head turns about Y through 0 and -90 degrees at 0.1 and 0.9 s;
+//  - "Idle" (0.4 s): Spine turns 10 degrees about Z.
+void WriteAnimatedGltf(const std::string& path);
+
 }  // namespace support

@@ -195,3 +195,63 @@ TEST(ToolsHierarchy, SkinnedModelsAndTheShapeWarning) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
+    support::TempDir dir;
+    const std::string file = dir.File("swing.gltf");
+    support::WriteAnimatedGltf(file);
+    const ToolRun list = Export({file, "--list"});
+    EXPECT_NE(list.out.find("clip 1: 'Swing', 1.2 s, 3 animated nodes (applied)"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("clip 2: 'Idle'"), std::string::npos);
+    EXPECT_NE(list.out.find("animation range: frames 0 to 36 at 30 fps"), std::string::npos);
+
+    const ToolRun run = Export({file, "-o", dir.File("swing.vla"), "--keyframe", "0:ADDRESS_BALL", "--keyframe",
+                                "12:top_of_swing", "--keyframe", "30:BALL_STRUCK"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("wrote " + dir.File("swing") + ".VLA: root 'Hips', 3 bones, 37 frames (0 to 36 at 30 fps, "
+                                                          "clip 'Swing'), 1 markers"),
+              std::string::npos)
+        << run.out;
+    const ToolRun info = Info({dir.File("swing.VLA"), "--json"});
+    ASSERT_EQ(info.status, 0) << info.out;
+    const auto j = nlohmann::json::parse(info.out);
+    EXPECT_EQ(j["header"]["frames"], 37);
+    EXPECT_EQ(j["flaggedFrames"], nlohmann::json::parse(R"([{"frame": 0, "flags": 8}, {"frame": 12, "flags": 4},
+                                                            {"frame": 30, "flags": 1}])"));
+    EXPECT_EQ(j["markers"], nlohmann::json::array({"Ball"}));
+
+    const ToolRun idle = Export({file, "-o", dir.File("idle.VLA"), "--clip", "Idle", "--fps", "24", "--range", "0:4"});
+    ASSERT_EQ(idle.status, 0) << idle.err;
+    EXPECT_NE(idle.out.find("5 frames (0 to 4 at 24 fps, clip 'Idle')"), std::string::npos) << idle.out;
+
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--keyframe", "12:FOLLOW_THROUGH"}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--clip", "Dance"}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--range", "9"}).status, tools::kExitUsage);
+    EXPECT_FALSE(support::Exists(dir.File("x.VLA")));
+}
+
+TEST(ToolsAnimation, ModelAndAnimationOfOneSkeletonPairTheirBones) {
+    support::TempDir dir;
+    const std::string rig = dir.File("rig.gltf");
+    support::WriteSkinnedGltf(rig);
+    ASSERT_EQ(Export({rig, "-o", dir.File("rig.vlo"), "--mode", "hierarchy"}).status, 0);
+    ASSERT_EQ(Export({rig, "-o", dir.File("rig.vla"), "--range", "0:2"}).status, 0);
+    const ToolRun both = Info({dir.File("rig.VLA"), dir.File("rig.vlo"), "--frame", "1"});
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_NE(both.out.find("bones pair with the model's 3 bones"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("    1 Spine: ("), std::string::npos) << both.out;
+
+    // A model of another skeleton does not pair.
+    support::WriteGltf(dir.File("box.gltf"));
+    support::WriteSkinnedGltf(dir.File("other.gltf"));
+    ASSERT_EQ(Export({dir.File("swing.gltf"), "--list"}).status, tools::kExitUsage);  // no such file
+    support::WriteAnimatedGltf(dir.File("swing.gltf"));
+    ASSERT_EQ(Export({dir.File("swing.gltf"), "-o", dir.File("swing.VLA"), "--no-markers"}).status, 0);
+    const ToolRun mismatch = Info({dir.File("swing.VLA"), dir.File("rig.vlo")});
+    EXPECT_EQ(mismatch.status, 0) << mismatch.err;  // 3 bones each: the counts pair
+    EXPECT_EQ(Info({dir.File("swing.VLA"), "--frame", "99"}).status, 2);
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -25,6 +27,10 @@ struct Settings {
     bool all = false, list = false, noMarkers = false, quiet = false;
     std::vector<std::string> removeMarkers, addMarkers;
     std::optional<long long> createdAt;
+    std::string clip, range;
+    int fps = 0;
+    std::vector<std::string> keyframes;
+    bool zeroRootRotation = false, noZeroRootRotation = false;
 };
 
 bool IsYardstick(standin::Node& n) { return strcasecmp(n.Name().c_str(), "yardstick") == 0; }
@@ -83,6 +89,8 @@ void PrintTree(standin::Node& node, int depth, const std::set<standin::Node*>& s
     }
 }
 
+std::set<standin::Node*> SkeletonRoots(standin::Scene& scene);
+
 // Chooses and prepares the node to export; "" on success, else the reason.
 std::string ChooseSelection(standin::Scene& scene, const Settings& s) {
     for (standin::Node* n : scene.AllNodes()) n->SetSelected(false);
@@ -109,6 +117,28 @@ std::string ChooseSelection(standin::Scene& scene, const Settings& s) {
         }
         standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
         return "";
+    }
+    if (s.mode == "animation") {
+        // The skeleton to sample: the one skeleton root (of skins, bipeds or animated nodes).
+        std::set<standin::Node*> roots = SkeletonRoots(scene);
+        for (standin::Node* n : scene.Root().Children())
+            if ((n->GetTMController() && n->GetTMController()->ClassID() == BIPBODY_CONTROL_CLASS_ID)) roots.insert(n);
+        if (roots.empty())
+            for (standin::Node* n : scene.AllNodes())
+                if (n->Track()) {
+                    standin::Node* top = n;
+                    while (top->Parent() && !top->Parent()->IsRootNode()) top = top->Parent();
+                    roots.insert(top);
+                }
+        if (roots.size() == 1) {
+            (*roots.begin())->SetSelected(true);
+            return "";
+        }
+        if (roots.empty()) return "no skeleton or animated object in " + s.input + " to export as an animation";
+        std::string names;
+        for (standin::Node* n : scene.AllNodes())
+            if (roots.count(n)) names += "\n  " + n->Name();
+        return s.input + " holds " + std::to_string(roots.size()) + " skeleton roots; choose one with --select NAME:" + names;
     }
     std::vector<standin::Node*> meshes;
     for (standin::Node* n : standin::MeshNodesBelow(scene.Root()))
@@ -137,6 +167,52 @@ std::string HostPath(std::string path) {
     return path;
 }
 
+// Key frames given on the command line: slot names and frames.
+constexpr const char* kKeyFrameNames[4] = {"BALL_STRUCK", "MOUSE_SWING_START", "TOP_OF_SWING", "ADDRESS_BALL"};
+constexpr int kKeyFrameChecks[3] = {1022, 1024, 1025};
+constexpr int kKeyFrameEdits[3] = {1023, 1027, 1028};
+
+// Parses FRAME:NAME; false for anything else.
+bool ParseKeyFrame(const std::string& text, int& slot, int& frame) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    try {
+        std::size_t used = 0;
+        frame = std::stoi(text.substr(0, colon), &used);
+        if (used != colon) return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    std::string name = text.substr(colon + 1);
+    for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (slot = 0; slot < 4; ++slot)
+        if (name == kKeyFrameNames[slot]) return true;
+    return false;
+}
+
+// The key frames the Key Frame Flags dialog can set (its three slots, frames it can show).
+std::vector<std::pair<int, int>> DialogKeyFrames(const Settings& s) {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& k : s.keyframes) {
+        int slot = 0, frame = 0;
+        if (ParseKeyFrame(k, slot, frame) && slot < 3 && frame >= 0) out.push_back({slot, frame});
+    }
+    return out;
+}
+
+// The other key frames (ADDRESS_BALL, negative frames) as property lines of the selected object, where
+// the exporter reads them.
+void AddPropertyKeyFrames(standin::Node& node, const Settings& s) {
+    MSTR props;
+    node.GetUserPropBuffer(props);
+    for (const auto& k : s.keyframes) {
+        int slot = 0, frame = 0;
+        if (ParseKeyFrame(k, slot, frame) && (slot == 3 || frame < 0))
+            props += "\r\nKEYFRAME " + std::to_string(frame) + " " + kKeyFrameNames[slot];
+    }
+    node.SetUserProps(props);
+}
+
 void QueueDialogs(standin::Desktop& desktop, const Settings& s) {
     if (!s.sound.empty()) desktop.QueueOpenFile(HostPath(std::filesystem::absolute(s.sound).string()));
     desktop.QueueScript(106, [s](standin::DialogDriver& d) {
@@ -157,8 +233,19 @@ void QueueDialogs(standin::Desktop& desktop, const Settings& s) {
             d.Click(1022);
         }
         if (!s.addMarkers.empty()) d.Click(1021);
+        if (s.zeroRootRotation) d.SetCheck(1031, true);
+        if (s.noZeroRootRotation) d.SetCheck(1031, false);
+        if (!DialogKeyFrames(s).empty()) d.Click(1024);
         d.Click(1);
     });
+    if (const auto frames = DialogKeyFrames(s); !frames.empty())
+        desktop.QueueScript(107, [frames](standin::DialogDriver& d) {
+            for (const auto& [slot, frame] : frames) {
+                d.SetCheck(kKeyFrameChecks[slot], true);
+                d.Type(kKeyFrameEdits[slot], std::to_string(frame));
+            }
+            d.Click(1);
+        });
     if (!s.addMarkers.empty())
         desktop.QueueScript(108, [s](standin::DialogDriver& d) {
             d.SelectItems(1024, s.addMarkers);
@@ -195,9 +282,18 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
     app.add_option("input", s.input, "Scene file to read")->required();
     app.add_option("-o,--output", s.output, "VLO file to write (its .TXT information file goes beside it)");
     app.add_option("--mode", s.mode, "Export mode (default: shape)")->check(CLI::IsMember({"shape", "hierarchy", "animation"}));
-    app.add_option("--pose", s.pose, "Pose of a skeleton that is not a biped: its bind pose or as the file stores it")
-        ->check(CLI::IsMember({"bind", "file"}));
+    app.add_option("--pose", s.pose,
+                   "Pose of a skeleton that is not a biped: bind (its bind pose), file (as stored), or a frame "
+                   "number of the animation");
     app.add_option("--biped-root", s.bipedRoot, "Treat this skeleton root as a biped: figure mode shows the bind pose");
+    app.add_option("--clip", s.clip, "Animation clip to apply (default: the first; --list shows them)");
+    app.add_option("--range", s.range, "Frames to export, START:END (default: the clip's, from frame 0)");
+    app.add_option("--fps", s.fps, "Frame rate (default: the file's for FBX, else 30)")->check(CLI::Range(1, 4800));
+    app.add_option("--keyframe", s.keyframes,
+                   "Swing key frame FRAME:NAME, NAME one of BALL_STRUCK, MOUSE_SWING_START, TOP_OF_SWING, "
+                   "ADDRESS_BALL (repeatable)");
+    app.add_flag("--zero-root-rotation", s.zeroRootRotation, "Tick 'Zero initial root rotation'");
+    app.add_flag("--no-zero-root-rotation", s.noZeroRootRotation, "Untick 'Zero initial root rotation'");
     app.add_option("--origin", s.origin, "Export origin (default: base)")
         ->check(CLI::IsMember({"base", "center", "world", "pivot"}));
     app.add_flag("--no-swap-yz", s.noSwap, "Keep the host's Z up instead of swapping Y and Z");
@@ -231,6 +327,34 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "error: " << e.what() << "\n" << "Run 'vloexport --help' for the options.\n";
         return kExitUsage;
     }
+    for (const auto& k : s.keyframes) {
+        int slot = 0, frame = 0;
+        if (!ParseKeyFrame(k, slot, frame)) {
+            err << "error: --keyframe " << k << ": expected FRAME:NAME with NAME one of BALL_STRUCK, MOUSE_SWING_START, "
+                                                "TOP_OF_SWING, ADDRESS_BALL\n";
+            return kExitUsage;
+        }
+    }
+    std::optional<std::pair<int, int>> range;
+    if (!s.range.empty()) {
+        int a = 0, b = 0;
+        char colon = 0, extra = 0;
+        if (std::sscanf(s.range.c_str(), "%d %c %d %c", &a, &colon, &b, &extra) != 3 || colon != ':') {
+            err << "error: --range " << s.range << ": expected START:END in frames\n";
+            return kExitUsage;
+        }
+        range = std::pair{a, b};
+    }
+    int poseFrame = 0;
+    if (s.pose != "bind" && s.pose != "file" && std::sscanf(s.pose.c_str(), "%d", &poseFrame) != 1) {
+        err << "error: --pose " << s.pose << ": expected bind, file or a frame number\n";
+        return kExitUsage;
+    }
+    if (s.mode.empty() && !s.output.empty()) {
+        std::string ext = std::filesystem::path(s.output).extension().string();
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".vla") s.mode = "animation";
+    }
     if (!s.list && s.output.empty()) {
         err << "error: no output file: give one with -o OUTPUT.VLO\n";
         return kExitUsage;
@@ -247,7 +371,15 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
     standin::Scene scene;
     importer::ImportOptions options;
     options.up = s.up == "y" ? importer::UpAxis::Y : s.up == "z" ? importer::UpAxis::Z : importer::UpAxis::FromFile;
-    options.pose = s.pose == "file" ? importer::SkeletonPose::File : importer::SkeletonPose::Bind;
+    options.pose = s.pose == "file" ? importer::SkeletonPose::File
+                   : s.pose == "bind" ? importer::SkeletonPose::Bind
+                                      : importer::SkeletonPose::Frame;
+    options.poseFrame = poseFrame;
+    // An animation samples the file's motion; a non-biped skeleton is then not held in its bind pose.
+    if (s.mode == "animation" && s.pose == "bind") options.pose = importer::SkeletonPose::File;
+    options.clip = s.clip;
+    options.fps = s.fps;
+    options.range = range;
     options.bipedRoot = s.bipedRoot;
     const importer::ImportResult imported = importer::ImportFile(s.input, scene, options);
     if (!imported.ok) {
@@ -262,6 +394,14 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         if (imported.info.unitScaleFactor > 0) out << ", unit scale factor " << imported.info.unitScaleFactor;
         if (!imported.info.skeletonPose.empty()) out << ", skeletons in " << imported.info.skeletonPose;
         out << "\n";
+        for (std::size_t i = 0; i < imported.info.clips.size(); ++i) {
+            const auto& c = imported.info.clips[i];
+            out << "  clip " << (i + 1) << ": '" << c.name << "', " << c.seconds << " s, " << c.channels
+                << " animated nodes" << (c.name == imported.info.clip ? " (applied)" : "") << "\n";
+        }
+        if (!imported.info.clip.empty())
+            out << "  animation range: frames " << imported.info.firstFrame << " to " << imported.info.lastFrame << " at "
+                << imported.info.fps << " fps\n";
         PrintTree(scene.Root(), 1, SkeletonRoots(scene), out);
         return kExitOk;
     }
@@ -271,6 +411,7 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     const std::string object = SelectedName(scene);
+    if (standin::Node* node = scene.FindByName(object)) AddPropertyKeyFrames(*node, s);
     if (s.mode.empty()) {
         s.mode = "shape";
         if (standin::Node* node = scene.FindByName(object); node && SkinOf(*node))
@@ -289,7 +430,14 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         if (outcome.messages.empty()) err << "error: nothing was exported\n";
         return kExitExportFailed;
     }
-    if (!s.quiet) {
+    if (!s.quiet && s.mode == "animation") {
+        const VloExporter& e = *outcome.exporter;
+        const auto dot = s.output.find('.', s.output.find_last_of("/\\") + 1);
+        out << "wrote " << s.output.substr(0, dot) << ".VLA: root '" << object << "', " << e.animHeader.numBones
+            << " bones, " << e.numFrames << " frames (" << e.startFrame << " to " << e.endFrame << " at "
+            << e.animHeader.frameRate << " fps" << (imported.info.clip.empty() ? "" : ", clip '" + imported.info.clip + "'")
+            << "), " << e.markerNodes.size() << " markers\n";
+    } else if (!s.quiet) {
         const VloExporter& e = *outcome.exporter;
         out << "wrote " << s.output << ": object '" << object << "', " << e.vertices.size() << " vertices, "
             << e.polygons.size() << " polygons, " << e.textures.size() << " textures, " << e.markerNodes.size()

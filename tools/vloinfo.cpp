@@ -5,6 +5,7 @@
 
 #include <iomanip>
 
+#include "format/vla_reader.h"
 #include "format/vlo_reader.h"
 
 namespace tools {
@@ -127,15 +128,86 @@ void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ost
     }
 }
 
+json AnimationJson(const std::string& path, const vlo::VlaReadResult& r, bool full) {
+    const vlo::VlaAnimation& a = r.animation;
+    json j;
+    j["file"] = path;
+    j["valid"] = r.Valid();
+    j["size"] = a.fileSize;
+    j["header"] = {{"bones", a.header.numBones}, {"frames", a.header.numFrames}, {"frameRate", a.header.frameRate},
+                   {"markers", a.header.numMarkers}};
+    json flagged = json::array();
+    for (std::size_t k = 0; k < a.frames.size(); ++k)
+        if (a.frames[k].flags) flagged.push_back({{"frame", k}, {"flags", a.frames[k].flags}});
+    j["flaggedFrames"] = flagged;
+    json markers = json::array();
+    for (const auto& m : a.markers) markers.push_back(vlo::FieldText(m.name));
+    j["markers"] = markers;
+    if (full) {
+        json frames = json::array();
+        for (const auto& f : a.frames) {
+            json keys = json::array();
+            for (const auto& k : f.keys) keys.push_back({k.x, k.y, k.z, k.w});
+            frames.push_back({{"flags", f.flags}, {"rootPosition", Vec(f.rootPosition)}, {"rootRotation", f.rootRotation},
+                              {"keys", keys}});
+        }
+        j["frames"] = frames;
+    }
+    json findings = json::array();
+    for (const auto& f : r.findings)
+        findings.push_back({{"severity", f.severity == vlo::Finding::Severity::Error ? "error" : "warning"}, {"text", f.text}});
+    j["findings"] = findings;
+    return j;
+}
+
+void PrintAnimation(const std::string& path, const vlo::VlaReadResult& r, std::ostream& out) {
+    const vlo::VlaAnimation& a = r.animation;
+    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLA animation, " << a.fileSize << " bytes\n";
+    out << "  bones:    " << a.header.numBones << "\n  frames:   " << a.header.numFrames << " at " << a.header.frameRate
+        << " fps\n";
+    std::size_t flagged = 0;
+    for (std::size_t k = 0; k < a.frames.size(); ++k)
+        if (a.frames[k].flags) {
+            if (flagged++ == 0) out << "  key frames:";
+            out << " " << k << "=0x" << std::hex << a.frames[k].flags << std::dec;
+        }
+    if (flagged) out << "\n";
+    if (!a.frames.empty()) {
+        const auto& last = a.frames.back();
+        out << "  root:     travels to (" << last.rootPosition.x << ", " << last.rootPosition.y << ", " << last.rootPosition.z
+            << "), turned " << last.rootRotation << " rad at the last frame\n";
+    }
+    out << "  markers:  " << a.markers.size() << "\n";
+    for (const auto& m : a.markers) out << "    " << vlo::FieldText(m.name) << "\n";
+    for (const auto& f : r.findings)
+        out << "  " << (f.severity == vlo::Finding::Severity::Error ? "error: " : "warning: ") << f.text << "\n";
+}
+
+// One frame's bone rotations by name, from the bone list of the matching model.
+void PrintFrame(const vlo::VlaAnimation& a, const vlo::VloModel* model, std::size_t frame, std::ostream& out) {
+    const auto& f = a.frames[frame];
+    out << "  frame " << frame << ": flags 0x" << std::hex << f.flags << std::dec << ", root (" << f.rootPosition.x << ", "
+        << f.rootPosition.y << ", " << f.rootPosition.z << ") turned " << f.rootRotation << "\n";
+    for (std::size_t b = 0; b < f.keys.size(); ++b) {
+        const auto& k = f.keys[b];
+        out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << k.x
+            << ", " << k.y << ", " << k.z << ", " << k.w << ")\n";
+    }
+}
+
 }  // namespace
 
 int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> files;
     bool asJson = false, full = false;
-    CLI::App app{"Reads VLO model files, checks them and prints what they hold.", "vloinfo"};
-    app.add_option("files", files, "VLO files")->required();
+    long frame = -1;
+    CLI::App app{"Reads VLO models and VLA animations, checks them and prints what they hold. Given an animation "
+                 "and a model, checks that they number the same bones.",
+                 "vloinfo"};
+    app.add_option("files", files, "VLO and VLA files")->required();
     app.add_flag("--json", asJson, "Print JSON");
-    app.add_flag("--full", full, "With --json: every vertex, polygon and vertex link too");
+    app.add_flag("--full", full, "With --json: every vertex, polygon, vertex link and frame too");
+    app.add_option("--frame", frame, "Print this frame's bone rotations (by bone name when a model is given)");
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -148,6 +220,8 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     int status = 0;
     json all = json::array();
+    std::vector<std::pair<std::string, vlo::VloReadResult>> models;
+    std::vector<std::pair<std::string, vlo::VlaReadResult>> animations;
     for (const std::string& path : files) {
         std::vector<std::uint8_t> bytes;
         std::string error;
@@ -156,10 +230,41 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
             status = 2;
             continue;
         }
-        const vlo::VloReadResult r = vlo::ReadVlo(bytes);
+        if (vlo::LooksLikeVla(bytes)) {
+            vlo::VlaReadResult r = vlo::ReadVla(bytes);
+            if (!r.Valid() && status == 0) status = 1;
+            if (asJson) all.push_back(AnimationJson(path, r, full));
+            else PrintAnimation(path, r, out);
+            animations.emplace_back(path, std::move(r));
+            continue;
+        }
+        vlo::VloReadResult r = vlo::ReadVlo(bytes);
         if (!r.Valid() && status == 0) status = 1;
         if (asJson) all.push_back(ToJson(path, r, full));
         else PrintSummary(path, r, out);
+        models.emplace_back(path, std::move(r));
+    }
+    // An animation and a skinned model of the same skeleton number their bones alike.
+    const vlo::VloModel* model = nullptr;
+    for (const auto& [path, m] : models)
+        if (m.model.hasHierarchy) model = &m.model;
+    for (const auto& [path, a] : animations) {
+        if (model && model->bones.size() != a.animation.header.numBones) {
+            err << "error: " << path << " animates " << a.animation.header.numBones << " bones but the model has "
+                << model->bones.size() << "\n";
+            if (status == 0) status = 1;
+            model = nullptr;
+        } else if (model && !asJson) {
+            out << "  bones pair with the model's " << model->bones.size() << " bones\n";
+        }
+        if (frame >= 0) {
+            if (std::size_t(frame) >= a.animation.frames.size()) {
+                err << "error: " << path << " has " << a.animation.frames.size() << " frames; there is no frame " << frame
+                    << "\n";
+                return 2;
+            }
+            PrintFrame(a.animation, model, std::size_t(frame), out);
+        }
     }
     if (asJson) out << (all.size() == 1 ? all[0] : all).dump(2) << "\n";
     return status;
