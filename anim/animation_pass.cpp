@@ -1,5 +1,6 @@
 // The animation pass: the skeleton below the selected root, sampled once per frame, as a VLA file
 // and its information text.
+#include <cmath>
 #include <string>
 
 #include "plugin/exporter.h"
@@ -73,6 +74,32 @@ void VloExporter::FinishAnimationFiles(bool good) {
     filesWritten = written;
 }
 
+// Infinite or undefined transforms in the scene would put NaN into the game's file: refuse them,
+// naming the first frame and what is wrong there.
+bool VloExporter::SamplesAreFinite() {
+    auto finite = [](float v) { return std::isfinite(v); };
+    for (int k = 0; k < numFrames; ++k) {
+        std::string what;
+        const Point3& p = rootPositions[std::size_t(k)];
+        if (!IsFinite(p) || !finite(rootRotations[std::size_t(k)])) what = "the root's position or heading";
+        for (int b = 0; b < numBones && what.empty(); ++b) {
+            const vlo::BoneKey& q = boneKeys[std::size_t(k) * std::size_t(numBones) + std::size_t(b)];
+            if (!finite(q.x) || !finite(q.y) || !finite(q.z) || !finite(q.w))
+                what = "the rotation of bone '" + vlo::FieldText(bones[std::size_t(b)].name) + "'";
+        }
+        for (std::size_t m = 0; m < markerTracks.size() && what.empty(); ++m)
+            if (!IsFinite(markerTracks[m][std::size_t(k)]))
+                what = std::string("the position of marker '") + markerNodes[m]->GetName() + "'";
+        if (!what.empty()) {
+            const std::string message = "The animation has a non-finite value at frame " + std::to_string(startFrame + k) +
+                                        ": " + what + ". Nothing was exported";
+            ShowError(message.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 void VloExporter::ExportAnimation(const char* path) {
     ComputeWorldScale();
     if (!OpenAnimationFiles(path)) return;
@@ -91,6 +118,7 @@ void VloExporter::ExportAnimation(const char* path) {
     SampleBoneKeys();
     SampleMarkerTracks();
     BuildFrameFlags();
+    if (!SamplesAreFinite()) return FinishAnimationFiles(false);
     WriteAnimationFile();
     FinishAnimationFiles(true);
 }

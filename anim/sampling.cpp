@@ -90,7 +90,10 @@ void VloExporter::SampleBoneKeys() {
             const Matrix3 p = RotationPart(node->GetParentTM(f * tpf));
             Matrix3 local = w * Inverse(p);
             if (i == 0) local = local * z;
-            const Quat q(local);
+            Quat q(local);
+            // A degenerate (zero-scale) bone has no proper rotation; its quaternion is made unit length.
+            const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+            if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f) q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
             vlo::BoneKey key{q.x, q.y, q.z, q.w};
             if (swapYZ) std::swap(key.y, key.z);
             boneKeys.push_back(key);

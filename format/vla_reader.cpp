@@ -58,7 +58,7 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     if (h.numBones == 0) error("the animation has no bones");
     const std::uint8_t* p = bytes.data() + 28;
     auto take = [&](void* out, std::size_t n) {
-        std::memcpy(out, p, n);
+        if (n != 0) std::memcpy(out, p, n);  // an empty vector may have no storage to copy into
         p += n;
     };
     a.frames.resize(h.numFrames);

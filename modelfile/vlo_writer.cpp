@@ -1,5 +1,8 @@
 // The VLO writer sequence: the object header and the object's chunks in file order, each printing its
 // section of the information text.
+#include <cmath>
+#include <string>
+
 #include "format/chunk_writer.h"
 #include "plugin/exporter.h"
 
@@ -16,6 +19,7 @@ void VloExporter::WriteObject(vlo::OutputFile& file, Mesh& mesh) {
     BuildModelBuffers(mesh);
     if (exportFailed) return;
     TransformToExportSpace();
+    if (!ExportSpaceIsFinite()) return;
     n += WriteSoundChunk(file);
     n += WriteVertexChunk(file);
     n += WriteVertexLinkChunk(file);
@@ -30,6 +34,21 @@ void VloExporter::WriteObject(vlo::OutputFile& file, Mesh& mesh) {
     file.Seek(headerStart);
     WriteObjectHeader(file);
     file.Seek(end);
+}
+
+// Finite world positions can still overflow on the way into export space (a huge distance from the
+// origin, a yardstick of almost no height); such a file would be corrupt.
+bool VloExporter::ExportSpaceIsFinite() {
+    std::size_t bad = 0;
+    for (const vlo::ModelVertex& v : vertices)
+        bad += !(std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z));
+    if (bad == 0) return true;
+    const std::string message = "Object '" + std::string(pxNode->GetName()) + "': " + std::to_string(bad) +
+                                " vertices are too far from the export origin for the scale " +
+                                std::to_string(worldScale) + ". Nothing was exported";
+    ShowError(message.c_str());
+    exportFailed = true;
+    return false;
 }
 
 void VloExporter::WriteObjectHeader(vlo::OutputFile& file) {
@@ -146,6 +165,14 @@ int VloExporter::WriteMarkerChunk(vlo::OutputFile& file) {
         if (swapYZ) std::swap(p.y, p.z);
         p *= inverseScale;
         records[i].position = {p.x, p.y, p.z};
+        // A marker at an infinite or undefined place would put NaN into the game's file.
+        if (!IsFinite(p)) {
+            const std::string message = std::string("Marker '") + node->GetName() +
+                                        "' has a non-finite position. Nothing was exported";
+            ShowError(message.c_str());
+            exportFailed = true;
+            return 0;
+        }
     }
     vlo::ChunkWriter(file).WriteCounted(vlo::kChunkMarkers, records.data(), std::uint32_t(records.size()));
     if (infoFile) {

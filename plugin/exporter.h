@@ -128,6 +128,8 @@ public:
     // ---- Model file ----
     void WriteObject(vlo::OutputFile& file, Mesh& mesh);
     void WriteObjectHeader(vlo::OutputFile& file);
+    // False (after reporting) when a vertex's exported position overflowed.
+    bool ExportSpaceIsFinite();
     int WriteHierarchyChunk(vlo::OutputFile& file);
     int WriteTextureChunks(vlo::OutputFile& file);
     int WriteSoundChunk(vlo::OutputFile& file);
@@ -237,4 +239,5 @@ private:
     Point3 RootHeading(TimeValue t, const Point3& fallback);
     // Finishes an export that wrote (or failed to write) the animation files.
     void FinishAnimationFiles(bool good);
+    bool SamplesAreFinite();
 };

@@ -1,6 +1,7 @@
 // The bone list shared by skinned models and animations: every node below the hierarchy root,
 // numbered depth-first with each node's children in name order, footsteps left out.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -101,6 +102,19 @@ int VloExporter::WriteHierarchyChunk(vlo::OutputFile& file) {
     for (vlo::BoneRecord& b : scaled) {
         b.offset = {b.offset.x * s, b.offset.y * s, b.offset.z * s};
         b.position = {b.position.x * s, b.position.y * s, b.position.z * s};
+    }
+    for (const vlo::BoneRecord& b : scaled) {
+        const bool finite = std::isfinite(b.offset.x) && std::isfinite(b.offset.y) && std::isfinite(b.offset.z) &&
+                            std::isfinite(b.position.x) && std::isfinite(b.position.y) && std::isfinite(b.position.z) &&
+                            std::isfinite(b.rotation[0]) && std::isfinite(b.rotation[1]) && std::isfinite(b.rotation[2]) &&
+                            std::isfinite(b.rotation[3]);
+        if (!finite) {
+            const std::string message = "Bone '" + vlo::FieldText(b.name) +
+                                        "' has a non-finite transform. Nothing was exported";
+            ShowError(message.c_str());
+            exportFailed = true;
+            return 0;
+        }
     }
     vlo::ChunkWriter(file).WriteCounted(vlo::kChunkHierarchy, scaled.data(), std::uint32_t(scaled.size()));
     WriteBoneList();
