@@ -2,7 +2,12 @@
 # Installs the Debian packages the build, the tools and the tests need (root, or sudo).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libassimp-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev)
-if [[ "${1:-}" == "--bench" ]]; then packages+=(libbenchmark-dev libmeshoptimizer-dev); fi
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(libbenchmark-dev libmeshoptimizer-dev) ;;
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p"); done
 if ((${#missing[@]})); then
