@@ -11,6 +11,15 @@ namespace {
 
 vlo::Vec3 ToVec3(const Point3& p) { return {p.x, p.y, p.z}; }
 
+// The unit normal turned by the object's rotation. A sheared object transform (a rotated child of a
+// non-uniformly scaled parent) has no pure rotation part and would stretch the normal; only then is
+// it made unit length again, so the normals of ordinary transforms are exactly the rotated ones.
+Point3 WorldNormal(const Matrix3& rotation, const Point3& normal) {
+    const Point3 n = VectorTransform(rotation, normal);
+    const float len = n.Length();
+    return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
+}
+
 bool IsFiniteVertex(const vlo::ModelVertex& v) {
     return std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z) &&
            std::isfinite(v.normal.x) && std::isfinite(v.normal.y) && std::isfinite(v.normal.z) && std::isfinite(v.u) &&
@@ -44,7 +53,7 @@ void VloExporter::BuildModelBuffers(Mesh& mesh) {
             const DWORD vi = face.v[c];
             vlo::ModelVertex vertex;
             vertex.position = ToVec3(mesh.getVert(int(vi)) * objectTM);
-            vertex.normal = ToVec3(VectorTransform(rotation, vlo::GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
+            vertex.normal = ToVec3(WorldNormal(rotation, vlo::GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
             if (mapped) {
                 if (numTextures > 0) textureId = int(unsigned(face.getMatID()) % numTextures);
                 if (textureId >= 0) {

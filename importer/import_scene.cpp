@@ -4,10 +4,12 @@
 #include <assimp/scene.h>
 
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <tuple>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "importer/animation.h"
@@ -260,7 +262,10 @@ bool ApplyAnimation(const aiScene& source, bool fbx, TreeBuilder& builder, stand
         ci.seconds = clip.mDuration / ClipTicksPerSecond(clip);
         ci.channels = clip.mNumChannels;
         info.clips.push_back(ci);
-        if (options.clip.empty() ? a == 0 : (ci.name == options.clip)) chosen = &clip;
+        if (!chosen && (options.clip.empty() ? a == 0 : (ci.name == options.clip))) {
+            chosen = &clip;
+            info.clip = ci.name;
+        }
     }
     if (!options.clip.empty() && !chosen) {
         result.error = "no animation clip named '" + options.clip + "'";
@@ -279,10 +284,20 @@ bool ApplyAnimation(const aiScene& source, bool fbx, TreeBuilder& builder, stand
     int first = 0, last = 100;
     if (chosen) {
         builder.ApplyClip(*chosen);
-        info.clip = chosen->mName.length ? chosen->mName.C_Str() : info.clips[0].name;
-        last = int(std::lround(chosen->mDuration / ClipTicksPerSecond(*chosen) * fps));
+        const double frames = chosen->mDuration / ClipTicksPerSecond(*chosen) * fps;
+        if (!(frames >= 0 && frames < double(INT_MAX / TIME_TICKSPERSEC))) {
+            result.error = "the clip '" + info.clip + "' lasts longer than the host's time line";
+            return false;
+        }
+        last = int(std::lround(frames));
     }
     if (options.range) std::tie(first, last) = *options.range;
+    const int limit = INT_MAX / scene.TicksPerFrame();
+    if (first < -limit || last > limit) {
+        result.error = "the frame range " + std::to_string(first) + ":" + std::to_string(last) +
+                       " does not fit the host's time line";
+        return false;
+    }
     if (last < first) {
         result.error = "the frame range " + std::to_string(first) + ":" + std::to_string(last) + " ends before it starts";
         return false;
@@ -331,15 +346,22 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     MaterialLibrary materials(*source, scene, std::filesystem::path(path).stem().string(), result.info.warnings);
     TreeBuilder builder(*source, scene, result.info, materials, fbx, gltf, UpAxisTurn(*source, fbx, ext, options, result.info));
     for (unsigned i = 0; i < source->mRootNode->mNumChildren; ++i) builder.Add(*source->mRootNode->mChildren[i], nullptr, top);
-    // Meshes attached to the file's root node itself get a node of their own.
+    // Meshes attached to the file's root node itself get a node of their own. The stand-in node for
+    // it lives as long as the builder refers to it; it never owns the file's meshes.
+    struct Wrapper : aiNode {
+        using aiNode::aiNode;
+        ~Wrapper() {
+            mMeshes = nullptr;
+            mNumMeshes = 0;
+        }
+    };
+    std::unique_ptr<Wrapper> wrapper;
     if (source->mRootNode->mNumMeshes) {
-        aiNode wrapper(*source->mRootNode->mName.C_Str() ? source->mRootNode->mName.C_Str() : "Root");
-        wrapper.mTransformation = source->mRootNode->mTransformation;
-        wrapper.mNumMeshes = source->mRootNode->mNumMeshes;
-        wrapper.mMeshes = source->mRootNode->mMeshes;
-        builder.Add(wrapper, nullptr, Matrix3());
-        wrapper.mMeshes = nullptr;
-        wrapper.mNumMeshes = 0;
+        wrapper = std::make_unique<Wrapper>(*source->mRootNode->mName.C_Str() ? source->mRootNode->mName.C_Str() : "Root");
+        wrapper->mTransformation = source->mRootNode->mTransformation;
+        wrapper->mNumMeshes = source->mRootNode->mNumMeshes;
+        wrapper->mMeshes = source->mRootNode->mMeshes;
+        builder.Add(*wrapper, nullptr, Matrix3());
     }
     if (!ApplyAnimation(*source, fbx, builder, scene, options, result)) return result;
     AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, result.info);

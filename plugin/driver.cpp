@@ -1,6 +1,7 @@
 // The export driver: one DoExport call from selection to the written files.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plugin/entry.h"
 #include "plugin/exporter.h"
@@ -89,20 +90,39 @@ void VloExporter::RunExport() {
     }
 }
 
-INode* VloExporter::FindSelectedNode(INode* node) {
-    const int n = node->NumberOfChildren();
-    for (int i = 0; i < n; ++i) {
-        INode* child = node->GetChildNode(i);
-        if (child->Selected()) return child;
-        if (INode* found = FindSelectedNode(child)) return found;
+namespace {
+
+// Visits the nodes below node (not node itself) depth-first, pre-order, children in index order,
+// until visit returns true; returns that node or null. Iterative, so any depth of hierarchy is safe.
+template <class Visit>
+INode* FindBelow(INode* node, Visit visit) {
+    std::vector<INode*> stack;
+    auto pushChildren = [&stack](INode* n) {
+        for (int i = n->NumberOfChildren() - 1; i >= 0; --i)
+            if (INode* child = n->GetChildNode(i)) stack.push_back(child);
+    };
+    pushChildren(node);
+    while (!stack.empty()) {
+        INode* n = stack.back();
+        stack.pop_back();
+        if (visit(n)) return n;
+        pushChildren(n);
     }
     return nullptr;
 }
 
+}  // namespace
+
+INode* VloExporter::FindSelectedNode(INode* node) {
+    return FindBelow(node, [](INode* n) { return n->Selected() != 0; });
+}
+
 void VloExporter::CollectMaterials(INode* node) {
     AddUniqueMaterial(node->GetMtl());
-    const int n = node->NumberOfChildren();
-    for (int i = 0; i < n; ++i) CollectMaterials(node->GetChildNode(i));
+    FindBelow(node, [this](INode* n) {
+        AddUniqueMaterial(n->GetMtl());
+        return false;
+    });
 }
 
 BOOL VloExporter::AddUniqueMaterial(Mtl* material) {

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <strings.h>
 
+#include <vector>
+
 #include "plugin/exporter.h"
 
 void VloExporter::ComputeWorldScale() {
@@ -29,10 +31,15 @@ void VloExporter::ComputeWorldScale() {
 }
 
 INode* VloExporter::FindNodeByName(INode* node, const char* name) {
-    if (!node) return nullptr;
-    if (const char* own = node->GetName(); own && strcasecmp(own, name) == 0) return node;
-    const int n = node->NumberOfChildren();
-    for (int i = 0; i < n; ++i)
-        if (INode* found = FindNodeByName(node->GetChildNode(i), name)) return found;
+    // Depth-first pre-order from node itself, children in index order; iterative for any depth.
+    std::vector<INode*> stack;
+    if (node) stack.push_back(node);
+    while (!stack.empty()) {
+        INode* n = stack.back();
+        stack.pop_back();
+        if (const char* own = n->GetName(); own && strcasecmp(own, name) == 0) return n;
+        for (int i = n->NumberOfChildren() - 1; i >= 0; --i)
+            if (INode* child = n->GetChildNode(i)) stack.push_back(child);
+    }
     return nullptr;
 }

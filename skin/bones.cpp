@@ -38,51 +38,58 @@ void VloExporter::BuildBoneList() {
     bones[0].offset = vlo::Vec3{};
 }
 
-void VloExporter::AddBoneTree(INode* node, int parentId) {
-    if (IsFootsteps(node)) {
-        foundFootsteps = TRUE;
-        return;
-    }
-    const int id = int(bones.size());
-    vlo::BoneRecord record;
-    record.id = std::int16_t(id);
-    record.parentId = std::int16_t(parentId);
-    vlo::CopyBounded(record.name, node->GetName());
+void VloExporter::AddBoneTree(INode* top, int topParentId) {
+    // Depth-first pre-order with each node's children in name order; an explicit stack keeps any
+    // depth of hierarchy safe.
+    std::vector<std::pair<INode*, int>> stack{{top, topParentId}};
+    while (!stack.empty()) {
+        const auto [node, parentId] = stack.back();
+        stack.pop_back();
+        if (IsFootsteps(node)) {
+            foundFootsteps = TRUE;
+            continue;
+        }
+        const int id = int(bones.size());
+        vlo::BoneRecord record;
+        record.id = std::int16_t(id);
+        record.parentId = std::int16_t(parentId);
+        vlo::CopyBounded(record.name, node->GetName());
 
-    const bool enteredHere = !inFigureMode;
-    if (enteredHere) EnterFigureMode();
-    const Matrix3 tm = node->GetNodeTM(0);
-    const Matrix3 local = tm * Inverse(node->GetParentTM(0));
-    Matrix3 rotation = tm;
-    rotation.NoTrans();
-    rotation.NoScale();
-    const Quat q(rotation);
-    const Point3 offset = local.GetTrans(), position = tm.GetTrans();
-    record.offset = {offset.x, offset.y, offset.z};
-    record.position = {position.x, position.y, position.z};
-    record.rotation[0] = q.x;
-    record.rotation[1] = q.y;
-    record.rotation[2] = q.z;
-    record.rotation[3] = q.w;
-    if (swapYZ) {
-        SwapYZ(record.offset);
-        SwapYZ(record.position);
-        std::swap(record.rotation[1], record.rotation[2]);
-    }
-    if (enteredHere) LeaveFigureMode();
-    bones.push_back(record);
-    boneNodes.push_back(node);
+        const bool enteredHere = !inFigureMode;
+        if (enteredHere) EnterFigureMode();
+        const Matrix3 tm = node->GetNodeTM(0);
+        const Matrix3 local = tm * Inverse(node->GetParentTM(0));
+        Matrix3 rotation = tm;
+        rotation.NoTrans();
+        rotation.NoScale();
+        const Quat q(rotation);
+        const Point3 offset = local.GetTrans(), position = tm.GetTrans();
+        record.offset = {offset.x, offset.y, offset.z};
+        record.position = {position.x, position.y, position.z};
+        record.rotation[0] = q.x;
+        record.rotation[1] = q.y;
+        record.rotation[2] = q.z;
+        record.rotation[3] = q.w;
+        if (swapYZ) {
+            SwapYZ(record.offset);
+            SwapYZ(record.position);
+            std::swap(record.rotation[1], record.rotation[2]);
+        }
+        if (enteredHere) LeaveFigureMode();
+        bones.push_back(record);
+        boneNodes.push_back(node);
 
-    // Children in name order (byte-wise, unsigned), equal names in child order.
-    std::vector<INode*> children;
-    const int n = node->NumberOfChildren();
-    for (int i = 0; i < n; ++i)
-        if (INode* child = node->GetChildNode(i)) children.push_back(child);
-    if (int(children.size()) != n) ShowError("Serious error when attempting to sort children by name");
-    std::stable_sort(children.begin(), children.end(), [](INode* a, INode* b) {
-        return std::strcmp(a->GetName() ? a->GetName() : "", b->GetName() ? b->GetName() : "") < 0;
-    });
-    for (INode* child : children) AddBoneTree(child, id);
+        // Children in name order (byte-wise, unsigned), equal names in child order.
+        std::vector<INode*> children;
+        const int n = node->NumberOfChildren();
+        for (int i = 0; i < n; ++i)
+            if (INode* child = node->GetChildNode(i)) children.push_back(child);
+        if (int(children.size()) != n) ShowError("Serious error when attempting to sort children by name");
+        std::stable_sort(children.begin(), children.end(), [](INode* a, INode* b) {
+            return std::strcmp(a->GetName() ? a->GetName() : "", b->GetName() ? b->GetName() : "") < 0;
+        });
+        for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back({*it, id});
+    }
 }
 
 int VloExporter::WriteHierarchyChunk(vlo::OutputFile& file) {

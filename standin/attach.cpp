@@ -13,11 +13,13 @@ bool HasMesh(Node& node) {
 }
 
 std::vector<Node*> MeshNodesBelow(Node& node) {
-    std::vector<Node*> out;
-    if (!node.IsRootNode() && HasMesh(node)) out.push_back(&node);
-    for (Node* child : node.Children()) {
-        auto below = MeshNodesBelow(*child);
-        out.insert(out.end(), below.begin(), below.end());
+    std::vector<Node*> out, stack{&node};
+    while (!stack.empty()) {
+        Node* n = stack.back();
+        stack.pop_back();
+        if (!n->IsRootNode() && HasMesh(*n)) out.push_back(n);
+        const auto children = n->Children();
+        stack.insert(stack.end(), children.rbegin(), children.rend());
     }
     return out;
 }

@@ -175,10 +175,12 @@ LRESULT ListMessage(DialogControl& c, UINT msg, WPARAM wParam, LPARAM lParam) {
             const char* text = reinterpret_cast<const char*>(lParam);
             standin::ListItem item{text ? text : "", 0, false};
             std::size_t at = items.size();
-            if (c.tmpl.style & kSorted) {
-                at = 0;
-                while (at < items.size() && strcasecmp(items[at].text.c_str(), item.text.c_str()) <= 0) ++at;
-            }
+            if (c.tmpl.style & kSorted)  // after every item that sorts before it or equal to it
+                at = std::size_t(std::upper_bound(items.begin(), items.end(), item,
+                                                  [](const standin::ListItem& a, const standin::ListItem& b) {
+                                                      return strcasecmp(a.text.c_str(), b.text.c_str()) < 0;
+                                                  }) -
+                                 items.begin());
             items.insert(items.begin() + std::ptrdiff_t(at), item);
             return LRESULT(at);
         }

@@ -17,7 +17,10 @@ ObjectState Node::EvalWorldState(TimeValue t, BOOL) {
 }
 
 Matrix3 Node::GetNodeTM(TimeValue t) {
-    return parent_ ? LocalTM(t) * parent_->GetNodeTM(t) : Matrix3();
+    // local * parent's local * ... up to (not including) the scene root; iterative for any depth.
+    Matrix3 tm;
+    for (Node* n = this; n->parent_; n = n->parent_) tm = tm * n->LocalTM(t);
+    return tm;
 }
 
 Matrix3 Node::GetParentTM(TimeValue t) { return parent_ ? parent_->GetNodeTM(t) : Matrix3(); }
@@ -111,14 +114,13 @@ Node& Scene::CreateDummyNode(const std::string& name, const Box3& box, Node* par
 }
 
 std::vector<Node*> Scene::AllNodes() {
-    std::vector<Node*> out;
-    std::function<void(Node&)> walk = [&](Node& n) {
-        for (Node* c : n.Children()) {
-            out.push_back(c);
-            walk(*c);
-        }
-    };
-    walk(*root_);
+    std::vector<Node*> out, stack(root_->children_.rbegin(), root_->children_.rend());
+    while (!stack.empty()) {
+        Node* n = stack.back();
+        stack.pop_back();
+        out.push_back(n);
+        stack.insert(stack.end(), n->children_.rbegin(), n->children_.rend());
+    }
     return out;
 }
 

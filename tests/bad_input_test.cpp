@@ -1,0 +1,162 @@
+// Bad and extreme inputs as users meet them: each either exports a valid file or is refused with a
+// message and leaves no file. docs/robustness.md lists these with what was observed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "importer/importer.h"
+#include "scene_files.h"
+#include "test_support.h"
+#include "tools/vloexport.h"
+
+namespace {
+
+support::Options World() {
+    support::Options o;
+    o.origin = 1003;
+    return o;
+}
+
+TEST(BadInput, HierarchyOneHundredThousandDeep) {
+    standin::Scene scene;
+    standin::Node* parent = nullptr;
+    for (int i = 0; i < 100000; ++i) {
+        parent = &scene.CreateNode("N" + std::to_string(i), parent);
+        parent->SetLocalTM(TransMatrix({0, 0, 0.001f}));
+    }
+    support::AddBox(scene, "Box", {1, 1, 1}, true, false, parent);
+    support::TempDir dir;
+    auto e = support::Export(scene, dir.File("deep.vlo"), World());
+    ASSERT_TRUE(e.file.Valid());
+    // The box sits 100 units up, at the end of the chain.
+    EXPECT_NEAR(e.file.model.vertices[0].position.y, 100.0f, 0.05f);
+}
+
+TEST(BadInput, OneMillionRootLevelDummies) {
+    standin::Scene scene;
+    support::AddBox(scene, "Box", {1, 1, 1}, true, false);
+    char name[16];
+    for (int i = 0; i < 1000000; ++i) {
+        std::snprintf(name, sizeof name, "D%07d", i);  // names in list order keep the sorted list cheap
+        scene.CreateDummyNode(name, Box3());
+    }
+    support::TempDir dir;
+    const auto start = std::chrono::steady_clock::now();
+    auto e = support::Export(scene, dir.File("many.vlo"), World());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(e.file.Valid());
+    ASSERT_EQ(e.file.model.markers.size(), 1000000u);
+    EXPECT_EQ(vlo::FieldText(e.file.model.markers.back().name), "D0999999");
+    EXPECT_LT(seconds, 120.0);
+}
+
+TEST(BadInput, NamesOfOneHundredThousandCharacters) {
+    standin::Scene scene;
+    const std::string longName(100000, 'n');
+    auto& box = support::AddBox(scene, longName, {1, 1, 1}, true, true);
+    box.SetMaterial(&scene.Make<standin::StdMaterial>(longName));
+    scene.CreateDummyNode(longName, Box3());
+    box.SetUserProps("KEYFRAME 1 " + longName);
+    support::TempDir dir;
+    auto e = support::Export(scene, dir.File("names.vlo"), World());
+    ASSERT_TRUE(e.file.Valid());
+    EXPECT_EQ(std::string(e.file.model.markers[0].name, 32), longName.substr(0, 32));
+    EXPECT_NE(e.text.find("\t*MATERIAL_NAME \"" + std::string(255, 'n') + "\"\r\n"), std::string::npos);
+}
+
+TEST(BadInput, ReadOnlyFolderRefusesTheExportAndKeepsItsFiles) {
+    standin::Scene scene;
+    support::AddBox(scene, "Box", {1, 1, 1}, true, false);
+    support::TempDir dir;
+    const std::string folder = dir.File("locked");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::ofstream(folder + "/m.vlo") << "kept";
+    // Root writes anywhere a mode allows nothing, so for root the folder is made immutable instead.
+    const bool root = geteuid() == 0;
+    const std::string lock = root ? "chattr +i '" + folder + "'" : "chmod 555 '" + folder + "'";
+    const std::string unlock = root ? "chattr -i '" + folder + "'" : "chmod 755 '" + folder + "'";
+    ASSERT_EQ(std::system(lock.c_str()), 0);
+    auto e = support::Export(scene, folder + "/m.vlo", World());
+    std::system(unlock.c_str());
+    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to create the file"});
+    EXPECT_EQ(support::ReadText(folder + "/m.vlo"), "kept");
+    EXPECT_EQ(support::ListDir(folder), std::vector<std::string>{"m.vlo"});
+}
+
+int RunTool(std::vector<std::string> args, std::string* err = nullptr) {
+    std::ostringstream out, errors;
+    const int status = tools::RunVloExport(args, out, errors);
+    if (err) *err = errors.str();
+    return status;
+}
+
+TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
+    support::TempDir dir;
+    auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir.File(name), std::ios::binary) << bytes;
+        return dir.File(name);
+    };
+    const std::string out = dir.File("out.vlo");
+    std::string err;
+    // A PNG named .fbx, random bytes named .glb, a VLO given as the scene, an empty file.
+    EXPECT_EQ(RunTool({write("image.fbx", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"), "-o", out}, &err), tools::kExitUsage);
+    EXPECT_NE(err.find("cannot read"), std::string::npos);
+    EXPECT_EQ(RunTool({write("noise.glb", std::string(300, '\x7f')), "-o", out}), tools::kExitUsage);
+    EXPECT_EQ(RunTool({write("empty.gltf", ""), "-o", out}), tools::kExitUsage);
+    // A glTF cut in the middle of its JSON.
+    support::WriteGltf(dir.File("whole.gltf"));
+    const std::string whole = support::ReadText(dir.File("whole.gltf"));
+    EXPECT_EQ(RunTool({write("cut.gltf", whole.substr(0, whole.size() / 2)), "-o", out}), tools::kExitUsage);
+    // A valid glTF without any node: nothing to export.
+    EXPECT_EQ(RunTool({write("nothing.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": []}], "scene": 0})"), "-o",
+                       out},
+                      &err),
+              tools::kExitUsage);
+    EXPECT_FALSE(support::Exists(out));
+}
+
+TEST(BadInput, MeshesWithoutUvsOrNormalsAndBrokenTopology) {
+    support::TempDir dir;
+    // No texture coordinates, no normals; a degenerate face (repeated index), a zero-area face and an
+    // edge shared by three faces (non-manifold).
+    std::ofstream(dir.File("raw.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nv 2 0 0\nv 0 -1 0\n"
+                                          "f 1 2 3\nf 1 2 4\nf 1 2 6\nf 1 1 3\nf 1 2 5\n";
+    const std::string out = dir.File("raw.vlo");
+    std::string err;
+    ASSERT_EQ(RunTool({dir.File("raw.obj"), "-o", out, "--bump"}, &err), 0) << err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error));
+    const auto r = vlo::ReadVlo(bytes);
+    EXPECT_TRUE(r.Valid()) << r.findings.front().text;
+    // assimp gives every face corner a vertex of its own, so the face with a repeated index arrives as
+    // a triangle without area: it is kept, and its corners have no normal (a warning, not an error).
+    EXPECT_EQ(r.model.polygons.size(), 5u);
+    ASSERT_FALSE(r.findings.empty());
+    EXPECT_NE(r.findings[0].text.find("zero normal"), std::string::npos);
+    for (const auto& v : r.model.vertices) EXPECT_EQ(v.u, 0.0f);
+    EXPECT_FALSE(r.model.bumpMap);  // --bump without a bump map: reported, no bump chunks
+    EXPECT_TRUE(r.model.tangents.empty());
+}
+
+TEST(BadInput, HugeCoordinatesThatOverflowInExportSpaceAreRefused) {
+    standin::Scene scene;
+    auto& box = support::AddBox(scene, "Far", {1, 1, 1}, true, false);
+    box.SetLocalTM(TransMatrix({3e38f, 0, 0}));
+    scene.CreateDummyNode("Other", Box3()).SetLocalTM(TransMatrix({-3e38f, 0, 0}));
+    support::TempDir dir;
+    support::Options o;
+    o.origin = 1004;  // centre: the sum of the positions overflows
+    auto e = support::Export(scene, dir.File("far.vlo"), o);
+    EXPECT_FALSE(e.exists);
+    ASSERT_FALSE(e.Texts().empty());
+    EXPECT_TRUE(support::ListDir(dir.Path()).empty());
+}
+
+}  // namespace
