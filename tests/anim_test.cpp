@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <span>
 
 #include "format/vla_reader.h"
 #include "standin/character.h"
@@ -326,6 +328,38 @@ TEST_F(Animation, TextLinesInOrder) {
     ASSERT_GE(a.e.text.size(), expected.size());
     EXPECT_EQ(a.e.text.substr(0, expected.size()), expected);
     EXPECT_EQ(a.e.text.substr(a.e.text.size() - 17), "\r\n\r\nMarkers\r\n\r\n\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VlaReader, TruncatedCorruptAndImpossibleFiles) {
+    support::TempDir dir;
+    standin::Scene scene;
+    auto& root = WalkingRoot(scene);
+    root.AddChild("Arm");
+    scene.CreateDummyNode("Ball", Box3());
+    ASSERT_TRUE(ExportAnim(scene, dir.File("a.VLA")).vla.Valid());
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("a.VLA"), bytes, error));
+    for (std::size_t n = 0; n < bytes.size(); n += 5)
+        EXPECT_FALSE(vlo::ReadVla(std::span(bytes.data(), n)).Valid()) << n;
+    auto corrupt = bytes;
+    corrupt[12] = 0xFF, corrupt[13] = 0xFF, corrupt[14] = 0xFF, corrupt[15] = 0x7F;  // 2^31 bones
+    const auto huge = vlo::ReadVla(corrupt);
+    ASSERT_FALSE(huge.Valid());
+    EXPECT_NE(huge.findings[0].text.find("cannot fit"), std::string::npos);
+    corrupt = bytes;
+    const float half = 0.5f;
+    std::memcpy(corrupt.data() + 28 + 20 + 12, &half, 4);  // bone 0's w of frame 0
+    const auto stretched = vlo::ReadVla(corrupt);
+    ASSERT_FALSE(stretched.Valid());
+    EXPECT_NE(stretched.findings[0].text.find("quaternion has length"), std::string::npos);
+    corrupt = bytes;
+    corrupt[0] = 'X';
+    EXPECT_FALSE(vlo::ReadVla(corrupt).Valid());
 }
 
 }  // namespace
