@@ -67,6 +67,22 @@ TEST(AnimationImport, ClipsRangeAndFrameRate) {
     EXPECT_FALSE(importer::ImportFile(dir.File("swing.gltf"), none, options).ok);
 }
 
+TEST(AnimationImport, SkeletonReadAtAGivenFrame) {
+    support::TempDir dir;
+    support::WriteAnimatedGltf(dir.File("swing.gltf"));
+    standin::Scene scene;
+    importer::ImportOptions options;
+    options.pose = importer::SkeletonPose::Frame;
+    options.poseFrame = 18;
+    const auto r = importer::ImportFile(dir.File("swing.gltf"), scene, options);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.info.skeletonPose, "the pose of frame 18");
+    standin::Node* hips = scene.FindByName("Hips");
+    EXPECT_FALSE(hips->Track());  // held still in that pose
+    EXPECT_NEAR(hips->GetNodeTM(0).GetTrans().x, 1.0f, 1e-5);
+    EXPECT_NEAR(hips->GetNodeTM(99 * 160).GetTrans().x, 1.0f, 1e-5);
+}
+
 TEST(AnimationImport, EveryFrameAndBoneMatchesAssimpsInterpolation) {
     support::TempDir dir;
     const std::string file = dir.File("swing.gltf");

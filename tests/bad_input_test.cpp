@@ -17,11 +17,7 @@
 
 namespace {
 
-support::Options World() {
-    support::Options o;
-    o.origin = 1003;
-    return o;
-}
+support::Options World() { return support::WorldOrigin(true); }
 
 TEST(BadInput, HierarchyOneHundredThousandDeep) {
     standin::Scene scene;

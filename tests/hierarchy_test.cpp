@@ -65,6 +65,22 @@ standin::SkinModifier& AddSkin(standin::Scene& scene, const Arm& arm) {
     return skin;
 }
 
+// A selected one-triangle mesh whose three vertices are bound to bone with full weight.
+void SkinnedTriangle(standin::Scene& scene, standin::Node& bone) {
+    auto& mesh = scene.CreateMeshNode("M");
+    Mesh& m = standin::Scene::TriOf(mesh).mesh;
+    m.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    Face f;
+    f.v[0] = 0, f.v[1] = 1, f.v[2] = 2;
+    m.faces = {f};
+    mesh.SetSelected(true);
+    auto& skin = scene.Make<standin::SkinModifier>();
+    skin.skinned = &mesh;
+    skin.bones = {&bone};
+    skin.points = {{{0, 1}}, {{0, 1}}, {{0, 1}}};
+    standin::AddModifiers(scene, mesh, {&skin});
+}
+
 support::Options HierarchyOptions(bool swap = true) {
     support::Options o;
     o.mode = kHierarchy;
@@ -214,18 +230,7 @@ TEST_F(Hierarchy, ChildrenInNameOrderAndLongNames) {
     const std::string longName(40, 'L');
     auto& lng = root.AddChild(longName);
     lng.SetLocalTM(TransMatrix({1, 2, 3}));
-    auto& mesh = scene.CreateMeshNode("M");
-    Mesh& m = standin::Scene::TriOf(mesh).mesh;
-    m.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    Face f;
-    f.v[0] = 0, f.v[1] = 1, f.v[2] = 2;
-    m.faces = {f};
-    mesh.SetSelected(true);
-    auto& skin = scene.Make<standin::SkinModifier>();
-    skin.skinned = &mesh;
-    skin.bones = {&lng};
-    skin.points = {{{0, 1}}, {{0, 1}}, {{0, 1}}};
-    standin::AddModifiers(scene, mesh, {&skin});
+    SkinnedTriangle(scene, lng);
     auto e = support::Export(scene, out, HierarchyOptions());
     ASSERT_TRUE(e.file.Valid());
     std::vector<std::string> names;
@@ -241,18 +246,7 @@ TEST_F(Hierarchy, ChildrenInNameOrderAndLongNames) {
 TEST_F(Hierarchy, RotationsAreTheHostQuaternionSwapped) {
     auto& root = scene.CreateNode("Root");
     root.SetLocalTM(RotateZMatrix(1.0f));
-    auto& mesh = scene.CreateMeshNode("M");
-    Mesh& m = standin::Scene::TriOf(mesh).mesh;
-    m.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    Face f;
-    f.v[0] = 0, f.v[1] = 1, f.v[2] = 2;
-    m.faces = {f};
-    mesh.SetSelected(true);
-    auto& skin = scene.Make<standin::SkinModifier>();
-    skin.skinned = &mesh;
-    skin.bones = {&root};
-    skin.points = {{{0, 1}}, {{0, 1}}, {{0, 1}}};
-    standin::AddModifiers(scene, mesh, {&skin});
+    SkinnedTriangle(scene, root);
     auto e = support::Export(scene, out, HierarchyOptions());
     ASSERT_TRUE(e.file.Valid());
     const float* q = e.file.model.bones[0].rotation;
@@ -387,18 +381,7 @@ TEST_F(Hierarchy, RigsThatAreRefused) {
 TEST_F(Hierarchy, MoreThan255BonesAreRefused) {
     auto& root = scene.CreateNode("Root");
     for (int i = 0; i < 255; ++i) root.AddChild("Bone" + std::to_string(i));
-    auto& mesh = scene.CreateMeshNode("M");
-    Mesh& m = standin::Scene::TriOf(mesh).mesh;
-    m.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    Face f;
-    f.v[0] = 0, f.v[1] = 1, f.v[2] = 2;
-    m.faces = {f};
-    mesh.SetSelected(true);
-    auto& skin = scene.Make<standin::SkinModifier>();
-    skin.skinned = &mesh;
-    skin.bones = {&root};
-    skin.points = {{{0, 1}}, {{0, 1}}, {{0, 1}}};
-    standin::AddModifiers(scene, mesh, {&skin});
+    SkinnedTriangle(scene, root);
     auto e = support::Export(scene, out, HierarchyOptions());
     ASSERT_EQ(e.Texts().size(), 1u);
     EXPECT_NE(e.Texts()[0].find("has 256 bones"), std::string::npos);

@@ -15,12 +15,7 @@ using support::Options;
 
 namespace {
 
-Options World() {
-    Options o;
-    o.origin = 1003;
-    o.swapYZ = false;
-    return o;
-}
+Options World() { return support::WorldOrigin(false); }
 
 class Robustness : public ::testing::Test {
 protected:

@@ -11,19 +11,13 @@
 using support::AddBox;
 using support::Export;
 using support::Options;
+using support::WorldOrigin;
 
 namespace {
 
 constexpr int kShape = 1013, kHierarchy = 1014;
 constexpr int kOriginWorld = 1003, kOriginCenter = 1004, kOriginBase = 1005, kOriginPivot = 1007;
 constexpr int kScaleYardstick = 1028, kScaleUnit = 1027;
-
-Options WorldOrigin(bool swap = false) {
-    Options o;
-    o.origin = kOriginWorld;
-    o.swapYZ = swap;
-    return o;
-}
 
 class ShapeExport : public ::testing::Test {
 protected:

@@ -88,6 +88,13 @@ void QueueOptions(standin::Desktop& desktop, const Options& o) {
     });
 }
 
+Options WorldOrigin(bool swap) {
+    Options o;
+    o.origin = 1003;
+    o.swapYZ = swap;
+    return o;
+}
+
 std::vector<std::string> Exported::Texts(const std::string& caption) const {
     std::vector<std::string> out;
     for (const auto& m : outcome.messages)

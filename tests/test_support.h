@@ -45,6 +45,8 @@ struct Options {
     bool cancel = false;
 };
 void QueueOptions(standin::Desktop& desktop, const Options& options);
+// Shape options with "Origin at World Origin" and the given axis swap.
+Options WorldOrigin(bool swap = false);
 
 struct Exported {
     app::ExportOutcome outcome;

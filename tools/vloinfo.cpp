@@ -15,6 +15,16 @@ using nlohmann::json;
 
 json Vec(const vlo::Vec3& v) { return json::array({v.x, v.y, v.z}); }
 
+// The smallest and largest vertex coordinates of a model with vertices.
+std::pair<vlo::Vec3, vlo::Vec3> Bounds(const vlo::VloModel& m) {
+    vlo::Vec3 lo = m.vertices[0].position, hi = lo;
+    for (const auto& v : m.vertices) {
+        lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
+        hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
+    }
+    return {lo, hi};
+}
+
 json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
     const vlo::VloModel& m = r.model;
     json j;
@@ -46,11 +56,7 @@ json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
                          {"position", Vec(b.position)}});
     j["bones"] = bones;
     if (!m.vertices.empty()) {
-        vlo::Vec3 lo = m.vertices[0].position, hi = lo;
-        for (const auto& v : m.vertices) {
-            lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
-            hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
-        }
+        const auto [lo, hi] = Bounds(m);
         j["bounds"] = {{"min", Vec(lo)}, {"max", Vec(hi)}};
     }
     std::map<int, int> groups;
@@ -99,11 +105,7 @@ void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ost
     if (m.bumpMap) out << "  bump map: " << vlo::FieldText(m.bumpMap->name) << " (" << m.tangents.size() << " tangent frames)\n";
     if (m.specularMap) out << "  specular: " << vlo::FieldText(m.specularMap->name) << "\n";
     if (!m.vertices.empty()) {
-        vlo::Vec3 lo = m.vertices[0].position, hi = lo;
-        for (const auto& v : m.vertices) {
-            lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
-            hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
-        }
+        const auto [lo, hi] = Bounds(m);
         out << std::fixed << std::setprecision(4) << "  bounds:   (" << lo.x << ", " << lo.y << ", " << lo.z << ") to (" << hi.x
             << ", " << hi.y << ", " << hi.z << ")\n"
             << std::defaultfloat;
