@@ -53,26 +53,7 @@ void VloExporter::FillAnimationHeader() {
     animHeader.numMarkers = std::uint32_t(markerNodes.size());
 }
 
-void VloExporter::FinishAnimationFiles(bool good) {
-    // Both files are complete before either replaces what was at its name; a failed export
-    // leaves neither (the host plug-in left an empty VLA and a partial text behind).
-    bool written = false;
-    if (good && !exportFailed) {
-        const bool infoGood = !infoFile || infoFile->Finish();
-        const bool animGood = anim_.Finish();
-        written = infoGood && animGood && anim_.Publish();
-        if (!written) {
-            ShowError(("Failed to write the file: " + (!animGood || infoGood ? anim_.Target() : info_.Target())).c_str());
-        } else if (infoFile && !infoFile->Publish()) {
-            ShowError(("Failed to write the file: " + info_.Target()).c_str());
-            written = false;
-        }
-    }
-    anim_.Discard();
-    info_.Discard();
-    infoFile = nullptr;
-    filesWritten = written;
-}
+void VloExporter::FinishAnimationFiles(bool good) { CommitFiles(anim_, good && !exportFailed); }
 
 // Infinite or undefined transforms in the scene would put NaN into the game's file: refuse them,
 // naming the first frame and what is wrong there.

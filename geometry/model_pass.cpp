@@ -37,23 +37,5 @@ void VloExporter::ExportModel(INode* node, int frame, const char* path) {
     WriteObject(file, mesh);
     chunks.End(objectStart, vlo::kChunkObject);
 
-    // Both files are complete on disk before either replaces what was at its name, so a failure
-    // leaves the previous files untouched and no partial output.
-    bool written = false;
-    if (!exportFailed) {
-        const bool infoGood = !infoFile || infoFile->Finish();
-        const bool modelGood = file.Finish();
-        written = infoGood && modelGood && file.Publish();
-        if (!written) {
-            const std::string failed = !modelGood || infoGood ? file.Target() : info_.Target();
-            ShowError(("Failed to write the file: " + failed).c_str());
-        } else if (infoFile && !infoFile->Publish()) {
-            ShowError(("Failed to write the file: " + info_.Target()).c_str());
-            written = false;
-        }
-    }
-    file.Discard();
-    info_.Discard();
-    infoFile = nullptr;
-    filesWritten = written;
+    CommitFiles(file, !exportFailed);
 }

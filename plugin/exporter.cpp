@@ -56,3 +56,24 @@ void VloExporter::ShowError(const char* message) {
 void VloExporter::ShowWarning(const char* message) {
     MessageBoxA(pxInterface ? pxInterface->GetMAXHWnd() : nullptr, message, "Warning", MB_OK | MB_ICONEXCLAMATION);
 }
+
+void VloExporter::CommitFiles(vlo::OutputFile& data, bool good) {
+    // Both files are complete on disk before either replaces what was at its name, so a failure
+    // leaves the previous files untouched and no partial output.
+    bool written = false;
+    if (good) {
+        const bool infoGood = !infoFile || infoFile->Finish();
+        const bool dataGood = data.Finish();
+        written = infoGood && dataGood && data.Publish();
+        if (!written) {
+            ShowError(("Failed to write the file: " + (!dataGood || infoGood ? data.Target() : info_.Target())).c_str());
+        } else if (infoFile && !infoFile->Publish()) {
+            ShowError(("Failed to write the file: " + info_.Target()).c_str());
+            written = false;
+        }
+    }
+    data.Discard();
+    info_.Discard();
+    infoFile = nullptr;
+    filesWritten = written;
+}

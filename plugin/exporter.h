@@ -239,5 +239,8 @@ private:
     Point3 RootHeading(TimeValue t, const Point3& fallback);
     // Finishes an export that wrote (or failed to write) the animation files.
     void FinishAnimationFiles(bool good);
+    // Publishes data and the information file together when good and every write succeeded;
+    // otherwise reports the failed file (when good) and removes both. Sets filesWritten.
+    void CommitFiles(vlo::OutputFile& data, bool good);
     bool SamplesAreFinite();
 };
