@@ -123,6 +123,10 @@ Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::str
     return e;
 }
 
+void PinClock(standin::Desktop&, long long secondsSince1970) {
+    setenv("SOURCE_DATE_EPOCH", std::to_string(secondsSince1970).c_str(), 1);
+}
+
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;

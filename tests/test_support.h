@@ -62,6 +62,10 @@ Exported Export(standin::Scene& scene, const std::string& path, const Options& o
 Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::string& path,
                 vlo::IoFaultPlan* faults = nullptr);
 
+// Pins the creation time the exports run on desktop write into their information text (seconds since
+// 1970, UTC), so that identical inputs give identical bytes.
+void PinClock(standin::Desktop& desktop, long long secondsSince1970);
+
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
 // Files in the folder, names only, sorted.

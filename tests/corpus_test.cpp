@@ -1,0 +1,262 @@
+// The output corpus: a fixed set of scenes exported in every mode and with every option that changes
+// bytes, each output pinned by its SHA-256. Any change to what the exporter writes shows up here; a
+// change that is meant must update the table below, file by file, after the new bytes were checked.
+#include <gtest/gtest.h>
+
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <map>
+
+#include "standin/character.h"
+#include "standin/modifiers.h"
+#include "standin/track.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kShape = 1013, kHierarchy = 1014, kAnimation = 1015;
+constexpr int kOriginWorld = 1003, kOriginCenter = 1004, kOriginBase = 1005, kOriginPivot = 1007;
+
+std::string Sha256(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    std::string hex;
+    char byte[3];
+    for (unsigned i = 0; i < length; ++i) {
+        std::snprintf(byte, sizeof byte, "%02x", digest[i]);
+        hex += byte;
+    }
+    return hex;
+}
+
+// A mapped box with three sub-materials (diffuse bitmaps, one with bump and glossiness maps) inside a
+// turned, scaled and moved group, two root-level markers and a yardstick 100 units tall.
+void PropScene(standin::Scene& scene, bool mirrored = false) {
+    auto& group = scene.CreateNode("Group");
+    group.SetLocalTM(RotateZMatrix(0.3f) * TransMatrix({10, -4, 2}));
+    auto& box = support::AddBox(scene, "Box", {20, 10, 30}, true, true, &group, {0, 1, 2, 0, 1, 2});
+    box.SetLocalTM(ScaleMatrix({mirrored ? -1.5f : 1.5f, 1, 1}) * RotateXMatrix(0.2f) * TransMatrix({3, 4, 5}));
+    auto& multi = scene.Make<standin::MultiMaterial>("Prop");
+    for (const char* name : {"Wood", "Metal", "Paint"}) {
+        auto& m = scene.Make<standin::StdMaterial>(name);
+        m.SetMap(ID_DI, &scene.Make<standin::BitmapTexture>(std::string(name) + "Map", std::string("C:\\art\\") + name + ".tga"));
+        multi.subs.push_back(&m);
+    }
+    auto& metal = static_cast<standin::StdMaterial&>(*multi.subs[1]);
+    metal.SetMap(ID_BU, &scene.Make<standin::BitmapTexture>("Bump", "C:\\art\\Metal_n.tga"));
+    metal.SetMap(ID_SH, &scene.Make<standin::BitmapTexture>("Gloss", "D:/maps/Metal_g.tga"));
+    box.SetMaterial(&multi);
+    scene.CreateDummyNode("Hole", Box3()).SetLocalTM(TransMatrix({1, 2, 3}));
+    scene.CreateDummyNode("A_very_long_marker_name_of_40_chars_xxxx", Box3()).SetLocalTM(TransMatrix({-7, 0.5f, 9}));
+    support::AddBox(scene, "yardstick", {1, 1, 100}, false, false).SetSelected(false);
+}
+
+// A three-bone arm under a hip node, its mesh bound by Skin (or Physique), at a height of 10.
+standin::Node& ArmScene(standin::Scene& scene, bool physique) {
+    auto& hip = scene.CreateNode("Hip");
+    hip.SetLocalTM(TransMatrix({0, 0, 10}));
+    auto& shoulder = hip.AddChild("Shoulder");
+    shoulder.SetLocalTM(RotateYMatrix(0.1f) * TransMatrix({2, 0, 0}));
+    auto& elbow = shoulder.AddChild("Elbow");
+    elbow.SetLocalTM(TransMatrix({10, 0, 0}));
+    auto& hand = elbow.AddChild("Hand");
+    hand.SetLocalTM(RotateZMatrix(0.4f) * TransMatrix({10, 0, 0}));
+    auto& mesh = support::AddBox(scene, "Sleeve", {22, 2, 2}, false, true);
+    mesh.SetLocalTM(TransMatrix({12, 0, 9}));
+    const int n = int(standin::Scene::TriOf(mesh).mesh.verts.size());
+    if (physique) {
+        auto& phy = scene.Make<standin::PhysiqueModifier>();
+        phy.skinned = &mesh;
+        for (int i = 0; i < n; ++i)
+            phy.Bind(i, i % 2 ? std::vector<std::pair<INode*, float>>{{&shoulder, 0.7f}, {&elbow, 0.3f}}
+                              : std::vector<std::pair<INode*, float>>{{&hand, 1.0f}});
+        standin::AddModifiers(scene, mesh, {&phy});
+    } else {
+        auto& skin = scene.Make<standin::SkinModifier>();
+        skin.skinned = &mesh;
+        skin.bones = {&shoulder, &elbow, &hand, &hip};
+        for (int i = 0; i < n; ++i)
+            skin.points.push_back(i % 2 ? std::vector<std::pair<int, float>>{{0, 0.5f}, {1, 0.25f}, {3, 0.25f}}
+                                        : std::vector<std::pair<int, float>>{{2, 1.0f}});
+        standin::AddModifiers(scene, mesh, {&skin});
+    }
+    scene.CreateDummyNode("Grip", Box3()).SetLocalTM(TransMatrix({22, 0, 10}));
+    return hip;
+}
+
+// A root walking and turning over frames 0..12 with a two-bone chain that swings, a marker that
+// follows it and one that stands still; key frames in the root's properties.
+standin::Node& SwingScene(standin::Scene& scene) {
+    auto& root = scene.CreateNode("Pelvis");
+    standin::TransformTrack walk;
+    walk.position = {{0, {0, 0, 90}}, {1920, {60, 20, 95}}};
+    walk.rotation = {{0, Quat(RotateZMatrix(0.2f))}, {1920, Quat(RotateZMatrix(1.9f))}};
+    root.SetLocalTrack([walk](TimeValue t) { return walk.Evaluate(t); });
+    auto& spine = root.AddChild("Spine");
+    spine.SetLocalTrack([](TimeValue t) { return RotateXMatrix(float(t) / 1920.0f) * TransMatrix({0, 0, 30}); });
+    auto& club = spine.AddChild("Club");
+    club.SetLocalTrack([](TimeValue t) { return RotateYMatrix(-2.0f * float(t) / 1920.0f) * TransMatrix({40, 0, 0}); });
+    root.SetUserProps("KEYFRAME 2 ADDRESS_BALL\r\nkeyframe 5 mouse_swing_start\r\nKEYFRAME 8 TOP_OF_SWING\r\n"
+                      "KEYFRAME 11 BALL_STRUCK");
+    auto& ball = scene.CreateDummyNode("Ball", Box3());
+    ball.SetLocalTM(TransMatrix({30, 5, 0}));
+    auto& tracker = scene.CreateDummyNode("Tracker", Box3());
+    tracker.SetLocalTrack([walk](TimeValue t) { return TransMatrix({0, 0, 50}) * walk.Evaluate(t); });
+    scene.animRange = {0, 12 * 160};
+    root.SetSelected(true);
+    return root;
+}
+
+class Corpus : public ::testing::Test {
+protected:
+    // Exports the scene with the dialog script, reading back every file the export wrote beside path.
+    void Run(const std::string& name, standin::Scene& scene, standin::DialogScript script,
+             const std::string& extension = ".vlo", std::function<void(standin::Desktop&)> more = {}) {
+        standin::Desktop desktop;
+        support::PinClock(desktop, 1772701442);
+        desktop.QueueScript(106, std::move(script));
+        if (more) more(desktop);
+        const std::string path = dir.File(name + extension);
+        auto e = support::Export(scene, desktop, path);
+        ASSERT_TRUE(e.outcome.written) << name;
+        if (extension == ".vlo") {
+            EXPECT_TRUE(e.file.Valid()) << name;
+        }
+        for (const char* ext : {".VLO", ".vlo", ".VLA", ".TXT"}) {
+            const std::string file = dir.File(name + ext);
+            if (!support::Exists(file)) continue;
+            std::string bytes = support::ReadText(file);
+            // The text names the output folder, which differs from run to run.
+            for (auto at = bytes.find(dir.Path()); at != std::string::npos; at = bytes.find(dir.Path()))
+                bytes.replace(at, dir.Path().size(), "<dir>");
+            hashes[name + (std::string(ext) == ".vlo" ? ".VLO" : ext)] = Sha256(bytes);
+        }
+    }
+
+    support::TempDir dir;
+    std::map<std::string, std::string> hashes;
+};
+
+standin::DialogScript Script(int mode, int origin, bool swap, std::function<void(standin::DialogDriver&)> more = {}) {
+    return [=](standin::DialogDriver& d) {
+        d.Click(mode);
+        if (origin) d.Click(origin);
+        d.SetCheck(1002, swap);
+        if (more) more(d);
+        d.Click(1);
+    };
+}
+
+TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
+    for (int origin : {kOriginWorld, kOriginCenter, kOriginBase, kOriginPivot})
+        for (bool swap : {true, false}) {
+            standin::Scene scene;
+            PropScene(scene);
+            Run("prop_o" + std::to_string(origin) + (swap ? "_swap" : ""), scene, Script(kShape, origin, swap));
+        }
+    {
+        standin::Scene scene;
+        PropScene(scene);
+        Run("prop_maps", scene, Script(kShape, kOriginBase, true, [](standin::DialogDriver& d) {
+                d.Click(1027);  // 1 unit = 1 metre
+                d.SetCheck(1018, true);
+                d.SetCheck(1019, true);
+                d.SetCheck(1029, true);
+                d.SetCheck(1030, true);
+                d.SelectItems(1020, {"Hole"});
+                d.Click(1022);
+                d.Click(1011);  // Select Sound
+            }), ".vlo", [](standin::Desktop& desktop) { desktop.QueueOpenFile("D:\\Game\\Sounds\\Props\\clank.wav"); });
+    }
+    {
+        standin::Scene scene;
+        PropScene(scene, /*mirrored=*/true);
+        Run("prop_mirrored", scene, Script(kShape, kOriginCenter, true));
+    }
+    for (bool physique : {false, true})
+        for (bool swap : {true, false}) {
+            standin::Scene scene;
+            ArmScene(scene, physique);
+            Run(std::string(physique ? "arm_physique" : "arm_skin") + (swap ? "_swap" : ""), scene,
+                Script(kHierarchy, 0, swap));
+        }
+    {
+        standin::Scene scene;
+        auto& hip = ArmScene(scene, false);
+        standin::BipedExport biped;
+        standin::MakeBipedRoot(scene, hip, &biped);
+        biped.SetFigurePose(*scene.FindByName("Shoulder"), TransMatrix({3, 0, 1}));
+        Run("arm_biped", scene, Script(kHierarchy, 0, true));
+    }
+    for (bool swap : {true, false})
+        for (bool zero : {false, true}) {
+            standin::Scene scene;
+            SwingScene(scene);
+            Run(std::string("swing") + (swap ? "_swap" : "") + (zero ? "_zero" : ""), scene,
+                Script(kAnimation, 0, swap, [zero](standin::DialogDriver& d) { d.SetCheck(1031, zero); }), ".vla");
+        }
+    {
+        standin::Scene scene;
+        auto& root = SwingScene(scene);
+        standin::BipedExport biped;
+        standin::MakeBipedRoot(scene, root, &biped);
+        Run("swing_biped", scene, Script(kAnimation, 0, true, [](standin::DialogDriver& d) {
+                d.Click(1024);  // Edit Key Frames
+            }), ".vla", [](standin::Desktop& desktop) {
+                desktop.QueueScript(107, [](standin::DialogDriver& d) {
+                    d.Type(1028, "9");  // TOP_OF_SWING moves from 8 to 9
+                    d.SetCheck(1022, false);  // BALL_STRUCK off
+                    d.Click(1);
+                });
+            });
+    }
+
+    const std::map<std::string, std::string> expected = {
+        {"arm_biped.TXT", "c1a894c2e497151a371bf8daf42389e279a3358d5beb30c7f393ad459df490ee"},
+        {"arm_biped.VLO", "1cf2ffaa462b67504769ecd086bf7635c1010f0a2b1f4dd9e6033914860bb340"},
+        {"arm_physique.TXT", "c73ca99e98d91bd5616e64bc8be1ffb90141fc77a9626951b361c02ce1d8dc8a"},
+        {"arm_physique.VLO", "88ad437d3fc1734877a93c290cb286d4519f16f84f7a16d9f3f257717d4cbb2e"},
+        {"arm_physique_swap.TXT", "e80ea3f252c7d60c17500fff343cf7b0d8cff8e4aab3ea1a427e381171888f55"},
+        {"arm_physique_swap.VLO", "eb9bb52c2294de39a5fadb4ea2f22dca7cc61367e135e0d1fc39e2e6b83ff84d"},
+        {"arm_skin.TXT", "0c66591a66415bbb4f196c61016bb8eb3154df37046c09915c884fef45f87457"},
+        {"arm_skin.VLO", "f9bc560bcabce52b28749e1f70326e795248183cd14a795b0836bed8940e0812"},
+        {"arm_skin_swap.TXT", "697cb1973419c1facc7a23edf43ea91bdacba5bfa3297f290543580eb37b87c6"},
+        {"arm_skin_swap.VLO", "d25412be1e8f9416d0880c420abcc6e33c7323e19d1469e458025b17ebde1b61"},
+        {"prop_maps.TXT", "29e329c749a32aa4dea503eeced2208d6c0add0259d556ed1570db50a4b49b42"},
+        {"prop_maps.VLO", "d363b7e68801b8a812790dfd5f41d1c1b86f57688bf41d23f7f9b0222a668d88"},
+        {"prop_mirrored.TXT", "a139901702a19501592d934d13c5aa56d75a49f2ea294e02721454cd3c8537b5"},
+        {"prop_mirrored.VLO", "f39aaa3f8ffe88ff9fb184e09e9bf309477c28ef7e2fb9fedfb16a94c617cbc9"},
+        {"prop_o1003.TXT", "cfd04ca13a8b179ee2b413b57930231b190c0d9b07d78ebe2adf53a3dd8605a2"},
+        {"prop_o1003.VLO", "536972d2f2631d0a60b258abd2b974f7c817f4278db9007b6252bd45e611465c"},
+        {"prop_o1003_swap.TXT", "ad7ba34f704cfa7ea95a7126557da202bd3e690ba655519e886b28dd5d6abcd2"},
+        {"prop_o1003_swap.VLO", "bde07f8923d5c093a3b183a068e00260f5e9a864b46888c7f79d9cb72c203c71"},
+        {"prop_o1004.TXT", "9c065efe78d5bf33588d7421726f45245dbb8673aa31def1a6c60911c7ea232c"},
+        {"prop_o1004.VLO", "5710629d7a136eebf76c2fe3ca9d42655a20cedb77e0d94acc46fc0d857153ff"},
+        {"prop_o1004_swap.TXT", "bc975a6c6ce7be69a5294d3219efb1f6b3fec0f99af3f1869f9584daca789ceb"},
+        {"prop_o1004_swap.VLO", "8a270719e845799b4ac1ddff2a842b8245bface07ddfb63d100c399d32205ac6"},
+        {"prop_o1005.TXT", "01e9650d3e7fe7b3a3a50968ddd65452d0e445b32cab1d7938423c8459d2662e"},
+        {"prop_o1005.VLO", "07bff94b19c102bb2e328ea5ecc7a64f7db38c255a03b85b1fe2a9549ec3356c"},
+        {"prop_o1005_swap.TXT", "e0685d926b7793b67541b4520ae5c5ac1249fbcaca4bed225cae20574454733b"},
+        {"prop_o1005_swap.VLO", "04a09a55646ca4aaa294242c421bc0901254f91142429a5152daa24df79f4632"},
+        {"prop_o1007.TXT", "37794f78235eb4aa7eb426eee0eba8fbe8965e3c012a2f3de9f1bec73fc3fe13"},
+        {"prop_o1007.VLO", "e79dd8fa0a9765cf253a75da9aa0d6c1aaff0286a042d9f4d74dd885a312d4bc"},
+        {"prop_o1007_swap.TXT", "cb14c1080e29e75fc0aeccb8f2e4e17ef830b361f0de070636dd6512f351cb23"},
+        {"prop_o1007_swap.VLO", "f3d21c2137a852c1713ebded5aa930374300202ff7c4107b831786ccc8ad0c83"},
+        {"swing.TXT", "ed3c976e0099ffca3aaa9c65ad7f601301c61986e80c58849e1be0e7a118649f"},
+        {"swing.VLA", "407fcbcf8a449104a82f8fc5d752fade47c36c657ad6189720df43d5db661500"},
+        {"swing_biped.TXT", "25f6c00ea9967bee914c6a98268652e96d8480d2b10be6e771218d8dce3cbc8a"},
+        {"swing_biped.VLA", "9c4ac2bebe69c56115b40b6d007061282341d94071edbaceb203330263436da5"},
+        {"swing_swap.TXT", "ee82f2379c99aa5d68449de6d9200b26c89a96c41cbd8f0d59ec96362736cfe8"},
+        {"swing_swap.VLA", "f46a7967454b08cbc6bd307651ca54d9b5ab95b7eeaefe8cb6d5bfa2819d1688"},
+        {"swing_swap_zero.TXT", "072911535933ed1d25c89c62acf42dcb46b4aab942d6a09617b104a444af1b88"},
+        {"swing_swap_zero.VLA", "a9b4a4e3977f40c52b85f20b0b64c16d60b54eb530f9716dd96f3f6cb32bf9cb"},
+        {"swing_zero.TXT", "342cd60eebd2742c55df5804aa3aa64695313201626f9b636128fe29e6a7f970"},
+        {"swing_zero.VLA", "d22bf6cb1606f4525508aabbd80a30a3bec96e85d0d4f4d05130a88dd533d8ba"},
+    };
+    EXPECT_EQ(hashes.size(), expected.size());
+    for (const auto& [file, hash] : hashes) EXPECT_EQ(hash, expected.count(file) ? expected.at(file) : "") << file;
+}
+
+}  // namespace
