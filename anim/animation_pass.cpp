@@ -1,105 +1,91 @@
-// The animation pass: the skeleton below the selected root, sampled once per frame, as a VLA file
-// and its information text.
+#include "anim/animation_pass.h"
+
 #include <cmath>
+#include <optional>
 #include <string>
 
-#include "plugin/exporter.h"
+#include "anim/keyframe_text.h"
+#include "anim/sampling.h"
+#include "skin/bones.h"
 
 namespace vlo {
-std::string InfoFileName(const std::string& outputPath, const char* extension);
+namespace {
+
+// The host's animation range in whole frames (truncated toward zero); fails when it is empty.
+Result<FrameRange> ReadAnimationRange(Interface& host) {
+    const Interval interval = host.GetAnimRange();
+    FrameRange range;
+    range.startTime = interval.Start();
+    range.ticksPerFrame = host.GetTicksPerFrame();
+    if (interval.Start() == interval.End()) return Notice::Stop("No animation interval to export");
+    range.startFrame = interval.Start() / range.ticksPerFrame;
+    range.endFrame = interval.End() / range.ticksPerFrame;
+    if (range.Count() <= 0) return Notice::Stop("No animation interval to export");  // an end before the start
+    return range;
 }
 
-BOOL VloExporter::OpenAnimationFiles(const char* path) {
-    const std::string vla = vlo::InfoFileName(path, ".VLA"), txt = vlo::InfoFileName(path, ".TXT");
-    if (!anim_.Open(vla, vlo::OutputFile::Mode::Binary, ioFaults)) {
-        char message[320];
-        std::snprintf(message, sizeof message, "Failed to create the file: Filename: %s", vla.c_str());
-        ShowError(message);
-        return FALSE;
-    }
-    if (info_.Open(txt, vlo::OutputFile::Mode::Text, ioFaults)) {
-        infoFile = &info_;
-        info_.Printf("VLA (Animation) Output Information\n\n");
-        info_.Printf("VLA File:  %s\n", vla.c_str());
-        info_.Printf("This File: %s\n\n", txt.c_str());
-    }
-    return TRUE;
+bool IsFiniteKey(const BoneKey& q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
 }
 
-void VloExporter::ReadAnimationRange() {
-    numFrames = 0;
-    frameStep = 1;
-    const Interval range = pxInterface->GetAnimRange();
-    startTime = range.Start();
-    endTime = range.End();
-    if (startTime == endTime) {
-        ShowError("No animation interval to export");
-        return;
+// Infinite or undefined transforms in the scene would put NaN into the game's file: the first frame
+// with one, and what is wrong there.
+std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, const BoneList& bones,
+                                    const std::vector<INode*>& markers) {
+    const std::size_t numBones = bones.nodes.size();
+    for (std::size_t k = 0; k < s.rootPositions.size(); ++k) {
+        std::string what, object;
+        if (!IsFinite(s.rootPositions[k]) || !std::isfinite(s.rootRotations[k])) what = "the root's position or heading";
+        for (std::size_t b = 0; b < numBones && what.empty(); ++b)
+            if (!IsFiniteKey(s.keys[k * numBones + b])) {
+                object = FieldText(bones.records[b].name);
+                what = "the rotation of bone '" + object + "'";
+            }
+        for (std::size_t m = 0; m < markers.size() && what.empty(); ++m)
+            if (!IsFinite(s.markerTracks[m][k])) {
+                object = markers[m]->GetName();
+                what = "the position of marker '" + object + "'";
+            }
+        if (!what.empty())
+            return Notice::Stop("The animation has a non-finite value at frame " + std::to_string(range.startFrame + int(k)) +
+                                    ": " + what + ". Nothing was exported",
+                                object);
     }
-    startFrame = startTime / pxInterface->GetTicksPerFrame();
-    endFrame = endTime / pxInterface->GetTicksPerFrame();
-    numFrames = endFrame - startFrame + 1;
-    if (numFrames <= 0) {  // an end before the start: nothing to sample
-        ShowError("No animation interval to export");
-        numFrames = 0;
-    }
+    return std::nullopt;
 }
 
-void VloExporter::FillAnimationHeader() {
-    animHeader = vlo::AnimationHeader{};
-    animHeader.numBones = std::uint32_t(numBones);
-    animHeader.numFrames = std::uint32_t(numFrames);
-    animHeader.frameRate = pxInterface->GetFrameRate();
-    animHeader.numMarkers = std::uint32_t(markerNodes.size());
-}
+}  // namespace
 
-void VloExporter::FinishAnimationFiles(bool good) { CommitFiles(anim_, good && !exportFailed); }
+Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notices) {
+    const ExportSettings& settings = r.settings;
+    const BoneList bones = BuildBoneList(r.root, r.figure, notices);
+    if (bones.records.empty()) return Notice::Stop("Failed to create internal bone structure");
+    const auto range = ReadAnimationRange(r.host);
+    if (!range.Ok()) return range.Failure();
 
-// Infinite or undefined transforms in the scene would put NaN into the game's file: refuse them,
-// naming the first frame and what is wrong there.
-bool VloExporter::SamplesAreFinite() {
-    auto finite = [](float v) { return std::isfinite(v); };
-    for (int k = 0; k < numFrames; ++k) {
-        std::string what;
-        const Point3& p = rootPositions[std::size_t(k)];
-        if (!IsFinite(p) || !finite(rootRotations[std::size_t(k)])) what = "the root's position or heading";
-        for (int b = 0; b < numBones && what.empty(); ++b) {
-            const vlo::BoneKey& q = boneKeys[std::size_t(k) * std::size_t(numBones) + std::size_t(b)];
-            if (!finite(q.x) || !finite(q.y) || !finite(q.z) || !finite(q.w))
-                what = "the rotation of bone '" + vlo::FieldText(bones[std::size_t(b)].name) + "'";
-        }
-        for (std::size_t m = 0; m < markerTracks.size() && what.empty(); ++m)
-            if (!IsFinite(markerTracks[m][std::size_t(k)]))
-                what = std::string("the position of marker '") + markerNodes[m]->GetName() + "'";
-        if (!what.empty()) {
-            const std::string message = "The animation has a non-finite value at frame " + std::to_string(startFrame + k) +
-                                        ": " + what + ". Nothing was exported";
-            ShowError(message.c_str());
-            return false;
-        }
+    const ExportSpace space(Point3(0, 0, 0), r.worldScale, settings.swapYZ);
+    const Samples samples = SampleSkeleton({bones.nodes, settings.markers, *range, ReferenceTime(settings.keyFrames, *range),
+                                            settings.zeroInitialRootRotation, space});
+    if (auto refused = FindNonFinite(samples, *range, bones, settings.markers)) return *refused;
+
+    VlaAnimation a;
+    a.header.numBones = std::uint32_t(bones.records.size());
+    a.header.numFrames = std::uint32_t(range->Count());
+    a.header.frameRate = r.host.GetFrameRate();
+    a.header.numMarkers = std::uint32_t(settings.markers.size());
+    const std::vector<std::uint32_t> flags = BuildFrameFlags(settings.keyFrames, range->startFrame, range->endFrame);
+    a.frames.resize(flags.size());
+    for (std::size_t k = 0; k < flags.size(); ++k)
+        a.frames[k] = VlaFrameHeader{flags[k], samples.rootPositions[k], samples.rootRotations[k]};
+    a.keys = samples.keys;
+    for (std::size_t m = 0; m < settings.markers.size(); ++m) {
+        VlaMarkerTrack& track = a.markers.emplace_back();
+        CopyBounded(track.header.name, settings.markers[m]->GetName());
+        track.positions = samples.markerTracks[m];
+        a.text.markerNames.push_back(settings.markers[m]->GetName() ? settings.markers[m]->GetName() : "");
     }
-    return true;
+    a.text.bones = ExportBones(bones, space);
+    return a;
 }
 
-void VloExporter::ExportAnimation(const char* path) {
-    ComputeWorldScale();
-    if (!OpenAnimationFiles(path)) return;
-    BuildBoneList();
-    if (numBones == 0) {
-        ShowError("Failed to create internal bone structure");
-        return FinishAnimationFiles(false);
-    }
-    WriteBoneList();
-    ReadAnimationRange();
-    if (numFrames == 0) return FinishAnimationFiles(false);
-    FillAnimationHeader();
-    ComputeRootRotationBase();
-    SampleRootPositions();
-    SampleRootRotations();
-    SampleBoneKeys();
-    SampleMarkerTracks();
-    BuildFrameFlags();
-    if (!SamplesAreFinite()) return FinishAnimationFiles(false);
-    WriteAnimationFile();
-    FinishAnimationFiles(true);
-}
+}  // namespace vlo

@@ -1,16 +1,12 @@
-// Swing key frames from the selected node's user-defined properties.
+#include "anim/keyframe_text.h"
+
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <string>
-
-#include "plugin/exporter.h"
 
 namespace vlo {
 
 bool ParseKeyFrameEntry(const std::string& text, std::size_t at, int& frame, std::string& word) {
-    // The layout "KEYFRAME %d %s": the word, optional white space, a signed decimal number, optional
-    // white space, then a word of non-white-space characters of any length.
     std::size_t i = at + 8;
     auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     while (i < text.size() && isSpace(text[i])) ++i;
@@ -30,9 +26,7 @@ bool ParseKeyFrameEntry(const std::string& text, std::size_t at, int& frame, std
     return true;
 }
 
-}  // namespace vlo
-
-void VloExporter::ReadKeyFrameFlags(const std::string& text) {
+void ReadKeyFrameFlags(const std::string& text, KeyFrameFlags& flags) {
     if (text.empty()) return;
     std::string upper = text;
     for (char& c : upper)
@@ -43,22 +37,22 @@ void VloExporter::ReadKeyFrameFlags(const std::string& text) {
         if (at == std::string::npos) return;
         int frame = 0;
         std::string word;
-        if (!vlo::ParseKeyFrameEntry(upper, at, frame, word)) return;
-        for (KeyFrameFlag& flag : keyFrameFlags)
-            if (word == flag.name) {
-                flag.enabled = TRUE;
-                flag.frame = frame;
-            }
+        if (!ParseKeyFrameEntry(upper, at, frame, word)) return;
+        for (int slot = 0; slot < kNumKeyFrameSlots; ++slot)
+            if (word == kKeyFrameNames[slot]) flags[std::size_t(slot)] = KeyFrameFlag{true, frame};
         from = at + word.size() + 9;
     }
 }
 
-void VloExporter::BuildFrameFlags() {
-    frameFlags.clear();
-    for (int f = startFrame; f <= endFrame; f += frameStep) {
+std::vector<std::uint32_t> BuildFrameFlags(const KeyFrameFlags& flags, int startFrame, int endFrame) {
+    std::vector<std::uint32_t> words;
+    for (int f = startFrame; f <= endFrame; ++f) {
         std::uint32_t word = 0;
-        for (int i = 0; i < kNumKeyFrameFlags; ++i)
-            if (keyFrameFlags[i].enabled && keyFrameFlags[i].frame == f) word |= 1u << i;
-        frameFlags.push_back(word);
+        for (int slot = 0; slot < kNumKeyFrameSlots; ++slot)
+            if (flags[std::size_t(slot)].enabled && flags[std::size_t(slot)].frame == f) word |= KeyFrameBit(slot);
+        words.push_back(word);
     }
+    return words;
 }
+
+}  // namespace vlo

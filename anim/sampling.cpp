@@ -1,9 +1,9 @@
-// Per-frame samples of the skeleton: root travel and heading, bone rotations, marker tracks.
+#include "anim/sampling.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/exporter.h"
-
+namespace vlo {
 namespace {
 
 constexpr float kTwoPi = 6.2831855f;
@@ -16,103 +16,107 @@ Matrix3 RotationPart(Matrix3 m) {
     return m;
 }
 
-}  // namespace
-
-TimeValue VloExporter::ReferenceTime() {
-    const int tpf = pxInterface->GetTicksPerFrame();
-    if (keyFrameFlags[3].enabled) return keyFrameFlags[3].frame * tpf;
-    if (keyFrameFlags[1].enabled) return keyFrameFlags[1].frame * tpf;
-    return startTime;
-}
-
-// The root's X axis projected on the ground plane, of unit length. When the X axis is vertical (or the
-// transform is degenerate) the heading is undefined; fallback is used so no NaN reaches the file.
-Point3 VloExporter::RootHeading(TimeValue t, const Point3& fallback) {
-    Point3 h = VectorTransform(RotationPart(boneNodes[0]->GetNodeTM(t)), Point3(1, 0, 0));
+// The root's X axis projected on the ground plane, of unit length; fallback when it is undefined (the
+// X axis vertical, or a degenerate transform).
+Point3 Heading(INode* root, TimeValue t, const Point3& fallback) {
+    Point3 h = VectorTransform(RotationPart(root->GetNodeTM(t)), Point3(1, 0, 0));
     h.z = 0;
     const float len = h.Length();
     if (!(len > 0.0f) || !std::isfinite(len)) return fallback;
     return h * (1.0f / len);
 }
 
-void VloExporter::ComputeRootRotationBase() {
-    rootRotationBase = 0;
-    if (!zeroInitialRootRotation) return;
+float RootRotationBase(INode* root, TimeValue reference, bool zeroInitialRootRotation) {
+    if (!zeroInitialRootRotation) return 0;
     // An undefined heading at the reference time counts as facing +Y: no base turn.
-    const Point3 n = RootHeading(ReferenceTime(), Point3(0, 1, 0));
+    const Point3 n = Heading(root, reference, Point3(0, 1, 0));
     float a = SafeAcos(n.y);
     if (CrossProd(n, Point3(0, 1, 0)).z < 0) a = -a;
-    rootRotationBase = a;
+    return a;
 }
 
-void VloExporter::SampleRootPositions() {
-    rootPositions.clear();
-    const int tpf = pxInterface->GetTicksPerFrame();
-    const Point3 p0 = boneNodes[0]->GetNodeTM(ReferenceTime()).GetTrans();
-    const Matrix3 r = RotateZMatrix(rootRotationBase);
-    const float inverseScale = 1.0f / worldScale;
-    for (int f = startFrame; f <= endFrame; f += frameStep) {
-        const Point3 p = boneNodes[0]->GetNodeTM(f * tpf).GetTrans();
-        Point3 travel = Point3(p.x - p0.x, p.y - p0.y, p.z) * r;
-        if (swapYZ) std::swap(travel.y, travel.z);
-        rootPositions.push_back(travel * inverseScale);
+std::vector<Vec3> RootPositions(INode* root, const SampleRequest& r, float base) {
+    std::vector<Vec3> out;
+    const Point3 p0 = root->GetNodeTM(r.referenceTime).GetTrans();
+    const Matrix3 turn = RotateZMatrix(base);
+    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f) {
+        const Point3 p = root->GetNodeTM(f * r.range.ticksPerFrame).GetTrans();
+        out.push_back(r.space.Offset(Point3(p.x - p0.x, p.y - p0.y, p.z) * turn));
     }
+    return out;
 }
 
-void VloExporter::SampleRootRotations() {
-    rootRotations.clear();
-    const int tpf = pxInterface->GetTicksPerFrame();
-    // An undefined heading takes the previous frame's (the reference heading on the first frame);
-    // an undefined reference heading counts as +X.
-    const Point3 a0 = RootHeading(ReferenceTime(), Point3(1, 0, 0));
+std::vector<float> RootRotations(INode* root, const SampleRequest& r) {
+    std::vector<float> out;
+    // An undefined heading takes the previous frame's (the reference heading on the first frame); an
+    // undefined reference heading counts as +X.
+    const Point3 a0 = Heading(root, r.referenceTime, Point3(1, 0, 0));
     Point3 previous = a0;
-    for (int f = startFrame; f <= endFrame; f += frameStep) {
-        const Point3 b = RootHeading(f * tpf, previous);
+    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f) {
+        const Point3 b = Heading(root, f * r.range.ticksPerFrame, previous);
         previous = b;
         const float d = std::clamp(b.y * a0.y + b.x * a0.x + b.z * a0.z, -1.0f, 1.0f);
         float angle = -std::acos(d);
         if (a0.x * b.y - a0.y * b.x < 0) angle = std::acos(d);
         while (angle < 0) angle += kTwoPi;
         while (angle > kTwoPi) angle -= kTwoPi;
-        rootRotations.push_back(angle);
+        out.push_back(angle);
     }
+    return out;
 }
 
-void VloExporter::SampleBoneKeys() {
-    boneKeys.clear();
-    const int tpf = pxInterface->GetTicksPerFrame();
-    int k = 0;
-    for (int f = startFrame; f <= endFrame; f += frameStep, ++k) {
-        const Matrix3 z = RotateZMatrix(rootRotations[std::size_t(k)] + rootRotationBase);
-        for (int i = 0; i < numBones; ++i) {
-            INode* node = boneNodes[std::size_t(i)];
-            const Matrix3 w = RotationPart(node->GetNodeTM(f * tpf));
-            const Matrix3 p = RotationPart(node->GetParentTM(f * tpf));
-            Matrix3 local = w * Inverse(p);
+std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base) {
+    std::vector<BoneKey> out;
+    out.reserve(std::size_t(r.range.Count()) * r.bones.size());
+    std::size_t k = 0;
+    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f, ++k) {
+        const TimeValue t = f * r.range.ticksPerFrame;
+        const Matrix3 z = RotateZMatrix(rootRotations[k] + base);
+        for (std::size_t i = 0; i < r.bones.size(); ++i) {
+            INode* node = r.bones[i];
+            Matrix3 local = RotationPart(node->GetNodeTM(t)) * Inverse(RotationPart(node->GetParentTM(t)));
             if (i == 0) local = local * z;
             Quat q(local);
             // A degenerate (zero-scale) bone has no proper rotation; its quaternion is made unit length.
             const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-            if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f) q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
-            vlo::BoneKey key{q.x, q.y, q.z, q.w};
-            if (swapYZ) std::swap(key.y, key.z);
-            boneKeys.push_back(key);
+            if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f)
+                q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
+            out.push_back(r.space.Rotation(q));
         }
     }
+    return out;
 }
 
-void VloExporter::SampleMarkerTracks() {
-    const int tpf = pxInterface->GetTicksPerFrame();
-    const float inverseScale = 1.0f / worldScale;
-    for (INode* marker : markerNodes) {
-        std::vector<Point3>& track = markerTracks.emplace_back();
-        int k = 0;
-        for (int f = startFrame; f <= endFrame; f += frameStep, ++k) {
-            const Point3 m = marker->GetNodeTM(f * tpf).GetTrans();
-            const Point3 r = boneNodes[0]->GetNodeTM(f * tpf).GetTrans();
-            Point3 p = Point3(m.x - r.x, m.y - r.y, 0) * RotateZMatrix(rootRotations[std::size_t(k)] + rootRotationBase);
-            if (swapYZ) std::swap(p.y, p.z);
-            track.push_back(p * inverseScale);
-        }
+std::vector<Vec3> MarkerTrack(INode* marker, INode* root, const SampleRequest& r, const std::vector<float>& rootRotations,
+                              float base) {
+    std::vector<Vec3> track;
+    std::size_t k = 0;
+    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f, ++k) {
+        const TimeValue t = f * r.range.ticksPerFrame;
+        const Point3 m = marker->GetNodeTM(t).GetTrans();
+        const Point3 p = root->GetNodeTM(t).GetTrans();
+        track.push_back(r.space.Offset(Point3(m.x - p.x, m.y - p.y, 0) * RotateZMatrix(rootRotations[k] + base)));
     }
+    return track;
 }
+
+}  // namespace
+
+TimeValue ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range) {
+    if (keyFrames[kAddressBall].enabled) return keyFrames[kAddressBall].frame * range.ticksPerFrame;
+    if (keyFrames[kMouseSwingStart].enabled) return keyFrames[kMouseSwingStart].frame * range.ticksPerFrame;
+    return range.startTime;
+}
+
+Samples SampleSkeleton(const SampleRequest& r) {
+    INode* root = r.bones[0];
+    Samples s;
+    s.rootRotationBase = RootRotationBase(root, r.referenceTime, r.zeroInitialRootRotation);
+    s.rootPositions = RootPositions(root, r, s.rootRotationBase);
+    s.rootRotations = RootRotations(root, r);
+    s.keys = BoneKeys(r, s.rootRotations, s.rootRotationBase);
+    for (INode* marker : r.markers) s.markerTracks.push_back(MarkerTrack(marker, root, r, s.rootRotations, s.rootRotationBase));
+    return s;
+}
+
+}  // namespace vlo

@@ -11,7 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/export_session.h"
+#include "app/plugin_host.h"
+#include "ui/controls.h"
 #include "importer/importer.h"
 
 namespace {
@@ -61,13 +62,13 @@ void BM_ImportAndShapeExport(benchmark::State& state) {
         if (!importer::ImportFile(ModelFile(), scene).ok) state.SkipWithError("import failed");
         scene.FindByName("Terrain")->SetSelected(true);
         standin::Desktop desktop;
-        desktop.QueueScript(106, [](standin::DialogDriver& d) {
-            d.Click(1013);
-            d.Click(1);
+        desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+            d.Click(IDC_MODE_SHAPE);
+            d.Click(IDOK);
         });
         const auto outcome = app::RunExport(scene, desktop, out);
         if (!outcome.written) state.SkipWithError("export failed");
-        vertices = outcome.exporter->vertices.size();
+        vertices = outcome.exporter->Result().model->vertices.size();
     }
     state.counters["vertices"] = double(vertices);
 }

@@ -1,18 +1,17 @@
 // Chunks with back-patched sizes: a chunk is begun with a provisional header (size 12), its payload
-// written, and then the header rewritten with the real size by seeking back. Every operation goes
-// through the OutputFile, which checks it.
+// written, and then the header rewritten with the real size by seeking back.
 #pragma once
 
 #include <cstdint>
 
-#include "format/output_file.h"
+#include "format/byte_sink.h"
 #include "format/records.h"
 
 namespace vlo {
 
 class ChunkWriter {
 public:
-    explicit ChunkWriter(OutputFile& file) : file_(file) {}
+    explicit ChunkWriter(ByteSink& sink) : sink_(sink) {}
 
     // Writes a provisional chunk header and returns the chunk's start position.
     std::uint64_t Begin(std::uint32_t type);
@@ -22,22 +21,20 @@ public:
     template <class T>
     void WriteSingle(std::uint32_t type, const T& record) {
         const auto start = Begin(type);
-        file_.WriteRecord(record);
+        sink_.WriteRecord(record);
         End(start, type);
     }
     // Writes a chunk holding a u32 count and then the records.
     template <class T>
     void WriteCounted(std::uint32_t type, const T* records, std::uint32_t count) {
         const auto start = Begin(type);
-        file_.WriteRecord(count);
-        if (count != 0) file_.Write(records, sizeof(T) * count);
+        sink_.WriteRecord(count);
+        if (count != 0) sink_.Write(records, sizeof(T) * count);
         End(start, type);
     }
 
-    OutputFile& File() { return file_; }
-
 private:
-    OutputFile& file_;
+    ByteSink& sink_;
 };
 
 }  // namespace vlo

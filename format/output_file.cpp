@@ -1,6 +1,5 @@
 #include "format/output_file.h"
 
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,18 +9,40 @@
 #include <vector>
 
 namespace vlo {
+namespace {
+
+// The process's file creation mask, read once: umask can only be read by setting it, which must not
+// race with another thread creating files.
+mode_t CreationMask() {
+    static const mode_t mask = [] {
+        const mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+}  // namespace
+
+std::string SiblingFileName(const std::string& outputPath, const char* extension) {
+    const auto slash = outputPath.find_last_of("\\/");
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = outputPath.find('.', nameStart);
+    return (dot == std::string::npos ? outputPath : outputPath.substr(0, dot)) + extension;
+}
 
 OutputFile::~OutputFile() { Discard(); }
 
-bool OutputFile::Open(const std::string& target, Mode mode, IoFaultPlan* faults) {
+bool OutputFile::Open(const std::string& target, IoFaultPlan* faults) {
     Discard();
     finished_ = false;
     target_ = target;
-    mode_ = mode;
     faults_ = faults;
-    position_ = 0;
     const std::filesystem::path path(target);
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += path.filename().string();
+    hidden += ".tmp-XXXXXX";
+    const std::string pattern = (path.parent_path() / hidden).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());
@@ -33,9 +54,7 @@ bool OutputFile::Open(const std::string& target, Mode mode, IoFaultPlan* faults)
         return false;
     }
     // mkstemp creates the file for its owner only; give it the permissions a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, 0666 & ~CreationMask());
     temp_ = buffer.data();
     ok_ = true;
     return true;
@@ -52,49 +71,6 @@ bool OutputFile::Write(const void* data, std::size_t size) {
         ok_ = false;
         return false;
     }
-    position_ += size;
-    return true;
-}
-
-bool OutputFile::Printf(const char* format, ...) {
-    if (!ok_) return false;
-    // Most lines fit the stack buffer: one formatting pass, no allocation.
-    char stack[512];
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(stack, sizeof stack, format, args);
-    va_end(args);
-    std::string heap;
-    const char* text = stack;
-    if (length >= int(sizeof stack)) {
-        heap.resize(std::size_t(length));
-        std::vsnprintf(heap.data(), heap.size() + 1, format, copy);
-        text = heap.data();
-    }
-    va_end(copy);
-    if (length < 0) {
-        ok_ = false;
-        return false;
-    }
-    if (mode_ == Mode::Binary) return Write(text, std::size_t(length));
-    // Text mode: each "\n" goes out as "\r\n", in one write per call.
-    line_.clear();
-    for (const char* p = text; p != text + length; ++p) {
-        if (*p == '\n') line_ += '\r';
-        line_ += *p;
-    }
-    return Write(line_.data(), line_.size());
-}
-
-bool OutputFile::Seek(std::uint64_t position) {
-    if (!ok_ || Fault()) return false;
-    if (std::fseek(file_, long(position), SEEK_SET) != 0) {
-        ok_ = false;
-        return false;
-    }
-    position_ = position;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +16,11 @@ static_assert(std::endian::native == std::endian::little,
 
 struct Vec3 {
     float x = 0, y = 0, z = 0;
+    bool operator==(const Vec3&) const = default;
 };
 static_assert(sizeof(Vec3) == 12);
+
+inline bool IsFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 inline constexpr std::uint32_t kBlockMagic = 0x40A41481;
 inline constexpr std::uint32_t kChunkMagic = 0x8A3DDA02;
@@ -54,6 +58,7 @@ struct BlockHeader {
     std::uint32_t chunkCount = 0;
     std::uint32_t reserved = 0;
     std::uint32_t headerSize = 16;
+    bool operator==(const BlockHeader&) const = default;
 };
 static_assert(sizeof(BlockHeader) == 16);
 
@@ -61,6 +66,7 @@ struct ChunkHeader {
     std::uint32_t magic = kChunkMagic;
     std::uint32_t type = 0;
     std::uint32_t size = 12;  // header included
+    bool operator==(const ChunkHeader&) const = default;
 };
 static_assert(sizeof(ChunkHeader) == 12);
 
@@ -68,6 +74,7 @@ struct ObjectHeader {
     char signature[4] = {'O', 'B', 'J', '3'};
     std::uint32_t flags = 0;
     std::uint8_t reserved[16] = {};
+    bool operator==(const ObjectHeader&) const = default;
 };
 static_assert(sizeof(ObjectHeader) == 24);
 
@@ -75,24 +82,28 @@ struct ModelVertex {
     Vec3 position;
     Vec3 normal;
     float u = 0, v = 0;
+    bool operator==(const ModelVertex&) const = default;
 };
 static_assert(sizeof(ModelVertex) == 32);
 
 struct ModelPolygon {
     std::uint16_t verts[3] = {0, 0, 0};
     std::int16_t textureId = -1;
+    bool operator==(const ModelPolygon&) const = default;
 };
 static_assert(sizeof(ModelPolygon) == 8);
 
 struct TangentFrame {
     Vec3 tangent;
     Vec3 binormal;
+    bool operator==(const TangentFrame&) const = default;
 };
 static_assert(sizeof(TangentFrame) == 24);
 
 // A zero-terminated file name (name plus extension), zero-padded to 260 bytes.
 struct TextureName {
     char name[kPathBytes] = {};
+    bool operator==(const TextureName&) const = default;
 };
 static_assert(sizeof(TextureName) == 260);
 
@@ -102,6 +113,7 @@ struct VertexLinks {
     Vec3 normal;
     float weights[4] = {0, 0, 0, 0};
     Vec3 position;
+    bool operator==(const VertexLinks&) const = default;
 };
 static_assert(sizeof(VertexLinks) == 48);
 
@@ -114,32 +126,57 @@ struct BoneRecord {
     Vec3 offset;
     float rotation[4] = {0, 0, 0, 1};  // x, y, z, w
     Vec3 position;
+    bool operator==(const BoneRecord&) const = default;
 };
 static_assert(sizeof(BoneRecord) == 76);
 
 struct MarkerRecord {
     char name[kNameBytes] = {};
     Vec3 position;
+    bool operator==(const MarkerRecord&) const = default;
 };
 static_assert(sizeof(MarkerRecord) == 44);
 
 // ---- VLA -----------------------------------------------------------------------------------------
 
+inline constexpr char kVlaMagic[4] = {'V', 'A', 'N', 'M'};
+
 struct AnimationHeader {
-    char magic[4] = {'V', 'A', 'N', 'M'};
+    char magic[4] = {kVlaMagic[0], kVlaMagic[1], kVlaMagic[2], kVlaMagic[3]};
     std::uint32_t one = 1;
     std::uint32_t two = 2;
     std::uint32_t numBones = 0;
     std::uint32_t numFrames = 0;
     std::int32_t frameRate = 0;
     std::uint32_t numMarkers = 0;
+    bool operator==(const AnimationHeader&) const = default;
 };
 static_assert(sizeof(AnimationHeader) == 28);
 
 struct BoneKey {
     float x = 0, y = 0, z = 0, w = 1;
+    bool operator==(const BoneKey&) const = default;
 };
 static_assert(sizeof(BoneKey) == 16);
+
+// The fixed part of a frame record; numBones BoneKeys follow it.
+struct VlaFrameHeader {
+    std::uint32_t flags = 0;  // key-frame bits
+    Vec3 rootPosition;        // metres
+    float rootRotation = 0;   // radians
+    bool operator==(const VlaFrameHeader&) const = default;
+};
+static_assert(sizeof(VlaFrameHeader) == 20);
+
+// The fixed part of a marker record; numFrames positions (Vec3, metres) follow it.
+struct VlaMarkerHeader {
+    char name[kNameBytes] = {};
+    bool operator==(const VlaMarkerHeader&) const = default;
+};
+static_assert(sizeof(VlaMarkerHeader) == 32);
+
+// The four key-frame bits a frame's flags may hold.
+inline constexpr std::uint32_t kKnownFrameFlags = 0xF;
 
 // Copies text into a fixed field with a bound, zero-padding the rest; a text as long as the field
 // or longer fills it without a terminating zero.

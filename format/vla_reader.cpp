@@ -5,11 +5,6 @@
 #include <string>
 
 namespace vlo {
-namespace {
-
-bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-}  // namespace
 
 bool VlaReadResult::Valid() const {
     for (const auto& f : findings)
@@ -18,7 +13,7 @@ bool VlaReadResult::Valid() const {
 }
 
 bool LooksLikeVla(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 4 && std::memcmp(bytes.data(), "VANM", 4) == 0;
+    return bytes.size() >= sizeof kVlaMagic && std::memcmp(bytes.data(), kVlaMagic, sizeof kVlaMagic) == 0;
 }
 
 VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
@@ -26,14 +21,14 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     VlaAnimation& a = r.animation;
     auto error = [&](std::string text) { r.findings.push_back({Finding::Severity::Error, std::move(text)}); };
     auto warning = [&](std::string text) { r.findings.push_back({Finding::Severity::Warning, std::move(text)}); };
-    a.fileSize = bytes.size();
+    r.fileSize = bytes.size();
     if (bytes.size() < sizeof(AnimationHeader)) {
         error("file too short for the animation header (" + std::to_string(bytes.size()) + " bytes)");
         return r;
     }
     std::memcpy(&a.header, bytes.data(), sizeof(AnimationHeader));
     const AnimationHeader& h = a.header;
-    if (std::memcmp(h.magic, "VANM", 4) != 0) {
+    if (!LooksLikeVla(bytes)) {
         error("not a VLA file: the magic is not VANM");
         return r;
     }
@@ -45,37 +40,32 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
               std::to_string(h.numMarkers) + " markers) cannot fit a file of " + std::to_string(bytes.size()) + " bytes");
         return r;
     }
-    const std::uint64_t frameSize = 20 + 16 * std::uint64_t(h.numBones);
-    const std::uint64_t markerSize = 32 + 12 * std::uint64_t(h.numFrames);
-    const std::uint64_t expected = 28 + std::uint64_t(h.numFrames) * frameSize + std::uint64_t(h.numMarkers) * markerSize;
-    if (expected != bytes.size()) {
+    if (a.FileSize() != bytes.size()) {
         error("file size " + std::to_string(bytes.size()) + " does not match the header's " + std::to_string(h.numBones) +
               " bones, " + std::to_string(h.numFrames) + " frames and " + std::to_string(h.numMarkers) + " markers (" +
-              std::to_string(expected) + " bytes)");
+              std::to_string(a.FileSize()) + " bytes)");
         return r;
     }
     if (h.numFrames == 0) error("the animation has no frames");
     if (h.numBones == 0) error("the animation has no bones");
-    const std::uint8_t* p = bytes.data() + 28;
+    const std::uint8_t* p = bytes.data() + sizeof(AnimationHeader);
     auto take = [&](void* out, std::size_t n) {
         if (n != 0) std::memcpy(out, p, n);  // an empty vector may have no storage to copy into
         p += n;
     };
     a.frames.resize(h.numFrames);
+    a.keys.resize(std::size_t(h.numFrames) * h.numBones);
     std::size_t badQuats = 0, badRoots = 0;
     for (std::uint32_t k = 0; k < h.numFrames; ++k) {
-        VlaFrame& f = a.frames[k];
-        take(&f.flags, 4);
-        take(&f.rootPosition, 12);
-        take(&f.rootRotation, 4);
-        f.keys.resize(h.numBones);
-        take(f.keys.data(), 16 * std::size_t(h.numBones));
-        if (f.flags & ~0xFu) warning("frame " + std::to_string(k) + " has unknown flag bits");
-        if (!Finite(f.rootPosition) || !std::isfinite(f.rootRotation) || f.rootRotation < 0.0f ||
+        VlaFrameHeader& f = a.frames[k];
+        take(&f, sizeof f);
+        if (h.numBones != 0) take(&a.Key(k, 0), sizeof(BoneKey) * std::size_t(h.numBones));
+        if (f.flags & ~kKnownFrameFlags) warning("frame " + std::to_string(k) + " has unknown flag bits");
+        if (!IsFinite(f.rootPosition) || !std::isfinite(f.rootRotation) || f.rootRotation < 0.0f ||
             f.rootRotation > 6.2831855f)
             if (badRoots++ == 0) error("frame " + std::to_string(k) + " has a non-finite or out-of-range root track");
         for (std::uint32_t b = 0; b < h.numBones; ++b) {
-            const BoneKey& q = f.keys[b];
+            const BoneKey& q = a.Key(k, b);
             const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
             if (!std::isfinite(len) || std::fabs(len - 1.0f) > 1e-3f)
                 if (badQuats++ == 0)
@@ -87,12 +77,12 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     if (badRoots > 1) error(std::to_string(badRoots) + " frames in all have bad root tracks");
     a.markers.resize(h.numMarkers);
     for (std::uint32_t m = 0; m < h.numMarkers; ++m) {
-        VlaMarker& marker = a.markers[m];
-        take(marker.name, 32);
+        VlaMarkerTrack& marker = a.markers[m];
+        take(&marker.header, sizeof marker.header);
         marker.positions.resize(h.numFrames);
-        take(marker.positions.data(), 12 * std::size_t(h.numFrames));
+        take(marker.positions.data(), sizeof(Vec3) * std::size_t(h.numFrames));
         for (const Vec3& v : marker.positions)
-            if (!Finite(v)) {
+            if (!IsFinite(v)) {
                 error("marker " + std::to_string(m) + " has a non-finite position");
                 break;
             }

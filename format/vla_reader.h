@@ -1,36 +1,19 @@
-// Reading and validating VLA animation files: header, per-frame records, marker records.
+// Reading and validating VLA animation files: header, per-frame records, marker records. The reader
+// never trusts the bytes: counts are checked against the file size before anything is read.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "format/records.h"
+#include "format/vla_animation.h"
 #include "format/vlo_reader.h"
 
 namespace vlo {
 
-struct VlaFrame {
-    std::uint32_t flags = 0;
-    Vec3 rootPosition;
-    float rootRotation = 0;
-    std::vector<BoneKey> keys;  // one per bone
-};
-
-struct VlaMarker {
-    char name[kNameBytes] = {};
-    std::vector<Vec3> positions;  // one per frame
-};
-
-struct VlaAnimation {
-    std::uint64_t fileSize = 0;
-    AnimationHeader header;
-    std::vector<VlaFrame> frames;
-    std::vector<VlaMarker> markers;
-};
-
 struct VlaReadResult {
-    VlaAnimation animation;
+    VlaAnimation animation;  // the records read; text-only fields stay empty
+    std::uint64_t fileSize = 0;
     std::vector<Finding> findings;
     bool Valid() const;
 };

@@ -1,5 +1,6 @@
 #include "format/vlo_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -25,7 +26,11 @@ int ChunkRank(std::uint32_t type) {
     }
 }
 
-bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+// Offsets of the fixed parts every file starts with.
+constexpr std::uint64_t kObjectChunkAt = sizeof(BlockHeader);
+constexpr std::uint64_t kObjectHeaderAt = kObjectChunkAt + sizeof(ChunkHeader);
+constexpr std::uint64_t kChunkListAt = kObjectHeaderAt + sizeof(ObjectHeader);
+constexpr std::uint64_t kFirstChunkAt = kChunkListAt + sizeof(BlockHeader);
 
 class Parser {
 public:
@@ -61,8 +66,8 @@ private:
 };
 
 void Parser::Run() {
-    VloModel& m = r_.model;
-    m.fileSize = bytes_.size();
+    VloLayout& layout = r_.layout;
+    layout.fileSize = bytes_.size();
     BlockHeader file;
     if (!Read(0, file)) return Error("file too short for its header (" + std::to_string(bytes_.size()) + " bytes)");
     if (file.magic != kBlockMagic) return Error("not a VLO file: wrong magic word in the file header");
@@ -70,18 +75,18 @@ void Parser::Run() {
     if (file.reserved != 0 || file.headerSize != 16) Error("file header has wrong reserved or size fields");
 
     ChunkHeader object;
-    if (!Read(16, object)) return Error("file truncated in the object chunk header");
+    if (!Read(kObjectChunkAt, object)) return Error("file truncated in the object chunk header");
     if (object.magic != kChunkMagic || object.type != kChunkObject) return Error("the first chunk is not an object chunk");
-    m.objectChunkSize = object.size;
-    if (std::uint64_t(object.size) + 16 != bytes_.size())
+    layout.objectChunkSize = object.size;
+    if (std::uint64_t(object.size) + kObjectChunkAt != bytes_.size())
         Error("object chunk size " + std::to_string(object.size) + " does not match the file size " +
               std::to_string(bytes_.size()) + " minus 16");
-    const std::uint64_t objectEnd = std::min<std::uint64_t>(bytes_.size(), 16 + std::uint64_t(object.size));
+    const std::uint64_t objectEnd = std::min<std::uint64_t>(bytes_.size(), kObjectChunkAt + std::uint64_t(object.size));
 
     ObjectHeader header;
-    if (!Read(28, header)) return Error("file truncated in the object header");
-    if (std::memcmp(header.signature, "OBJ3", 4) != 0) Error("object header signature is not OBJ3");
-    m.flags = header.flags;
+    if (!Read(kObjectHeaderAt, header)) return Error("file truncated in the object header");
+    if (std::memcmp(header.signature, ObjectHeader{}.signature, 4) != 0) Error("object header signature is not OBJ3");
+    r_.model.flags = header.flags;
     if (header.flags & ~(kFlagNoCollisions | kFlagHierarchy | kFlagSemiTransparent))
         Error("object header has unknown flag bits set");
     for (auto b : header.reserved)
@@ -91,11 +96,11 @@ void Parser::Run() {
         }
 
     BlockHeader list;
-    if (!Read(52, list)) return Error("file truncated in the chunk list header");
+    if (!Read(kChunkListAt, list)) return Error("file truncated in the chunk list header");
     if (list.magic != kBlockMagic || list.headerSize != 16 || list.reserved != 0) Error("chunk list header is corrupt");
-    m.chunkCount = list.chunkCount;
+    layout.chunkCount = list.chunkCount;
 
-    std::uint64_t at = 68;
+    std::uint64_t at = kFirstChunkAt;
     std::uint32_t found = 0;
     while (at < objectEnd) {
         std::uint64_t next = 0;
@@ -132,6 +137,7 @@ bool Parser::ReadCounted(const char* what, std::uint64_t payload, std::uint64_t 
 }
 
 bool Parser::ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& next) {
+    VloLayout& layout = r_.layout;
     VloModel& m = r_.model;
     ChunkHeader h;
     if (!Read(start, h) || start + sizeof(h) > limit) {
@@ -157,22 +163,22 @@ bool Parser::ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& 
         }());
         return true;
     }
-    if (!m.chunkOrder.empty()) {
-        const std::uint32_t prev = m.chunkOrder.back();
+    if (!layout.chunkOrder.empty()) {
+        const std::uint32_t prev = layout.chunkOrder.back();
         if (rank < ChunkRank(prev) || (rank == ChunkRank(prev) && h.type != kChunkTexture))
             Error(std::string(ChunkTypeName(h.type)) + " chunk out of order after " + ChunkTypeName(prev));
     }
-    m.chunkOrder.push_back(h.type);
+    layout.chunkOrder.push_back(h.type);
     const std::uint64_t payload = start + 12, size = h.size - 12u;
     switch (h.type) {
-        case kChunkHierarchy: m.hasHierarchy = ReadCounted("hierarchy", payload, size, m.bones); break;
+        case kChunkHierarchy: ReadCounted("hierarchy", payload, size, m.bones); break;
         case kChunkTexture: ReadName("texture", payload, size, m.textures.emplace_back()); break;
         case kChunkSound: ReadName("sound", payload, size, m.sound.emplace()); break;
         case kChunkVertices: ReadCounted("vertices", payload, size, m.vertices); break;
-        case kChunkVertexLinks: m.hasLinks = ReadCounted("vertex links", payload, size, m.links); break;
+        case kChunkVertexLinks: ReadCounted("vertex links", payload, size, m.links); break;
         case kChunkPolygons: ReadCounted("polygons", payload, size, m.polygons); break;
         case kChunkBumpMap: ReadName("bump map", payload, size, m.bumpMap.emplace()); break;
-        case kChunkTangents: m.hasTangents = ReadCounted("tangents", payload, size, m.tangents); break;
+        case kChunkTangents: ReadCounted("tangents", payload, size, m.tangents); break;
         case kChunkSpecularMap: ReadName("specular map", payload, size, m.specularMap.emplace()); break;
         case kChunkMarkers: ReadCounted("dummy markers", payload, size, m.markers); break;
         default: break;
@@ -181,10 +187,11 @@ bool Parser::ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& 
 }
 
 void Parser::CheckModel() {
-    const VloModel& m = r_.model;
+    VloModel& m = r_.model;
+    m.indexBuffers = IndexBuffersOf(m.polygons);
     auto count = [&](std::uint32_t type) {
         std::size_t n = 0;
-        for (auto t : m.chunkOrder) n += (t == type);
+        for (auto t : r_.layout.chunkOrder) n += (t == type);
         return n;
     };
     for (std::uint32_t type : {kChunkHierarchy, kChunkSound, kChunkVertices, kChunkVertexLinks, kChunkPolygons,
@@ -200,7 +207,7 @@ void Parser::CheckModel() {
     const std::size_t v = m.vertices.size();
     for (std::size_t i = 0; i < v; ++i) {
         const ModelVertex& vx = m.vertices[i];
-        if (!Finite(vx.position) || !Finite(vx.normal) || !std::isfinite(vx.u) || !std::isfinite(vx.v)) {
+        if (!IsFinite(vx.position) || !IsFinite(vx.normal) || !std::isfinite(vx.u) || !std::isfinite(vx.v)) {
             Error("vertex " + std::to_string(i) + " has a non-finite value");
             continue;
         }
@@ -223,10 +230,10 @@ void Parser::CheckModel() {
         if (i > 0 && p.textureId < m.polygons[i - 1].textureId)
             Error("polygon " + std::to_string(i) + " breaks the grouping by texture id");
     }
-    if (m.hasTangents) {
+    if (r_.layout.Has(kChunkTangents)) {
         if (m.tangents.size() != v) Error("tangent count differs from the vertex count");
         for (std::size_t i = 0; i < m.tangents.size(); ++i)
-            if (!Finite(m.tangents[i].tangent) || !Finite(m.tangents[i].binormal)) {
+            if (!IsFinite(m.tangents[i].tangent) || !IsFinite(m.tangents[i].binormal)) {
                 Error("tangent frame " + std::to_string(i) + " has a non-finite value");
                 break;
             }
@@ -236,11 +243,11 @@ void Parser::CheckModel() {
         if (b.id != std::int64_t(i)) Error("bone " + std::to_string(i) + " has id " + std::to_string(b.id));
         if (i == 0 ? b.parentId != -1 : (b.parentId < 0 || b.parentId >= std::int64_t(i)))
             Error("bone " + std::to_string(i) + " has parent id " + std::to_string(b.parentId));
-        if (!Finite(b.offset) || !Finite(b.position) || !std::isfinite(b.rotation[0]) || !std::isfinite(b.rotation[1]) ||
+        if (!IsFinite(b.offset) || !IsFinite(b.position) || !std::isfinite(b.rotation[0]) || !std::isfinite(b.rotation[1]) ||
             !std::isfinite(b.rotation[2]) || !std::isfinite(b.rotation[3]))
             Error("bone " + std::to_string(i) + " has a non-finite value");
     }
-    if (m.hasLinks) {
+    if (r_.layout.Has(kChunkVertexLinks)) {
         if (m.links.size() != v) Error("vertex link count differs from the vertex count");
         for (std::size_t i = 0; i < m.links.size(); ++i) {
             const VertexLinks& l = m.links[i];
@@ -264,10 +271,14 @@ void Parser::CheckModel() {
         }
     }
     for (std::size_t i = 0; i < m.markers.size(); ++i)
-        if (!Finite(m.markers[i].position)) Error("marker " + std::to_string(i) + " has a non-finite position");
+        if (!IsFinite(m.markers[i].position)) Error("marker " + std::to_string(i) + " has a non-finite position");
 }
 
 }  // namespace
+
+bool VloLayout::Has(std::uint32_t type) const {
+    return std::find(chunkOrder.begin(), chunkOrder.end(), type) != chunkOrder.end();
+}
 
 bool VloReadResult::Valid() const {
     for (const auto& f : findings)

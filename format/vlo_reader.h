@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/records.h"
+#include "format/vlo_model.h"
 
 namespace vlo {
 
@@ -19,29 +20,18 @@ struct Finding {
     std::string text;
 };
 
-struct VloModel {
+// Where things lie in a file that was read: what the reader saw beyond the model itself.
+struct VloLayout {
     std::uint64_t fileSize = 0;
     std::uint32_t objectChunkSize = 0;
-    std::uint32_t chunkCount = 0;  // of the object's chunk list
-    std::uint32_t flags = 0;
+    std::uint32_t chunkCount = 0;           // as the object's chunk list header counts them
     std::vector<std::uint32_t> chunkOrder;  // chunk types in file order
-    std::vector<BoneRecord> bones;
-    std::vector<TextureName> textures;
-    std::optional<TextureName> sound;
-    std::vector<ModelVertex> vertices;
-    std::vector<VertexLinks> links;
-    std::vector<ModelPolygon> polygons;
-    std::optional<TextureName> bumpMap;
-    std::vector<TangentFrame> tangents;
-    std::optional<TextureName> specularMap;
-    std::vector<MarkerRecord> markers;
-    bool hasHierarchy = false;
-    bool hasLinks = false;
-    bool hasTangents = false;
+    bool Has(std::uint32_t type) const;
 };
 
 struct VloReadResult {
-    VloModel model;
+    VloModel model;  // the records read; text-only fields stay empty
+    VloLayout layout;
     std::vector<Finding> findings;
     bool Valid() const;
 };
@@ -52,7 +42,6 @@ VloReadResult ReadVlo(std::span<const std::uint8_t> bytes);
 
 // Reads a whole file; false with a message when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
-
 
 const char* ChunkTypeName(std::uint32_t type);
 

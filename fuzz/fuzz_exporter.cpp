@@ -12,11 +12,12 @@
 #include <limits>
 #include <span>
 
-#include "app/export_session.h"
+#include "app/plugin_host.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
 #include "standin/modifiers.h"
 #include "standin/track.h"
+#include "ui/controls.h"
 
 namespace {
 
@@ -123,26 +124,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         standin::AddModifiers(scene, mesh, {&skin});
     }
     scene.animRange = {in.ConsumeIntegralInRange<int>(-1000, 1000), in.ConsumeIntegralInRange<int>(-1000, 4000)};
-    const int mode = 1013 + in.ConsumeIntegralInRange<int>(0, 2);
-    (mode == 1015 && !nodes.empty() ? *nodes[0] : mesh).SetSelected(true);
-    const int origin = std::array{1003, 1004, 1005, 1007}[in.ConsumeIntegralInRange<std::size_t>(0, 3)];
+    const auto mode = vlo::ExportMode(in.ConsumeIntegralInRange<int>(0, 2));
+    const bool animation = mode == vlo::ExportMode::Animation;
+    (animation && !nodes.empty() ? *nodes[0] : mesh).SetSelected(true);
+    const auto origin = vlo::OriginMode(in.ConsumeIntegralInRange<int>(0, 3));
     const bool swap = in.ConsumeBool(), bump = in.ConsumeBool(), zero = in.ConsumeBool();
 
     standin::Desktop desktop;
-    desktop.QueueScript(106, [&](standin::DialogDriver& d) {
-        d.Click(mode);
-        d.Click(origin);
-        d.SetCheck(1002, swap);
-        d.SetCheck(1029, bump);
-        d.SetCheck(1031, zero);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [&](standin::DialogDriver& d) {
+        d.Click(ui::ControlOf(mode));
+        d.Click(ui::ControlOf(origin));
+        d.SetCheck(IDC_SWAP_YZ, swap);
+        d.SetCheck(IDC_EXPORT_BUMP, bump);
+        d.SetCheck(IDC_ZERO_ROOT_ROTATION, zero);
+        d.Click(IDOK);
     });
     const std::string path = dir + "/out.VLO";
-    const std::string written = mode == 1015 ? dir + "/out.VLA" : path;
+    const std::string written = animation ? dir + "/out.VLA" : path;
     const auto outcome = app::RunExport(scene, desktop, path);
     const bool exists = std::filesystem::exists(written);
     if (outcome.written != exists) __builtin_trap();                        // success means a file, and only then
-    if (exists && !Validates(written, mode == 1015)) __builtin_trap();       // every file validates
+    if (exists && !Validates(written, animation)) __builtin_trap();       // every file validates
     if (!outcome.written && outcome.messages.empty()) __builtin_trap();     // a failure always says why
     std::filesystem::remove(written);
     std::filesystem::remove(dir + "/out.TXT");

@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/exporter.h"
+#include "anim/keyframe_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    VloExporter exporter;
-    exporter.ReadKeyFrameFlags(text);
+    vlo::KeyFrameFlags flags;
+    vlo::ReadKeyFrameFlags(text, flags);
     bool any = false;
-    for (const KeyFrameFlag& flag : exporter.keyFrameFlags) {
+    for (const vlo::KeyFrameFlag& flag : flags) {
         if (!flag.enabled && flag.frame != -1) __builtin_trap();
-        any |= flag.enabled != 0;
+        any |= flag.enabled;
     }
     if (any && text.find_first_of("kK") == std::string::npos) __builtin_trap();
     return 0;

@@ -20,7 +20,6 @@ public:
     // or not a geometric object; ConversionFailure: not convertible, or the conversion gave null.
     TriMeshStatus Obtain(INode* node, TimeValue t);
     Mesh& GetMesh() { return tri_->mesh; }
-    bool Owned() const { return owned_; }
 
 private:
     TriObject* tri_ = nullptr;

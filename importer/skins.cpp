@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 
+#include "host/node_walk.h"
 #include "importer/convert.h"
 #include "standin/character.h"
 #include "standin/modifiers.h"
@@ -28,9 +29,8 @@ std::map<standin::Node*, Matrix3> PoseLocals(standin::Node& top, const std::map<
     return locals;
 }
 
-standin::Node* TopLevel(standin::Node* n) {
-    while (n && n->Parent() && !n->Parent()->IsRootNode()) n = n->Parent();
-    return n;
+standin::Node* TopLevel(standin::Scene& scene, standin::Node* n) {
+    return static_cast<standin::Node*>(TopLevelAncestor(n, &scene.Root()));
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
                 // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
                 const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
                 bindWorlds.emplace(node, Inverse(inverseBind) * skin.initTM);
-                if (standin::Node* top = TopLevel(node); std::find(roots.begin(), roots.end(), top) == roots.end())
+                if (standin::Node* top = TopLevel(scene, node); std::find(roots.begin(), roots.end(), top) == roots.end())
                     roots.push_back(top);
             }
             base += m.mNumVertices;

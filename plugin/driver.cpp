@@ -1,19 +1,59 @@
-// The export driver: one DoExport call from selection to the written files.
+// The export driver: one DoExport call from the selection to the published files.
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "anim/animation_pass.h"
+#include "anim/keyframe_text.h"
+#include "core/world_scale.h"
+#include "format/info_text.h"
+#include "format/vla_writer.h"
+#include "format/vlo_writer.h"
+#include "geometry/material_listing.h"
+#include "geometry/model_pass.h"
+#include "geometry/origin.h"
+#include "geometry/tri_mesh.h"
+#include "host/node_walk.h"
 #include "plugin/entry.h"
 #include "plugin/exporter.h"
 #include "ui/dialogs.h"
 
+using vlo::ExportMode;
+using vlo::Notice;
+
+namespace {
+
+vlo::Timestamp Now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+vlo::ExportSpace::Recentring RecentringOf(const vlo::ExportSettings& s) {
+    if (s.mode != ExportMode::Shape) return vlo::ExportSpace::Recentring::None;
+    if (s.origin == vlo::OriginMode::Center) return vlo::ExportSpace::Recentring::Centre;
+    if (s.origin == vlo::OriginMode::Base) return vlo::ExportSpace::Recentring::Base;
+    return vlo::ExportSpace::Recentring::None;
+}
+
+}  // namespace
+
+INode* VloExporter::SelectedNode() const {
+    return host_ ? FindBelow(host_->GetRootNode(), [](INode* n) { return n->Selected() != 0; }) : nullptr;
+}
+
+void VloExporter::Messages::Report(const Notice& notice) {
+    exporter_.outcome_.notices.push_back(notice);
+    MessageBoxA(exporter_.host_ ? exporter_.host_->GetMAXHWnd() : nullptr, notice.text.c_str(), notice.caption.c_str(),
+                notice.style);
+}
+
 int VloExporter::DoExport(const char* name, ExpInterface*, Interface* ip, BOOL, DWORD) {
-    pxInterface = ip;
+    host_ = ip;
     INode* root = ip->GetRootNode();
-    INode* selected = FindSelectedNode(root);
+    INode* selected = SelectedNode();
     if (!selected) {
-        MessageBoxA(ip->GetMAXHWnd(), "No model selected. Please select the model and try again", "Error",
-                    MB_OK | MB_ICONEXCLAMATION);
+        messages_.Report(Notice::Stop("No model selected. Please select the model and try again"));
         return FALSE;
     }
 
@@ -25,110 +65,134 @@ int VloExporter::DoExport(const char* name, ExpInterface*, Interface* ip, BOOL, 
         const ObjectState os = child->EvalWorldState(0, TRUE);
         if (os.obj && os.obj->ClassID() == DUMMY_CLASS_ID) {
             dummyNodes.push_back(child);
-            markerNodes.push_back(child);
+            settings.markers.push_back(child);
         }
     }
 
     MSTR userProps;
     selected->GetUserPropBuffer(userProps);
-    ReadKeyFrameFlags(userProps);
+    vlo::ReadKeyFrameFlags(userProps, settings.keyFrames);
 
     const INT_PTR result = DialogBoxParamA(VloModuleHandle(), IDD_EXPORT_OPTIONS, ip->GetMAXHWnd(),
                                            ExportOptionsDlgProc, reinterpret_cast<LPARAM>(this));
-    if (result != 0) {
-        // A path that does not fit the 260-byte path fields is refused rather than cut, so that no
-        // file is ever written under a name the user did not choose.
-        if (std::strlen(name) > vlo::kMaxPathChars) {
-            const std::string message = "The output path is too long (" + std::to_string(std::strlen(name)) +
-                                        " characters; at most " + std::to_string(vlo::kMaxPathChars) +
-                                        " are supported). Nothing was exported: " + name;
-            ShowError(message.c_str());
-            return TRUE;
-        }
-        outputPath = name;
-        RunExport();
+    if (result == 0) return TRUE;
+    // A path that does not fit the 260-byte path fields is refused rather than cut, so that no file is
+    // ever written under a name the user did not choose.
+    if (std::strlen(name) > vlo::kMaxPathChars) {
+        messages_.Report(Notice::Stop("The output path is too long (" + std::to_string(std::strlen(name)) +
+                                      " characters; at most " + std::to_string(vlo::kMaxPathChars) +
+                                      " are supported). Nothing was exported: " + name));
+        return TRUE;
     }
+    RunExport(name);
     return TRUE;
 }
 
-void VloExporter::RunExport() {
-    INode* root = pxInterface->GetRootNode();
-    INode* node = FindSelectedNode(root);
+void VloExporter::RunExport(const std::string& path) {
+    INode* node = SelectedNode();
+    vlo::SkinSource skin;
+    if (settings.mode == ExportMode::Hierarchy) {
+        auto prepared = vlo::PrepareSkin(*host_, *node, messages_);
+        if (!prepared.Ok()) return messages_.Report(prepared.Failure());
+        skin = *prepared;
+    } else if (settings.mode == ExportMode::Animation) {
+        auto prepared = vlo::PrepareBiped(node);
+        if (!prepared.Ok()) return messages_.Report(prepared.Failure());
+        skin.skeleton = *prepared;
+    }
 
-    if (exportMode == IDC_MODE_HIERARCHY && !PrepareSkin(node)) return;
-    if (exportMode == IDC_MODE_ANIMATION && !PrepareBiped(node)) return;
-
-    if (pxBipedExport) {
-        if (exportMode == IDC_MODE_HIERARCHY) {
-            if (!inFigureMode) pxBipedExport->BeginFigureMode(0);
-            inFigureMode = TRUE;
-        } else if (exportMode == IDC_MODE_ANIMATION) {
-            EnterFigureMode();
-            LeaveFigureMode();
+    // A skinned model is read with the biped in figure mode for the whole pass; an animation takes it
+    // into figure mode and straight out, so the pass samples the animation. Non-uniform scale removal
+    // is on for the pass only.
+    IBipedExport* biped = skin.skeleton.biped;
+    figure_ = vlo::FigureMode(biped);
+    if (biped) {
+        if (settings.mode == ExportMode::Hierarchy) {
+            figure_.Enter();
+        } else if (settings.mode == ExportMode::Animation) {
+            figure_.Enter();
+            figure_.Leave();
         }
-        pxBipedExport->RemoveNonUniformScale(TRUE);
+        biped->RemoveNonUniformScale(TRUE);
     }
 
-    CollectMaterials(root);
-    if (exportMode == IDC_MODE_ANIMATION) {
-        // No animation sample uses the export origin, so it is not computed (for a skeleton root it
-        // would only report that the root has no mesh).
-        ExportAnimation(outputPath.c_str());
-    } else {
-        ComputeOrigin(node, 0);
-        ExportModel(node, 0, outputPath.c_str());
-    }
+    if (settings.mode == ExportMode::Animation)
+        ExportAnimation(*node, path);
+    else
+        ExportModel(*node, settings.mode == ExportMode::Hierarchy ? &skin : nullptr, path);
 
-    bones.clear();
-    boneNodes.clear();
-    numBones = 0;
-
-    if (pxBipedExport) {
-        pxBipedExport->RemoveNonUniformScale(FALSE);
-        if (exportMode == IDC_MODE_HIERARCHY && inFigureMode) pxBipedExport->EndFigureMode(0);
-        inFigureMode = FALSE;
+    if (biped) {
+        biped->RemoveNonUniformScale(FALSE);
+        if (settings.mode == ExportMode::Hierarchy) figure_.Leave();
     }
 }
 
-namespace {
+void VloExporter::ExportModel(INode& node, const vlo::SkinSource* skin, const std::string& path) {
+    const TimeValue t = 0 * host_->GetTicksPerFrame();
+    const Point3 origin =
+        vlo::ComputeOrigin(node, settings.mode, settings.origin, skin ? skin->skeleton.root : nullptr, t, messages_);
+    const float worldScale = vlo::ComputeWorldScale(*host_, settings.scale, messages_);
 
-// Visits the nodes below node (not node itself) depth-first, pre-order, children in index order,
-// until visit returns true; returns that node or null. Iterative, so any depth of hierarchy is safe.
-template <class Visit>
-INode* FindBelow(INode* node, Visit visit) {
-    std::vector<INode*> stack;
-    auto pushChildren = [&stack](INode* n) {
-        for (int i = n->NumberOfChildren() - 1; i >= 0; --i)
-            if (INode* child = n->GetChildNode(i)) stack.push_back(child);
-    };
-    pushChildren(node);
-    while (!stack.empty()) {
-        INode* n = stack.back();
-        stack.pop_back();
-        if (visit(n)) return n;
-        pushChildren(n);
+    vlo::TriMeshHandle tri;
+    switch (tri.Obtain(&node, t)) {
+        case vlo::TriMeshStatus::ObjectStateFailure: return messages_.Report(Notice::Stop("Error with Object State"));
+        case vlo::TriMeshStatus::ConversionFailure: return messages_.Report(Notice::Stop("Failed to obtain a tri object"));
+        case vlo::TriMeshStatus::Ok: break;
     }
-    return nullptr;
+    Mesh& mesh = tri.GetMesh();
+    mesh.RemoveDegenerateFaces();
+    mesh.RemoveIllegalFaces();
+    mesh.buildNormals();
+
+    const auto textures = vlo::CollectTextures(node, messages_);
+    if (!textures.Ok()) return messages_.Report(textures.Failure());
+
+    vlo::OutputFile data, text;
+    if (!data.Open(path, ioFaults)) return messages_.Report(Notice::Stop("Failed to create the file"));
+    const std::string textPath = vlo::SiblingFileName(path, ".TXT");
+    const bool hasText = text.Open(textPath, ioFaults);
+
+    const vlo::ExportSpace space(origin, worldScale, settings.swapYZ, RecentringOf(settings));
+    auto model = vlo::BuildModel({node, mesh, t, settings, space, *textures, skin, figure_}, messages_);
+    if (!model.Ok()) return messages_.Report(model.Failure());
+    model->text.materials = vlo::ListMaterials(vlo::CollectMaterials(host_->GetRootNode()));
+    Publish(data, vlo::EncodeVlo(*model), hasText ? &text : nullptr, vlo::ModelText(*model, path, textPath, Now()));
+    if (outcome_.written) outcome_.model = std::move(*model);
 }
 
-}  // namespace
+void VloExporter::ExportAnimation(INode& root, const std::string& path) {
+    const float worldScale = vlo::ComputeWorldScale(*host_, settings.scale, messages_);
+    const std::string dataPath = vlo::SiblingFileName(path, ".VLA"), textPath = vlo::SiblingFileName(path, ".TXT");
+    vlo::OutputFile data, text;
+    if (!data.Open(dataPath, ioFaults))
+        return messages_.Report(Notice::Stop("Failed to create the file: Filename: " + dataPath));
+    const bool hasText = text.Open(textPath, ioFaults);
 
-INode* VloExporter::FindSelectedNode(INode* node) {
-    return FindBelow(node, [](INode* n) { return n->Selected() != 0; });
+    auto animation = vlo::BuildAnimation({*host_, settings, &root, worldScale, figure_}, messages_);
+    if (!animation.Ok()) return messages_.Report(animation.Failure());
+    Publish(data, vlo::EncodeVla(*animation), hasText ? &text : nullptr,
+            vlo::AnimationText(*animation, dataPath, textPath));
+    if (outcome_.written) outcome_.animation = std::move(*animation);
 }
 
-void VloExporter::CollectMaterials(INode* node) {
-    AddUniqueMaterial(node->GetMtl());
-    FindBelow(node, [this](INode* n) {
-        AddUniqueMaterial(n->GetMtl());
-        return false;
-    });
-}
-
-BOOL VloExporter::AddUniqueMaterial(Mtl* material) {
-    if (!material) return FALSE;
-    for (Mtl* m : materials)
-        if (m == material) return FALSE;
-    materials.push_back(material);
-    return TRUE;
+void VloExporter::Publish(vlo::OutputFile& data, const std::vector<std::uint8_t>& bytes, vlo::OutputFile* text,
+                          const std::string& textBytes) {
+    // Both files are complete on disk before either replaces what was at its name, so a failure
+    // leaves the previous files untouched and no partial output.
+    const bool dataGood = data.Write(bytes) && data.Finish();
+    const bool textGood = !text || (text->Write(textBytes) && text->Finish());
+    bool written = dataGood && textGood && data.Publish();
+    if (!written) {
+        messages_.Report(Notice::Stop("Failed to write the file: " + (!dataGood || textGood ? data.Target() : text->Target())));
+    } else if (text && !text->Publish()) {
+        messages_.Report(Notice::Stop("Failed to write the file: " + text->Target()));
+        written = false;
+    }
+    data.Discard();
+    if (text) text->Discard();
+    outcome_.written = written;
+    if (written) {
+        outcome_.files.push_back(data.Target());
+        if (text) outcome_.files.push_back(text->Target());
+    }
 }

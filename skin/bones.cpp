@@ -1,13 +1,10 @@
-// The bone list shared by skinned models and animations: every node below the hierarchy root,
-// numbered depth-first with each node's children in name order, footsteps left out.
+#include "skin/bones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string>
 
-#include "format/chunk_writer.h"
-#include "plugin/exporter.h"
-
+namespace vlo {
 namespace {
 
 bool IsFootsteps(INode* node) {
@@ -15,156 +12,100 @@ bool IsFootsteps(INode* node) {
     return c && c->ClassID() == FOOTPRINT_CLASS_ID;
 }
 
-void SwapYZ(vlo::Vec3& v) { std::swap(v.y, v.z); }
+Vec3 ToVec3(const Point3& p) { return {p.x, p.y, p.z}; }
+
+// The bone record of node at time 0: its offset from its parent, its world position and rotation.
+BoneRecord ReadBone(INode* node, int id, int parentId) {
+    BoneRecord record;
+    record.id = std::int16_t(id);
+    record.parentId = std::int16_t(parentId);
+    CopyBounded(record.name, node->GetName());
+    const Matrix3 tm = node->GetNodeTM(0);
+    const Matrix3 local = tm * Inverse(node->GetParentTM(0));
+    Matrix3 rotation = tm;
+    rotation.NoTrans();
+    rotation.NoScale();
+    const Quat q(rotation);
+    record.offset = ToVec3(local.GetTrans());
+    record.position = ToVec3(tm.GetTrans());
+    record.rotation[0] = q.x;
+    record.rotation[1] = q.y;
+    record.rotation[2] = q.z;
+    record.rotation[3] = q.w;
+    return record;
+}
 
 }  // namespace
 
-void VloExporter::BuildBoneList() {
-    bones.clear();
-    boneNodes.clear();
-    numBones = 0;
-    foundFootsteps = FALSE;
-    if (!pxBipedRoot) return;
-    AddBoneTree(pxBipedRoot, -1);
-    numBones = int(bones.size());
-    // Positions relative to the root bone; the root has no offset.
-    if (numBones == 0) return;
-    const vlo::Vec3 r = bones[0].position;
-    for (vlo::BoneRecord& b : bones) {
-        b.position.x -= r.x;
-        b.position.y -= r.y;
-        b.position.z -= r.z;
-    }
-    bones[0].offset = vlo::Vec3{};
+int BoneList::IdOf(INode* node) const {
+    const auto it = ids_.find(node);
+    return it == ids_.end() ? 0xFFFF : it->second;
 }
 
-void VloExporter::AddBoneTree(INode* top, int topParentId) {
+BoneList BuildBoneList(INode* root, FigureMode& figure, NoticeSink& notices) {
+    BoneList list;
+    if (!root) return list;
     // Depth-first pre-order with each node's children in name order; an explicit stack keeps any
     // depth of hierarchy safe.
-    std::vector<std::pair<INode*, int>> stack{{top, topParentId}};
+    std::vector<std::pair<INode*, int>> stack{{root, -1}};
+    std::vector<INode*> children;
     while (!stack.empty()) {
         const auto [node, parentId] = stack.back();
         stack.pop_back();
         if (IsFootsteps(node)) {
-            foundFootsteps = TRUE;
+            list.foundFootsteps = true;
             continue;
         }
-        const int id = int(bones.size());
-        vlo::BoneRecord record;
-        record.id = std::int16_t(id);
-        record.parentId = std::int16_t(parentId);
-        vlo::CopyBounded(record.name, node->GetName());
-
-        const bool enteredHere = !inFigureMode;
-        if (enteredHere) EnterFigureMode();
-        const Matrix3 tm = node->GetNodeTM(0);
-        const Matrix3 local = tm * Inverse(node->GetParentTM(0));
-        Matrix3 rotation = tm;
-        rotation.NoTrans();
-        rotation.NoScale();
-        const Quat q(rotation);
-        const Point3 offset = local.GetTrans(), position = tm.GetTrans();
-        record.offset = {offset.x, offset.y, offset.z};
-        record.position = {position.x, position.y, position.z};
-        record.rotation[0] = q.x;
-        record.rotation[1] = q.y;
-        record.rotation[2] = q.z;
-        record.rotation[3] = q.w;
-        if (swapYZ) {
-            SwapYZ(record.offset);
-            SwapYZ(record.position);
-            std::swap(record.rotation[1], record.rotation[2]);
-        }
-        if (enteredHere) LeaveFigureMode();
-        bones.push_back(record);
-        boneNodes.push_back(node);
+        const int id = int(list.records.size());
+        const bool enteredHere = !figure.Active();
+        if (enteredHere) figure.Enter();
+        list.records.push_back(ReadBone(node, id, parentId));
+        if (enteredHere) figure.Leave();
+        list.nodes.push_back(node);
+        list.ids_.emplace(node, id);
 
         // Children in name order (byte-wise, unsigned), equal names in child order.
-        std::vector<INode*> children;
+        children.clear();
         const int n = node->NumberOfChildren();
         for (int i = 0; i < n; ++i)
             if (INode* child = node->GetChildNode(i)) children.push_back(child);
-        if (int(children.size()) != n) ShowError("Serious error when attempting to sort children by name");
+        if (int(children.size()) != n)
+            notices.Report(Notice::Error("Serious error when attempting to sort children by name"));
         std::stable_sort(children.begin(), children.end(), [](INode* a, INode* b) {
             return std::strcmp(a->GetName() ? a->GetName() : "", b->GetName() ? b->GetName() : "") < 0;
         });
         for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back({*it, id});
     }
+    // Positions relative to the root bone; the root has no offset.
+    if (list.records.empty()) return list;
+    const Vec3 r = list.records[0].position;
+    for (BoneRecord& b : list.records) b.position = {b.position.x - r.x, b.position.y - r.y, b.position.z - r.z};
+    list.records[0].offset = Vec3{};
+    return list;
 }
 
-int VloExporter::WriteHierarchyChunk(vlo::OutputFile& file) {
-    if (infoFile) infoFile->Printf("\nExporting hierarchy\n");
-    BuildBoneList();
-    // Vertex links name bones in 8 bits with 0xFF for "no bone": more bones would collide.
-    if (bones.size() > vlo::kMaxLinkedBones) {
-        const std::string message = "The hierarchy under '" + std::string(pxBipedRoot->GetName()) + "' has " +
-                                    std::to_string(bones.size()) + " bones; a skinned model holds at most " +
-                                    std::to_string(vlo::kMaxLinkedBones) + ". Nothing was exported";
-        ShowError(message.c_str());
-        exportFailed = true;
-        return 0;
+std::vector<BoneRecord> ExportBones(const BoneList& bones, const ExportSpace& space) {
+    std::vector<BoneRecord> out = bones.records;
+    for (BoneRecord& b : out) {
+        b.offset = space.Offset({b.offset.x, b.offset.y, b.offset.z});
+        b.position = space.Offset({b.position.x, b.position.y, b.position.z});
+        const BoneKey q = space.Rotation(Quat(b.rotation[0], b.rotation[1], b.rotation[2], b.rotation[3]));
+        b.rotation[0] = q.x;
+        b.rotation[1] = q.y;
+        b.rotation[2] = q.z;
+        b.rotation[3] = q.w;
     }
-    std::vector<vlo::BoneRecord> scaled = bones;
-    const float s = 1.0f / worldScale;
-    for (vlo::BoneRecord& b : scaled) {
-        b.offset = {b.offset.x * s, b.offset.y * s, b.offset.z * s};
-        b.position = {b.position.x * s, b.position.y * s, b.position.z * s};
-    }
-    for (const vlo::BoneRecord& b : scaled) {
-        const bool finite = std::isfinite(b.offset.x) && std::isfinite(b.offset.y) && std::isfinite(b.offset.z) &&
-                            std::isfinite(b.position.x) && std::isfinite(b.position.y) && std::isfinite(b.position.z) &&
-                            std::isfinite(b.rotation[0]) && std::isfinite(b.rotation[1]) && std::isfinite(b.rotation[2]) &&
-                            std::isfinite(b.rotation[3]);
-        if (!finite) {
-            const std::string message = "Bone '" + vlo::FieldText(b.name) +
-                                        "' has a non-finite transform. Nothing was exported";
-            ShowError(message.c_str());
-            exportFailed = true;
-            return 0;
-        }
-    }
-    vlo::ChunkWriter(file).WriteCounted(vlo::kChunkHierarchy, scaled.data(), std::uint32_t(scaled.size()));
-    WriteBoneList();
-    return 1;
+    return out;
 }
 
-void VloExporter::WriteBoneList() {
-    if (!infoFile) return;
-    const float s = 1.0f / worldScale;
-    infoFile->Printf("\nNum Bones = %d\n", numBones);
-    for (const vlo::BoneRecord& b : bones) {
-        if (b.parentId == -1)
-            infoFile->Printf("Bone: %.32s (Id %d) ROOT! Offset: %.2f, %.2f, %.2f\n", b.name, b.id, b.offset.x * s,
-                             b.offset.y * s, b.offset.z * s);
-        else
-            infoFile->Printf("Bone: %.32s (Id %d) Parent: %.32s (Id %d) Offset: %.2f, %.2f, %.2f\n", b.name, b.id,
-                             bones[std::size_t(b.parentId)].name, b.parentId, b.offset.x * s, b.offset.y * s,
-                             b.offset.z * s);
+int FirstNonFiniteBone(const std::vector<BoneRecord>& bones) {
+    for (std::size_t i = 0; i < bones.size(); ++i) {
+        const BoneRecord& b = bones[i];
+        if (!IsFinite(b.offset) || !IsFinite(b.position) || !std::isfinite(b.rotation[0]) ||
+            !std::isfinite(b.rotation[1]) || !std::isfinite(b.rotation[2]) || !std::isfinite(b.rotation[3]))
+            return int(i);
     }
+    return -1;
 }
 
-int VloExporter::WriteVertexLinkChunk(vlo::OutputFile& file) {
-    if (exportMode != IDC_MODE_HIERARCHY) return 0;
-    // Each record carries its vertex's own normal and position, as written in the vertex chunk.
-    std::vector<vlo::VertexLinks> records(vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        records[i] = i < vertexLinks.size() ? vertexLinks[i] : vlo::VertexLinks{};
-        records[i].normal = vertices[i].normal;
-        records[i].position = vertices[i].position;
-    }
-    vlo::ChunkWriter(file).WriteCounted(vlo::kChunkVertexLinks, records.data(), std::uint32_t(records.size()));
-    if (infoFile)
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const vlo::VertexLinks& l = i < vertexLinks.size() ? vertexLinks[i] : records[i];
-            infoFile->Printf("Vertex %d : Linked to %d Bones: ", int(i), l.numLinks);
-            for (int k = 0; k < l.numLinks && k < 4; ++k) {
-                const int id = static_cast<signed char>(l.boneIds[k]);
-                const std::string name = l.boneIds[k] < bones.size() ? vlo::FieldText(bones[l.boneIds[k]].name)
-                                                                      : std::string("<no bone>");
-                infoFile->Printf(" %d) %s (%d) [%.2f, %.2f, %.2f] (%.3f)", k, name.c_str(), id, l.position.x,
-                                 l.position.y, l.position.z, l.weights[k]);
-            }
-            infoFile->Printf("\n");
-        }
-    return 1;
-}
+}  // namespace vlo

@@ -1,47 +1,10 @@
-// The skin source of a Hierarchy export: the Physique or Skin modifier, its interfaces, and the one
-// hierarchy every bone belongs to.
+#include "skin/skin_source.h"
+
 #include <string>
 
-#include "plugin/exporter.h"
+#include "host/node_walk.h"
 
-Modifier* VloExporter::FindModifier(INode* node, Class_ID id) {
-    Object* obj = node->GetObjectRef();
-    while (obj && obj->SuperClassID() == GEN_DERIVOB_CLASS_ID) {
-        auto* derived = static_cast<IDerivedObject*>(obj);
-        const int n = derived->NumModifiers();
-        for (int i = 0; i < n; ++i) {
-            Modifier* m = derived->GetModifier(i);
-            if (m && m->ClassID() == id) return m;
-        }
-        obj = derived->GetObjRef();
-    }
-    return nullptr;
-}
-
-INode* VloExporter::FindTopLevelAncestor(INode* node) {
-    INode* root = pxInterface->GetRootNode();
-    while (node) {
-        INode* parent = node->GetParentNode();
-        if (parent == root) return node;
-        node = parent;
-    }
-    return nullptr;
-}
-
-BOOL VloExporter::PrepareBiped(INode* root) {
-    pxBipedRoot = root;
-    pxBipedExport = nullptr;
-    Control* c = root ? root->GetTMController() : nullptr;
-    if (c && c->ClassID() == BIPBODY_CONTROL_CLASS_ID) {
-        pxBipedExport = static_cast<IBipedExport*>(c->GetInterface(I_BIPINTERFACE));
-        if (!pxBipedExport) {
-            ShowError("Failed to obtain BIP export interface");
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
+namespace vlo {
 namespace {
 
 // The running root of the hierarchy check: the first bone sets it (a bone of no hierarchy leaves it
@@ -60,101 +23,100 @@ struct RootRule {
     }
 };
 
+const char* const kMixed = "Vertices are mapped to more than one hierarchy";
+
+// Applies the root rule to every bone of every Physique vertex; the failure names what went wrong.
+Result<bool> CheckPhysiqueBones(IPhyContextExport& context, INode* sceneRoot, RootRule& rule) {
+    const int n = context.GetNumberVertices();
+    for (int v = 0; v < n; ++v) {
+        IPhyVertexExport* vertex = context.GetVertexInterface(v);
+        if (!vertex) return Notice::Stop("Failed to retrieve an export interface for a particular vertex");
+        const int type = vertex->GetVertexType();
+        context.ReleaseVertexInterface(vertex);
+        vertex = context.GetVertexInterface(v);
+        bool ok = true;
+        const char* missing = nullptr;
+        if (type == RIGID_TYPE) {
+            if (auto* rigid = dynamic_cast<IPhyRigidVertex*>(vertex))
+                ok = rule.Apply(TopLevelAncestor(rigid->GetNode(), sceneRoot));
+            else
+                missing = "Failed to retrieve rigid type export interface for a particular vertex";
+        } else if (type == RIGID_BLENDED_TYPE) {
+            if (auto* blended = dynamic_cast<IPhyBlendedRigidVertex*>(vertex)) {
+                const int count = blended->GetNumberNodes();
+                for (int i = 0; i < count && ok; ++i) ok = rule.Apply(TopLevelAncestor(blended->GetNode(i), sceneRoot));
+            } else {
+                missing = "Failed to retrieve blended rigid type export interface for a particular vertex";
+            }
+        } else {
+            missing = "Vertex type not RIGID_TYPE";
+        }
+        if (vertex) context.ReleaseVertexInterface(vertex);
+        if (missing) return Notice::Stop(missing);
+        if (!ok) return Notice::Stop(kMixed);
+    }
+    return true;
+}
+
+Result<bool> CheckSkinBones(ISkin& skin, ISkinContextData& context, INode* sceneRoot, RootRule& rule,
+                            NoticeSink& notices) {
+    const int points = context.GetNumPoints();
+    for (int v = 0; v < points; ++v) {
+        const int count = context.GetNumAssignedBones(v);
+        for (int j = 0; j < count; ++j) {
+            INode* bone = skin.GetBone(context.GetAssignedBone(v, j));
+            if (!bone) notices.Report(Notice::Error("NULL pxBoneNode"));
+            if (!rule.Apply(TopLevelAncestor(bone, sceneRoot))) return Notice::Stop(kMixed);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-BOOL VloExporter::PrepareSkin(INode* node) {
-    Modifier* physique = FindModifier(node, PHYSIQUE_CLASS_ID);
-    Modifier* skin = physique ? nullptr : FindModifier(node, SKIN_CLASSID);
-    if (!physique && !skin) {
-        ShowError("Neither Physique modifier nor Skin modifier found on selected object");
-        return FALSE;
+Result<SkeletonRoot> PrepareBiped(INode* root) {
+    SkeletonRoot skeleton{root, nullptr};
+    Control* c = root ? root->GetTMController() : nullptr;
+    if (c && c->ClassID() == BIPBODY_CONTROL_CLASS_ID) {
+        skeleton.biped = static_cast<IBipedExport*>(c->GetInterface(I_BIPINTERFACE));
+        if (!skeleton.biped) return Notice::Stop("Failed to obtain BIP export interface");
     }
+    return skeleton;
+}
+
+Result<SkinSource> PrepareSkin(Interface& host, INode& node, NoticeSink& notices) {
+    Modifier* physique = FindModifier(&node, PHYSIQUE_CLASS_ID);
+    Modifier* skin = physique ? nullptr : FindModifier(&node, SKIN_CLASSID);
+    if (!physique && !skin) return Notice::Stop("Neither Physique modifier nor Skin modifier found on selected object");
+    SkinSource source;
     RootRule rule;
-    const char* mixed = "Vertices are mapped to more than one hierarchy";
+    INode* sceneRoot = host.GetRootNode();
     if (physique) {
-        pxPhysiqueExport = static_cast<IPhysiqueExport*>(physique->GetInterface(I_PHYEXPORT));
-        if (!pxPhysiqueExport) {
-            ShowError("Failed to retrieve Physique Export Interface");
-            return FALSE;
-        }
-        pxPhysiqueContext = pxPhysiqueExport->GetContextInterface(node);
-        if (!pxPhysiqueContext) {
-            ShowError("Failed to retrieve Physique Context Export Interface");
-            return FALSE;
-        }
-        pxPhysiqueContext->ConvertToRigid(TRUE);
-        pxPhysiqueContext->AllowBlending(TRUE);
-        const int n = pxPhysiqueContext->GetNumberVertices();
-        for (int v = 0; v < n; ++v) {
-            IPhyVertexExport* vertex = pxPhysiqueContext->GetVertexInterface(v);
-            if (!vertex) {
-                ShowError("Failed to retrieve an export interface for a particular vertex");
-                return FALSE;
-            }
-            const int type = vertex->GetVertexType();
-            pxPhysiqueContext->ReleaseVertexInterface(vertex);
-            vertex = pxPhysiqueContext->GetVertexInterface(v);
-            bool ok = true;
-            if (type == RIGID_TYPE) {
-                auto* rigid = dynamic_cast<IPhyRigidVertex*>(vertex);
-                if (!rigid) {
-                    if (vertex) pxPhysiqueContext->ReleaseVertexInterface(vertex);
-                    ShowError("Failed to retrieve rigid type export interface for a particular vertex");
-                    return FALSE;
-                }
-                ok = rule.Apply(FindTopLevelAncestor(rigid->GetNode()));
-            } else if (type == RIGID_BLENDED_TYPE) {
-                auto* blended = dynamic_cast<IPhyBlendedRigidVertex*>(vertex);
-                if (!blended) {
-                    if (vertex) pxPhysiqueContext->ReleaseVertexInterface(vertex);
-                    ShowError("Failed to retrieve blended rigid type export interface for a particular vertex");
-                    return FALSE;
-                }
-                const int count = blended->GetNumberNodes();
-                for (int i = 0; i < count && ok; ++i) ok = rule.Apply(FindTopLevelAncestor(blended->GetNode(i)));
-            } else {
-                if (vertex) pxPhysiqueContext->ReleaseVertexInterface(vertex);
-                ShowError("Vertex type not RIGID_TYPE");
-                return FALSE;
-            }
-            pxPhysiqueContext->ReleaseVertexInterface(vertex);
-            if (!ok) {
-                ShowError(mixed);
-                return FALSE;
-            }
-        }
+        auto* exportInterface = static_cast<IPhysiqueExport*>(physique->GetInterface(I_PHYEXPORT));
+        if (!exportInterface) return Notice::Stop("Failed to retrieve Physique Export Interface");
+        source.physique = exportInterface->GetContextInterface(&node);
+        if (!source.physique) return Notice::Stop("Failed to retrieve Physique Context Export Interface");
+        source.physique->ConvertToRigid(TRUE);
+        source.physique->AllowBlending(TRUE);
+        if (auto checked = CheckPhysiqueBones(*source.physique, sceneRoot, rule); !checked.Ok()) return checked.Failure();
     } else {
-        pxSkin = static_cast<ISkin*>(skin->GetInterface(I_SKIN));
-        if (!pxSkin) {
-            ShowError("Failed to obtain Skin interface");
-            return FALSE;
-        }
+        source.skin = static_cast<ISkin*>(skin->GetInterface(I_SKIN));
+        if (!source.skin) return Notice::Stop("Failed to obtain Skin interface");
         Matrix3 initTM;
-        if (pxSkin->GetSkinInitTM(node, initTM, false) != 1) ShowError("Error calling GetSkinInitTM");
-        pxSkinContext = pxSkin->GetContextInterface(node);
-        if (!pxSkinContext) {
-            ShowError("Failed to obtain Skin Context interface");
-            return FALSE;
-        }
-        const int points = pxSkinContext->GetNumPoints();
-        for (int v = 0; v < points; ++v) {
-            const int count = pxSkinContext->GetNumAssignedBones(v);
-            for (int j = 0; j < count; ++j) {
-                INode* bone = pxSkin->GetBone(pxSkinContext->GetAssignedBone(v, j));
-                if (!bone) ShowError("NULL pxBoneNode");
-                if (!rule.Apply(FindTopLevelAncestor(bone))) {
-                    ShowError(mixed);
-                    return FALSE;
-                }
-            }
-        }
+        if (source.skin->GetSkinInitTM(&node, initTM, false) != 1) notices.Report(Notice::Error("Error calling GetSkinInitTM"));
+        source.skinContext = source.skin->GetContextInterface(&node);
+        if (!source.skinContext) return Notice::Stop("Failed to obtain Skin Context interface");
+        if (auto checked = CheckSkinBones(*source.skin, *source.skinContext, sceneRoot, rule, notices); !checked.Ok())
+            return checked.Failure();
     }
     // Without a root there is no hierarchy to write: no vertex is bound to any bone.
-    if (!rule.set) {
-        const std::string message = std::string("No vertex of object '") + (node->GetName() ? node->GetName() : "") +
-                                     "' is bound to a bone, so it has no hierarchy to export";
-        ShowError(message.c_str());
-        return FALSE;
-    }
-    return PrepareBiped(rule.root);
+    if (!rule.set)
+        return Notice::Stop(std::string("No vertex of object '") + (node.GetName() ? node.GetName() : "") +
+                            "' is bound to a bone, so it has no hierarchy to export");
+    auto skeleton = PrepareBiped(rule.root);
+    if (!skeleton.Ok()) return skeleton.Failure();
+    source.skeleton = *skeleton;
+    return source;
 }
+
+}  // namespace vlo

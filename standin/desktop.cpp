@@ -337,13 +337,29 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     return owner && owner->desktop ? owner->desktop->OpenFile(ofn) : FALSE;
 }
 
+namespace standin {
+namespace {
+
+// The desktop whose host runs on this thread: the one the Win32 functions without a window answer
+// for (each export runs on one thread, with its own host and desktop).
+thread_local Desktop* g_threadDesktop = nullptr;
+
+}  // namespace
+
+Desktop* Desktop::OnThisThread() { return g_threadDesktop; }
+
+DesktopScope::DesktopScope(Desktop& desktop) : previous_(g_threadDesktop) { g_threadDesktop = &desktop; }
+DesktopScope::~DesktopScope() { g_threadDesktop = previous_; }
+
+}  // namespace standin
+
 void GetLocalTime(SYSTEMTIME* out) {
-    // SOURCE_DATE_EPOCH (seconds since 1970, read as UTC) pins the clock for reproducible output.
+    // A desktop with a pinned clock gives that time (read as UTC), for reproducible output.
     std::time_t now = std::time(nullptr);
     std::tm parts{};
-    const char* pinned = std::getenv("SOURCE_DATE_EPOCH");
-    if (pinned && *pinned) {
-        now = std::time_t(std::strtoll(pinned, nullptr, 10));
+    const standin::Desktop* desktop = standin::Desktop::OnThisThread();
+    if (desktop && desktop->PinnedClock()) {
+        now = std::time_t(*desktop->PinnedClock());
         gmtime_r(&now, &parts);
     } else {
         localtime_r(&now, &parts);

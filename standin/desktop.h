@@ -108,9 +108,15 @@ public:
     void QueueOpenFile(std::optional<std::string> path) { openFiles_.push_back(std::move(path)); }
 
     const std::vector<RecordedMessage>& Messages() const { return messages_; }
-    void ClearMessages() { messages_.clear(); }
     const std::vector<RecordedDialog>& Dialogs() const { return dialogs_; }
     const std::vector<std::string>& Problems() const { return problems_; }
+    // Pins the local time this desktop's host reports (seconds since 1970, read as UTC); nullopt
+    // gives the system's clock again.
+    void PinClock(std::optional<long long> secondsSince1970) { pinnedClock_ = secondsSince1970; }
+    const std::optional<long long>& PinnedClock() const { return pinnedClock_; }
+    // The desktop of the host running on the calling thread (see DesktopScope), or null.
+    static Desktop* OnThisThread();
+
     // The last file-open dialog's settings.
     const OPENFILENAMEA& LastOpenFile() const { return lastOpenFile_; }
     std::string LastOpenFileTitle() const { return lastOpenFileTitle_; }
@@ -130,6 +136,20 @@ private:
     std::vector<std::string> problems_;
     OPENFILENAMEA lastOpenFile_{};
     std::string lastOpenFileTitle_;
+    std::optional<long long> pinnedClock_;
+};
+
+// Makes desktop the calling thread's desktop for the scope's life (the host of one export runs on
+// one thread); the previous one comes back afterwards.
+class DesktopScope {
+public:
+    explicit DesktopScope(Desktop& desktop);
+    ~DesktopScope();
+    DesktopScope(const DesktopScope&) = delete;
+    DesktopScope& operator=(const DesktopScope&) = delete;
+
+private:
+    Desktop* previous_;
 };
 
 }  // namespace standin

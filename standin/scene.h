@@ -10,6 +10,7 @@
 #include "host/mesh.h"
 #include "host/mtl.h"
 #include "host/plugin.h"
+#include "standin/desktop.h"
 
 namespace standin {
 
@@ -256,10 +257,10 @@ private:
 };
 
 // The Interface the exporter receives: the scene, the desktop's main window, time settings and the
-// user's cancel request.
+// user's cancel request. While it lives, its desktop is the calling thread's (DesktopScope).
 class HostInterface final : public Interface {
 public:
-    HostInterface(Scene& scene, Desktop& desktop) : scene_(scene), desktop_(desktop) {}
+    HostInterface(Scene& scene, Desktop& desktop) : scene_(scene), desktop_(desktop), scope_(desktop) {}
     HWND GetMAXHWnd() override;
     INode* GetRootNode() override { return &scene_.Root(); }
     BOOL GetCancel() override { return cancelAfterChecks >= 0 && ++cancelChecks > cancelAfterChecks ? TRUE : FALSE; }
@@ -274,6 +275,7 @@ public:
 private:
     Scene& scene_;
     Desktop& desktop_;
+    DesktopScope scope_;
 };
 
 }  // namespace standin

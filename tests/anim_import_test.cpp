@@ -124,7 +124,7 @@ TEST(AnimationImport, EveryFrameAndBoneMatchesAssimpsInterpolation) {
             const aiMatrix3x3 m = AssimpRotation(channel, ms).GetMatrix();
             Quat expected(ci * importer::ToMatrix3(aiMatrix4x4(m)) * c);
             std::swap(expected.y, expected.z);
-            const auto& key = vla.animation.frames[k].keys[bone];
+            const auto& key = vla.animation.Key(k, bone);
             const float dot = key.x * expected.x + key.y * expected.y + key.z * expected.z + key.w * expected.w;
             EXPECT_NEAR(std::fabs(dot), 1.0f, 1e-4) << name << " frame " << k;
             EXPECT_NEAR(std::fabs(key.x), std::fabs(expected.x), 1e-4) << name << " frame " << k;
@@ -132,7 +132,7 @@ TEST(AnimationImport, EveryFrameAndBoneMatchesAssimpsInterpolation) {
             EXPECT_NEAR(std::fabs(key.z), std::fabs(expected.z), 1e-4) << name << " frame " << k;
         }
         // The root only travels: its key is the identity and its track the travel along X.
-        EXPECT_NEAR(std::fabs(vla.animation.frames[k].keys[0].w), 1.0f, 1e-5);
+        EXPECT_NEAR(std::fabs(vla.animation.Key(k, 0).w), 1.0f, 1e-5);
         EXPECT_NEAR(vla.animation.frames[k].rootPosition.x, std::min(2.0, 2.0 * (double(k) / 30.0) / 1.2), 1e-4);
     }
 }

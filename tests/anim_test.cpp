@@ -10,11 +10,12 @@
 #include "standin/modifiers.h"
 #include "standin/track.h"
 #include "test_support.h"
+#include "ui/controls.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
-constexpr int kAnimation = 1015;
+constexpr auto kAnimation = vlo::ExportMode::Animation;
 
 struct AnimExport {
     support::Exported e;
@@ -81,7 +82,7 @@ TEST_F(Animation, RootWalksAStraightLineAndTurnsAQuarter) {
         EXPECT_NEAR(frames[k].rootPosition.y, 0.0f, 1e-4);
         EXPECT_NEAR(frames[k].rootPosition.z, 50.0f, 1e-4);  // the height is absolute
         // The root's own turn is taken out of its key by the root angle: the key stays the identity.
-        ExpectSameRotation(frames[k].keys[0], Quat());
+        ExpectSameRotation(a.vla.animation.Key(k, 0), Quat());
     }
     EXPECT_EQ(frames[0].rootRotation, 0.0f);
     EXPECT_TRUE(std::signbit(frames[0].rootRotation));  // -acos(1): negative zero
@@ -95,20 +96,20 @@ TEST_F(Animation, ZeroInitialRootRotationTurnsTheTrackButNotTheAngles) {
     support::Options o;
     o.swapYZ = false;
     standin::Desktop desktop;
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(kAnimation);
-        d.SetCheck(1002, false);
-        d.SetCheck(1031, true);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.SetCheck(IDC_SWAP_YZ, false);
+        d.SetCheck(IDC_ZERO_ROOT_ROTATION, true);
+        d.Click(IDOK);
     });
     auto e = support::Export(scene, desktop, out);
     ASSERT_TRUE(e.outcome.written);
-    const VloExporter& x = *e.outcome.exporter;
-    EXPECT_NEAR(x.rootRotationBase, kPi / 2, 1e-6);  // the heading +X is a quarter turn from +Y
-    // The first step along +X is turned onto +Y; the angles are the same as without the option.
-    EXPECT_NEAR(x.rootPositions[1].x, 0.0f, 1e-4);
-    EXPECT_NEAR(x.rootPositions[1].y, 10.0f, 1e-4);
-    EXPECT_NEAR(x.rootRotations[10], 3 * kPi / 2, 1e-5);
+    const auto& frames = e.outcome.exporter->Result().animation->frames;
+    // The heading +X is a quarter turn from +Y: the first step along +X is turned onto +Y; the angles
+    // are the same as without the option.
+    EXPECT_NEAR(frames[1].rootPosition.x, 0.0f, 1e-4);
+    EXPECT_NEAR(frames[1].rootPosition.y, 10.0f, 1e-4);
+    EXPECT_NEAR(frames[10].rootRotation, 3 * kPi / 2, 1e-5);
 }
 
 TEST_F(Animation, BonesSpinningAboutEachAxis) {
@@ -126,7 +127,7 @@ TEST_F(Animation, BonesSpinningAboutEachAxis) {
         for (int axis = 0; axis < 3; ++axis) {
             Quat expected(rotate[axis](float(k) * 0.3f));
             std::swap(expected.y, expected.z);
-            ExpectSameRotation(a.vla.animation.frames[k].keys[std::size_t(axis + 1)], expected);
+            ExpectSameRotation(a.vla.animation.Key(k, std::size_t(axis + 1)), expected);
         }
 }
 
@@ -139,7 +140,7 @@ TEST_F(Animation, RangesAreWholeFramesTruncatedTowardZero) {
     scene.animRange = {0, 80};  // less than one frame, but not empty
     auto one = ExportAnim(scene, dir.File("one.vla"));
     ASSERT_TRUE(one.vla.Valid());
-    EXPECT_EQ(one.vla.animation.fileSize, 28u + 20 + 16);
+    EXPECT_EQ(one.vla.fileSize, 28u + 20 + 16);
 
     scene.animRange = {0, 0};
     auto empty = ExportAnim(scene, dir.File("empty.vla"));
@@ -158,12 +159,12 @@ TEST_F(Animation, FileSizeForTwentyBonesSixtyOneFramesTwoMarkers) {
     scene.animRange = {0, 60 * 160};
     auto a = ExportAnim(scene, out);
     ASSERT_TRUE(a.vla.Valid());
-    EXPECT_EQ(a.vla.animation.fileSize, 28u + 61 * 340 + 2 * 764);
+    EXPECT_EQ(a.vla.fileSize, 28u + 61 * 340 + 2 * 764);
     const auto& h = a.vla.animation.header;
     EXPECT_EQ(h.numBones, 20u);
     EXPECT_EQ(h.numMarkers, 2u);
-    EXPECT_EQ(std::string(a.vla.animation.markers[0].name, 32), std::string("Ball") + std::string(28, '\0'));
-    EXPECT_EQ(std::string(a.vla.animation.markers[1].name, 32), std::string(32, 'm'));
+    EXPECT_EQ(std::string(a.vla.animation.markers[0].header.name, 32), std::string("Ball") + std::string(28, '\0'));
+    EXPECT_EQ(std::string(a.vla.animation.markers[1].header.name, 32), std::string(32, 'm'));
     EXPECT_NE(a.e.text.find("Marker: " + std::string(40, 'm') + "\r\n"), std::string::npos);  // whole in the text
 }
 
@@ -223,10 +224,10 @@ TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
     support::Options o;
     o.swapYZ = false;
     standin::Desktop desktop;
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(kAnimation);
-        d.SetCheck(1031, true);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.SetCheck(IDC_ZERO_ROOT_ROTATION, true);
+        d.Click(IDOK);
     });
     root.SetUserProps("KEYFRAME 10 ADDRESS_BALL");  // the reference heading itself is undefined
     auto e = support::Export(scene, desktop, out);
@@ -236,7 +237,7 @@ TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
     vlo::ReadFileBytes(out, bytes, error);
     const auto vla = vlo::ReadVla(bytes);
     EXPECT_TRUE(vla.Valid()) << vla.findings.front().text;
-    for (float r : e.outcome.exporter->rootRotations) EXPECT_TRUE(std::isfinite(r));
+    for (const auto& f : vla.animation.frames) EXPECT_TRUE(std::isfinite(f.rootRotation));
 }
 
 TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
@@ -252,12 +253,11 @@ TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
     EXPECT_EQ(biped.Calls(), (std::vector<std::string>{"BeginFigureMode", "EndFigureMode", "RemoveNonUniformScale(TRUE)",
                                                        "BeginFigureMode", "EndFigureMode", "RemoveNonUniformScale(FALSE)"}));
     EXPECT_EQ(a.vla.animation.header.numBones, 1u);  // the footsteps are no bone
-    EXPECT_EQ(a.e.outcome.exporter->bones.size(), 0u);  // released after the pass
     // The samples are the animation, not the figure pose: 100 units of travel by frame 10 (turned
     // by the zero-initial-rotation option, which a biped root starts with).
     const auto& p = a.vla.animation.frames[10].rootPosition;
     EXPECT_NEAR(std::hypot(p.x, p.z), 100.0f, 1e-3);
-    EXPECT_EQ(a.e.outcome.exporter->zeroInitialRootRotation, TRUE);
+    EXPECT_TRUE(a.e.outcome.exporter->settings.zeroInitialRootRotation);
     // No origin is computed for an animation: no "Error with Object State" for the skeleton root.
     EXPECT_TRUE(a.e.Texts().empty());
 }
@@ -274,9 +274,9 @@ TEST_F(Animation, FailuresLeaveNoFiles) {
     b.SetSelected(true);
     standin::MakeBipedRoot(broken, b, nullptr);
     standin::Desktop desktop;
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(kAnimation);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.Click(IDOK);
     });
     auto e = support::Export(broken, desktop, out);
     EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to obtain BIP export interface"});

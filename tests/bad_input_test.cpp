@@ -12,6 +12,7 @@
 
 #include "importer/importer.h"
 #include "scene_files.h"
+#include "app/export_job.h"
 #include "test_support.h"
 #include "tools/vloexport.h"
 
@@ -101,19 +102,19 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
     const std::string out = dir.File("out.vlo");
     std::string err;
     // A PNG named .fbx, random bytes named .glb, a VLO given as the scene, an empty file.
-    EXPECT_EQ(RunTool({write("image.fbx", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"), "-o", out}, &err), tools::kExitUsage);
+    EXPECT_EQ(RunTool({write("image.fbx", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"), "-o", out}, &err), app::kExitUsage);
     EXPECT_NE(err.find("cannot read"), std::string::npos);
-    EXPECT_EQ(RunTool({write("noise.glb", std::string(300, '\x7f')), "-o", out}), tools::kExitUsage);
-    EXPECT_EQ(RunTool({write("empty.gltf", ""), "-o", out}), tools::kExitUsage);
+    EXPECT_EQ(RunTool({write("noise.glb", std::string(300, '\x7f')), "-o", out}), app::kExitUsage);
+    EXPECT_EQ(RunTool({write("empty.gltf", ""), "-o", out}), app::kExitUsage);
     // A glTF cut in the middle of its JSON.
     support::WriteGltf(dir.File("whole.gltf"));
     const std::string whole = support::ReadText(dir.File("whole.gltf"));
-    EXPECT_EQ(RunTool({write("cut.gltf", whole.substr(0, whole.size() / 2)), "-o", out}), tools::kExitUsage);
+    EXPECT_EQ(RunTool({write("cut.gltf", whole.substr(0, whole.size() / 2)), "-o", out}), app::kExitUsage);
     // A valid glTF without any node: nothing to export.
     EXPECT_EQ(RunTool({write("nothing.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": []}], "scene": 0})"), "-o",
                        out},
                       &err),
-              tools::kExitUsage);
+              app::kExitUsage);
     EXPECT_FALSE(support::Exists(out));
 }
 
@@ -148,7 +149,7 @@ TEST(BadInput, HugeCoordinatesThatOverflowInExportSpaceAreRefused) {
     scene.CreateDummyNode("Other", Box3()).SetLocalTM(TransMatrix({-3e38f, 0, 0}));
     support::TempDir dir;
     support::Options o;
-    o.origin = 1004;  // centre: the sum of the positions overflows
+    o.origin = vlo::OriginMode::Center;  // centre: the sum of the positions overflows
     auto e = support::Export(scene, dir.File("far.vlo"), o);
     EXPECT_FALSE(e.exists);
     ASSERT_FALSE(e.Texts().empty());

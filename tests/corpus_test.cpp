@@ -12,11 +12,13 @@
 #include "standin/modifiers.h"
 #include "standin/track.h"
 #include "test_support.h"
+#include "ui/controls.h"
 
 namespace {
 
-constexpr int kShape = 1013, kHierarchy = 1014, kAnimation = 1015;
-constexpr int kOriginWorld = 1003, kOriginCenter = 1004, kOriginBase = 1005, kOriginPivot = 1007;
+constexpr int kShape = IDC_MODE_SHAPE, kHierarchy = IDC_MODE_HIERARCHY, kAnimation = IDC_MODE_ANIMATION;
+constexpr int kOriginWorld = IDC_ORIGIN_WORLD, kOriginCenter = IDC_ORIGIN_CENTER, kOriginBase = IDC_ORIGIN_BASE,
+              kOriginPivot = IDC_ORIGIN_PIVOT;
 
 std::string Sha256(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -116,7 +118,7 @@ protected:
              const std::string& extension = ".vlo", std::function<void(standin::Desktop&)> more = {}) {
         standin::Desktop desktop;
         support::PinClock(desktop, 1772701442);
-        desktop.QueueScript(106, std::move(script));
+        desktop.QueueScript(IDD_EXPORT_OPTIONS, std::move(script));
         if (more) more(desktop);
         const std::string path = dir.File(name + extension);
         auto e = support::Export(scene, desktop, path);
@@ -143,9 +145,9 @@ standin::DialogScript Script(int mode, int origin, bool swap, std::function<void
     return [=](standin::DialogDriver& d) {
         d.Click(mode);
         if (origin) d.Click(origin);
-        d.SetCheck(1002, swap);
+        d.SetCheck(IDC_SWAP_YZ, swap);
         if (more) more(d);
-        d.Click(1);
+        d.Click(IDOK);
     };
 }
 
@@ -160,14 +162,14 @@ TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
         standin::Scene scene;
         PropScene(scene);
         Run("prop_maps", scene, Script(kShape, kOriginBase, true, [](standin::DialogDriver& d) {
-                d.Click(1027);  // 1 unit = 1 metre
-                d.SetCheck(1018, true);
-                d.SetCheck(1019, true);
-                d.SetCheck(1029, true);
-                d.SetCheck(1030, true);
-                d.SelectItems(1020, {"Hole"});
-                d.Click(1022);
-                d.Click(1011);  // Select Sound
+                d.Click(IDC_SCALE_UNIT);  // 1 unit = 1 metre
+                d.SetCheck(IDC_NO_COLLISIONS, true);
+                d.SetCheck(IDC_SEMI_TRANSPARENT, true);
+                d.SetCheck(IDC_EXPORT_BUMP, true);
+                d.SetCheck(IDC_EXPORT_SPECULAR, true);
+                d.SelectItems(IDC_MARKER_LIST, {"Hole"});
+                d.Click(IDC_REMOVE_MARKERS);
+                d.Click(IDC_SELECT_SOUND);  // Select Sound
             }), ".vlo", [](standin::Desktop& desktop) { desktop.QueueOpenFile("D:\\Game\\Sounds\\Props\\clank.wav"); });
     }
     {
@@ -195,7 +197,7 @@ TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
             standin::Scene scene;
             SwingScene(scene);
             Run(std::string("swing") + (swap ? "_swap" : "") + (zero ? "_zero" : ""), scene,
-                Script(kAnimation, 0, swap, [zero](standin::DialogDriver& d) { d.SetCheck(1031, zero); }), ".vla");
+                Script(kAnimation, 0, swap, [zero](standin::DialogDriver& d) { d.SetCheck(IDC_ZERO_ROOT_ROTATION, zero); }), ".vla");
         }
     {
         standin::Scene scene;
@@ -203,12 +205,12 @@ TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
         standin::BipedExport biped;
         standin::MakeBipedRoot(scene, root, &biped);
         Run("swing_biped", scene, Script(kAnimation, 0, true, [](standin::DialogDriver& d) {
-                d.Click(1024);  // Edit Key Frames
+                d.Click(IDC_EDIT_KEYFRAMES);  // Edit Key Frames
             }), ".vla", [](standin::Desktop& desktop) {
-                desktop.QueueScript(107, [](standin::DialogDriver& d) {
-                    d.Type(1028, "9");  // TOP_OF_SWING moves from 8 to 9
-                    d.SetCheck(1022, false);  // BALL_STRUCK off
-                    d.Click(1);
+                desktop.QueueScript(IDD_KEYFRAME_FLAGS, [](standin::DialogDriver& d) {
+                    d.Type(IDC_KF_TOP_OF_SWING_FRAME, "9");  // TOP_OF_SWING moves from 8 to 9
+                    d.SetCheck(IDC_KF_BALL_STRUCK, false);  // BALL_STRUCK off
+                    d.Click(IDOK);
                 });
             });
     }

@@ -34,7 +34,7 @@ TEST(Golden, TinyTexturedTriangleWithMarker) {
 
     support::TempDir dir;
     support::Options o;
-    o.origin = 1003;
+    o.origin = vlo::OriginMode::World;
     o.noCollisions = true;
     auto e = support::Export(scene, dir.File("tiny.vlo"), o);
     ASSERT_TRUE(e.file.Valid());

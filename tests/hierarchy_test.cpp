@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kHierarchy = 1014;
+constexpr auto kHierarchy = vlo::ExportMode::Hierarchy;
 
 struct Arm {
     standin::Node* shoulder;
@@ -100,7 +100,7 @@ void ExpectArmFile(const support::Exported& e) {
     ASSERT_TRUE(e.file.Valid()) << e.file.findings.front().text;
     const auto& m = e.file.model;
     EXPECT_EQ(m.flags, 0x4u);
-    EXPECT_EQ(m.chunkOrder, (std::vector<std::uint32_t>{vlo::kChunkHierarchy, vlo::kChunkVertices, vlo::kChunkVertexLinks,
+    EXPECT_EQ(e.file.layout.chunkOrder, (std::vector<std::uint32_t>{vlo::kChunkHierarchy, vlo::kChunkVertices, vlo::kChunkVertexLinks,
                                                         vlo::kChunkPolygons}));
     ASSERT_EQ(m.bones.size(), 3u);
     EXPECT_EQ(vlo::FieldText(m.bones[1].name), "Elbow");
@@ -146,14 +146,16 @@ TEST_F(Hierarchy, PositionsRebuiltFromPhysiqueOffsetsMatchTheVertices) {
     AddPhysique(scene, arm);
     auto e = support::Export(scene, out, HierarchyOptions());
     ASSERT_TRUE(e.outcome.written);
-    const VloExporter& x = *e.outcome.exporter;
-    // Each link's offset times its bone's transform, back in export space, is the vertex.
-    for (std::size_t i = 0; i < x.vertices.size(); ++i) {
-        const auto& rebuilt = x.vertexLinks[i].position;  // world, swapped
-        const auto& v = x.vertices[i].position;           // export space: minus origin, swapped, scaled
-        EXPECT_NEAR(rebuilt.x - x.origin.x, v.x, 1e-4);
-        EXPECT_NEAR(rebuilt.y - x.origin.z, v.y, 1e-4);
-        EXPECT_NEAR(rebuilt.z - x.origin.y, v.z, 1e-4);
+    const vlo::VloModel& m = *e.outcome.exporter->Result().model;
+    // Each link's offset times its bone's transform, back in export space, is the vertex: the origin of
+    // a skinned model is its root bone, the shoulder at (0, 0, 10).
+    ASSERT_EQ(m.text.linkPositions.size(), m.vertices.size());
+    for (std::size_t i = 0; i < m.vertices.size(); ++i) {
+        const auto& rebuilt = m.text.linkPositions[i];  // world, swapped
+        const auto& v = m.vertices[i].position;         // export space: minus origin, swapped, scaled
+        EXPECT_NEAR(rebuilt.x, v.x, 1e-4);
+        EXPECT_NEAR(rebuilt.y - 10.0f, v.y, 1e-4);
+        EXPECT_NEAR(rebuilt.z, v.z, 1e-4);
     }
 }
 
@@ -210,7 +212,6 @@ TEST_F(Hierarchy, BipedWithFootstepsInFigureMode) {
     EXPECT_EQ(vlo::FieldText(bones[1].name), "Bip01 Spine");
     EXPECT_FLOAT_EQ(bones[1].offset.z, 5.0f);  // read in figure mode
     EXPECT_FLOAT_EQ(bones[1].offset.x, 0.0f);
-    EXPECT_EQ(e.outcome.exporter->foundFootsteps, TRUE);
     // A link to a bone outside the bone list is 0xFF, and the text says so.
     EXPECT_EQ(e.file.model.links[2].boneIds[1], 0xFF);
     EXPECT_NE(e.text.find(" 1) <no bone> (-1) "), std::string::npos);

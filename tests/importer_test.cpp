@@ -8,6 +8,7 @@
 #include "importer/importer.h"
 #include "scene_files.h"
 #include "test_support.h"
+#include "ui/controls.h"
 
 #ifndef VLO_TEST_DATA_DIR
 #error "VLO_TEST_DATA_DIR must name the folder of the test data files"
@@ -106,9 +107,9 @@ TEST(Importer, GltfBoxStandingOnTheGroundExportsUprightWithTheDefaults) {
     ASSERT_TRUE(importer::ImportFile(dir.File("scene.gltf"), scene).ok);
     Get(scene, "Box").SetSelected(true);
     standin::Desktop desktop;
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(1013);  // Shape, every other option as the dialog starts
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_SHAPE);  // Shape, every other option as the dialog starts
+        d.Click(IDOK);
     });
     auto e = support::Export(scene, desktop, dir.File("box.vlo"));
     ASSERT_TRUE(e.file.Valid());
@@ -288,7 +289,7 @@ TEST(ImporterSkins, BipedRootShowsTheBindPoseInFigureMode) {
     // Exported as a hierarchy, the bones are read in figure mode.
     Get(scene, "Body").SetSelected(true);
     support::Options o;
-    o.mode = 1014;
+    o.mode = vlo::ExportMode::Hierarchy;
     auto e = support::Export(scene, dir.File("rig.vlo"), o);
     ASSERT_TRUE(e.file.Valid()) << (e.Texts().empty() ? "" : e.Texts()[0]);
     ASSERT_EQ(e.file.model.bones.size(), 3u);

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/export_session.h"
+#include "app/plugin_host.h"
 #include "plugin/entry.h"
 
 namespace {
@@ -54,18 +54,18 @@ TEST(Plugin, AboutBoxClosesWithOk) {
 
 TEST(Plugin, FreshExporterDefaults) {
     VloExporter e;
-    EXPECT_EQ(e.numMarkers(), 0);
-    EXPECT_EQ(e.numDummyNodes(), 0);
-    for (const auto& flag : e.keyFrameFlags) {
-        EXPECT_EQ(flag.enabled, FALSE);
+    const vlo::ExportSettings& s = e.settings;
+    EXPECT_TRUE(s.markers.empty());
+    EXPECT_TRUE(e.dummyNodes.empty());
+    for (const auto& flag : s.keyFrames) {
+        EXPECT_FALSE(flag.enabled);
         EXPECT_EQ(flag.frame, -1);
     }
-    EXPECT_STREQ(e.keyFrameFlags[3].name, "ADDRESS_BALL");
-    EXPECT_EQ(e.swapYZ, TRUE);
-    EXPECT_EQ(e.originMode, 1005);
-    EXPECT_EQ(e.exportMode, 1013);
-    EXPECT_EQ(e.scaleMode, 1027);
-    EXPECT_EQ(e.worldScale, 1.0f);
+    EXPECT_TRUE(s.swapYZ);
+    EXPECT_EQ(s.origin, vlo::OriginMode::Base);
+    EXPECT_EQ(s.mode, vlo::ExportMode::Shape);
+    EXPECT_EQ(s.scale, vlo::ScaleMode::Unit);
+    EXPECT_FALSE(e.Result().written);
 }
 
 }  // namespace

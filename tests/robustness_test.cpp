@@ -128,7 +128,7 @@ TEST_F(Robustness, EveryFailingFileOperationLeavesThePreviousFilesUntouched) {
     vlo::IoFaultPlan count;
     support::TempDir scratch;
     ASSERT_TRUE(Export(scene, scratch.File("m.vlo"), o, &count).outcome.written);
-    ASSERT_GT(count.count, 40);
+    ASSERT_GE(count.count, 6);  // at least a write, a flush and a close for each of the two files
     for (long k = 1; k <= count.count; ++k) {
         vlo::IoFaultPlan plan{k, 0};
         auto e = Export(scene, path, o, &plan);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "test_support.h"
+#include "ui/controls.h"
 
 using support::AddBox;
 using support::Export;
@@ -15,9 +16,7 @@ using support::WorldOrigin;
 
 namespace {
 
-constexpr int kShape = 1013, kHierarchy = 1014;
-constexpr int kOriginWorld = 1003, kOriginCenter = 1004, kOriginBase = 1005, kOriginPivot = 1007;
-constexpr int kScaleYardstick = 1028, kScaleUnit = 1027;
+using vlo::OriginMode;
 
 class ShapeExport : public ::testing::Test {
 protected:
@@ -56,9 +55,9 @@ TEST_F(ShapeExport, FileLayoutMatchesItsSizesAndHeaders) {
     ASSERT_TRUE(e.file.Valid());
     const auto& m = e.file.model;
     // No textures, sound, maps or markers: vertices and polygons only.
-    EXPECT_EQ(m.chunkCount, 2u);
+    EXPECT_EQ(e.file.layout.chunkCount, 2u);
     EXPECT_EQ(e.bytes.size(), 68 + (12 + 4 + 32 * 24) + (12 + 4 + 8 * 12));
-    EXPECT_EQ(m.objectChunkSize, e.bytes.size() - 16);
+    EXPECT_EQ(e.file.layout.objectChunkSize, e.bytes.size() - 16);
     EXPECT_EQ(m.flags, 0u);
     EXPECT_EQ(std::memcmp(e.bytes.data() + 28, "OBJ3", 4), 0);
 }
@@ -96,7 +95,7 @@ TEST_F(ShapeExport, MultiMaterialFacesAreRegroupedByTextureId) {
     for (const auto& p : m.polygons) ids.push_back(p.textureId);
     EXPECT_EQ(ids, (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2}));
     EXPECT_NE(e.text.find("      Index Buffer 2) Texture Index = 2; Num Polys = 4\r\n"), std::string::npos);
-    EXPECT_EQ(m.chunkCount, 5u);  // three textures, vertices, polygons
+    EXPECT_EQ(e.file.layout.chunkCount, 5u);  // three textures, vertices, polygons
     // The mapped corners take the flipped v.
     std::set<std::pair<float, float>> uvs;
     for (const auto& v : m.vertices) uvs.insert({v.u, v.v});
@@ -188,7 +187,7 @@ TEST_F(ShapeExport, OriginModes) {
     };
 
     Options o;
-    o.origin = kOriginPivot;
+    o.origin = OriginMode::Pivot;
     o.swapYZ = false;
     auto pivot = Export(scene, dir.File("pivot.vlo"), o);
     ASSERT_TRUE(pivot.file.Valid());
@@ -196,7 +195,7 @@ TEST_F(ShapeExport, OriginModes) {
     EXPECT_FLOAT_EQ(minMax(pivot.file.model, 0).first, 6.0f - 1.0f - 1.0f);
     EXPECT_FLOAT_EQ(minMax(pivot.file.model, 2).first, 13.0f - 3.0f);
 
-    o.origin = kOriginCenter;
+    o.origin = OriginMode::Center;
     auto center = Export(scene, dir.File("center.vlo"), o);
     ASSERT_TRUE(center.file.Valid());
     for (int axis = 0; axis < 3; ++axis) {
@@ -204,7 +203,7 @@ TEST_F(ShapeExport, OriginModes) {
         EXPECT_NEAR(lo + hi, 0.0f, 1e-5) << axis;
     }
 
-    o.origin = kOriginBase;
+    o.origin = OriginMode::Base;
     o.swapYZ = true;
     auto base = Export(scene, dir.File("base.vlo"), o);
     ASSERT_TRUE(base.file.Valid());
@@ -212,7 +211,7 @@ TEST_F(ShapeExport, OriginModes) {
     EXPECT_NEAR(minMax(base.file.model, 0).first + minMax(base.file.model, 0).second, 0.0f, 1e-5);
     EXPECT_NEAR(minMax(base.file.model, 2).first + minMax(base.file.model, 2).second, 0.0f, 1e-5);
 
-    o.origin = kOriginWorld;
+    o.origin = OriginMode::World;
     o.swapYZ = false;
     auto world = Export(scene, dir.File("world.vlo"), o);
     EXPECT_FLOAT_EQ(minMax(world.file.model, 2).first, 13.0f);
@@ -222,7 +221,7 @@ TEST_F(ShapeExport, OriginAtCenterOfAnEmptyMeshIsTheWorldOrigin) {
     scene.CreateMeshNode("Empty").SetSelected(true);
     scene.CreateDummyNode("Marker", Box3()).SetLocalTM(TransMatrix({1, 2, 3}));
     Options o;
-    o.origin = kOriginCenter;
+    o.origin = OriginMode::Center;
     o.swapYZ = false;
     auto e = Export(scene, out, o);
     ASSERT_TRUE(e.file.Valid());
@@ -257,7 +256,7 @@ TEST_F(ShapeExport, YardstickScalesPositionsButNotNormals) {
 TEST_F(ShapeExport, YardstickProblemsWarnAndUseScaleOne) {
     AddBox(scene, "Box", {2, 2, 2}, true, false);
     Options o = WorldOrigin();
-    o.scale = kScaleYardstick;
+    o.scale = vlo::ScaleMode::Yardstick;
     auto missing = Export(scene, dir.File("a.vlo"), o);
     EXPECT_EQ(missing.Texts("Warning"), std::vector<std::string>{"Did not find an object named 'yardstick'"});
     EXPECT_TRUE(missing.outcome.written);
@@ -272,10 +271,10 @@ TEST_F(ShapeExport, YardstickProblemsWarnAndUseScaleOne) {
     ASSERT_EQ(flat.Texts("Warning").size(), 1u);
     EXPECT_NE(flat.Texts("Warning")[0].find("has no height"), std::string::npos);
     ASSERT_TRUE(flat.file.Valid());
-    EXPECT_EQ(flat.outcome.exporter->worldScale, 1.0f);
+    EXPECT_EQ(flat.outcome.exporter->Result().model->text.worldScale, 1.0f);
 
     // "1 unit = 1 metre" looks for no yardstick at all.
-    o.scale = kScaleUnit;
+    o.scale = vlo::ScaleMode::Unit;
     auto unit = Export(scene, dir.File("c.vlo"), o);
     EXPECT_TRUE(unit.Texts("Warning").empty());
 }
@@ -349,7 +348,7 @@ TEST_F(ShapeExport, BumpAndSpecularChunksWhenExactlyOneMapEach) {
     EXPECT_STREQ(m.bumpMap->name, "Bump.tga");
     EXPECT_STREQ(m.specularMap->name, "Gloss.tga");
     EXPECT_EQ(m.tangents.size(), m.vertices.size());
-    EXPECT_EQ(m.chunkOrder, (std::vector<std::uint32_t>{vlo::kChunkTexture, vlo::kChunkVertices, vlo::kChunkPolygons,
+    EXPECT_EQ(e.file.layout.chunkOrder, (std::vector<std::uint32_t>{vlo::kChunkTexture, vlo::kChunkVertices, vlo::kChunkPolygons,
                                                         vlo::kChunkBumpMap, vlo::kChunkTangents, vlo::kChunkSpecularMap}));
     EXPECT_TRUE(e.Texts().empty());
 
@@ -368,7 +367,7 @@ TEST_F(ShapeExport, TwoBumpMapsOrNoneAreReportedAndLeftOut) {
     EXPECT_EQ(e.Texts(), std::vector<std::string>{"Currently only support one bump map (found 2)"});
     ASSERT_TRUE(e.file.Valid());
     EXPECT_FALSE(e.file.model.bumpMap);
-    EXPECT_FALSE(e.file.model.hasTangents);
+    EXPECT_FALSE(e.file.layout.Has(vlo::kChunkTangents));
 
     standin::Scene plain;
     AddBox(plain, "Box", {1, 1, 1}, true, true);
@@ -383,16 +382,16 @@ TEST_F(ShapeExport, SoundChunkComesBeforeTheVertices) {
     AddBox(scene, "Box", {1, 1, 1}, true, false);
     standin::Desktop desktop;
     desktop.QueueOpenFile("d:\\game\\sounds\\swing\\whoosh.wav");
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(kShape);
-        d.Click(1011);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_SHAPE);
+        d.Click(IDC_SELECT_SOUND);
+        d.Click(IDOK);
     });
     auto e = Export(scene, desktop, out);
     ASSERT_TRUE(e.file.Valid());
     ASSERT_TRUE(e.file.model.sound);
     EXPECT_STREQ(e.file.model.sound->name, "SWING\\WHOOSH.WAV");
-    EXPECT_EQ(e.file.model.chunkOrder[0], vlo::kChunkSound);
+    EXPECT_EQ(e.file.layout.chunkOrder[0], vlo::kChunkSound);
     EXPECT_NE(e.text.find("Sound File\r\n==========\r\n\r\n"), std::string::npos);
 }
 
@@ -503,7 +502,7 @@ TEST_F(ShapeExport, ConvertedObjectIsDeletedAndEditableMeshIsNot) {
 TEST_F(ShapeExport, HierarchyModeNeedsASkin) {
     AddBox(scene, "Box", {1, 1, 1}, true, false);
     Options o;
-    o.mode = kHierarchy;
+    o.mode = vlo::ExportMode::Hierarchy;
     auto e = Export(scene, out, o);
     EXPECT_EQ(e.Texts(), std::vector<std::string>{"Neither Physique modifier nor Skin modifier found on selected object"});
     EXPECT_FALSE(e.exists);

@@ -70,27 +70,9 @@ standin::Node& AddQuad(standin::Scene& scene, const std::string& name, bool mirr
     return node;
 }
 
-void QueueOptions(standin::Desktop& desktop, const Options& o) {
-    desktop.QueueScript(106, [o](standin::DialogDriver& d) {
-        d.Click(o.mode);
-        if (o.origin) d.Click(*o.origin);
-        if (o.swapYZ) d.SetCheck(1002, *o.swapYZ);
-        if (o.scale) d.Click(*o.scale);
-        d.SetCheck(1018, o.noCollisions);
-        d.SetCheck(1019, o.semiTransparent);
-        d.SetCheck(1029, o.bump);
-        d.SetCheck(1030, o.specular);
-        if (!o.removeMarkers.empty()) {
-            d.SelectItems(1020, o.removeMarkers);
-            d.Click(1022);
-        }
-        d.Click(o.cancel ? 2 : 1);
-    });
-}
-
 Options WorldOrigin(bool swap) {
     Options o;
-    o.origin = 1003;
+    o.origin = vlo::OriginMode::World;
     o.swapYZ = swap;
     return o;
 }
@@ -104,7 +86,7 @@ std::vector<std::string> Exported::Texts(const std::string& caption) const {
 
 Exported Export(standin::Scene& scene, const std::string& path, const Options& options, vlo::IoFaultPlan* faults) {
     standin::Desktop desktop;
-    QueueOptions(desktop, options);
+    app::QueueDialogs(desktop, options);
     return Export(scene, desktop, path, faults);
 }
 
@@ -123,9 +105,7 @@ Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::str
     return e;
 }
 
-void PinClock(standin::Desktop&, long long secondsSince1970) {
-    setenv("SOURCE_DATE_EPOCH", std::to_string(secondsSince1970).c_str(), 1);
-}
+void PinClock(standin::Desktop& desktop, long long secondsSince1970) { desktop.PinClock(secondsSince1970); }
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

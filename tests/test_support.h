@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/export_session.h"
+#include "app/dialog_choices.h"
+#include "app/plugin_host.h"
 #include "format/vlo_reader.h"
 
 namespace support {
@@ -35,16 +36,7 @@ standin::Node& AddBox(standin::Scene& scene, const std::string& name, const Poin
 standin::Node& AddQuad(standin::Scene& scene, const std::string& name, bool mirrorU = false);
 
 // The options a user sets in the export options dialog before pressing OK.
-struct Options {
-    int mode = 1013;                   // Shape
-    std::optional<int> origin;         // radio id, when the user changes it
-    std::optional<bool> swapYZ;
-    std::optional<int> scale;          // radio id
-    bool noCollisions = false, semiTransparent = false, bump = false, specular = false;
-    std::vector<std::string> removeMarkers;  // selected in the marker list, then "Remove Marker(s)"
-    bool cancel = false;
-};
-void QueueOptions(standin::Desktop& desktop, const Options& options);
+using Options = app::DialogChoices;
 // Shape options with "Origin at World Origin" and the given axis swap.
 Options WorldOrigin(bool swap = false);
 

@@ -1,8 +1,6 @@
 // The model information text, checked line by line on a small scene.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "test_support.h"
 
 using support::AddBox;
@@ -11,8 +9,13 @@ namespace {
 
 class InfoText : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("SOURCE_DATE_EPOCH", "1772701442", 1); }  // 05/03/2026 09:04:02
-    void TearDown() override { unsetenv("SOURCE_DATE_EPOCH"); }
+    // Exports with the creation time pinned to 05/03/2026 09:04:02.
+    support::Exported Export(const std::string& path, const support::Options& o) {
+        standin::Desktop desktop;
+        support::PinClock(desktop, 1772701442);
+        app::QueueDialogs(desktop, o);
+        return support::Export(scene, desktop, path);
+    }
     support::TempDir dir;
     standin::Scene scene;
 };
@@ -28,9 +31,9 @@ TEST_F(InfoText, HeadingMaterialsAndSectionsInFileOrder) {
     box.SetMaterial(&mtl);
     scene.CreateDummyNode("Pin", Box3()).SetLocalTM(TransMatrix({0, 0, 4}));
     support::Options o;
-    o.origin = 1003;
+    o.origin = vlo::OriginMode::World;
     const std::string path = dir.File("ball.vlo");
-    auto e = support::Export(scene, path, o);
+    auto e = Export(path, o);
     ASSERT_TRUE(e.outcome.written);
 
     const std::string expectedHead =

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "scene_files.h"
+#include "app/export_job.h"
 #include "test_support.h"
 #include "tools/vloexport.h"
 #include "tools/vloinfo.h"
@@ -41,7 +42,7 @@ protected:
 
 TEST_F(Tools, SeveralMeshesNeedASelection) {
     const ToolRun r = Export({scene, "-o", out});
-    EXPECT_EQ(r.status, tools::kExitUsage);
+    EXPECT_EQ(r.status, app::kExitUsage);
     EXPECT_NE(r.err.find("2 mesh objects"), std::string::npos);
     EXPECT_NE(r.err.find("\n  Box"), std::string::npos);
     EXPECT_NE(r.err.find("\n  Spin"), std::string::npos);
@@ -95,17 +96,17 @@ TEST_F(Tools, ListShowsTheTreeWithTypes) {
 }
 
 TEST_F(Tools, ErrorsGiveTheRightStatusAndNoFile) {
-    EXPECT_EQ(Export({}).status, tools::kExitUsage);
-    EXPECT_EQ(Export({scene, "-o", out, "--mode", "sideways"}).status, tools::kExitUsage);
-    EXPECT_EQ(Export({dir.File("missing.fbx"), "-o", out}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({}).status, app::kExitUsage);
+    EXPECT_EQ(Export({scene, "-o", out, "--mode", "sideways"}).status, app::kExitUsage);
+    EXPECT_EQ(Export({dir.File("missing.fbx"), "-o", out}).status, app::kExitUsage);
     const ToolRun missing = Export({scene, "-o", out, "--select", "Nope"});
-    EXPECT_EQ(missing.status, tools::kExitUsage);
+    EXPECT_EQ(missing.status, app::kExitUsage);
     EXPECT_NE(missing.err.find("no object named 'Nope'"), std::string::npos);
     const ToolRun unwritable = Export({scene, "-o", dir.File("no/such/dir/out.vlo"), "--select", "Box"});
-    EXPECT_EQ(unwritable.status, tools::kExitExportFailed);
+    EXPECT_EQ(unwritable.status, app::kExitExportFailed);
     EXPECT_NE(unwritable.err.find("error: Failed to create the file [object 'Box']"), std::string::npos) << unwritable.err;
     const ToolRun dummy = Export({scene, "-o", out, "--select", "Pin"});
-    EXPECT_EQ(dummy.status, tools::kExitExportFailed);
+    EXPECT_EQ(dummy.status, app::kExitExportFailed);
     EXPECT_NE(dummy.err.find("error: Error with Object State [object 'Pin'] (2 times)"), std::string::npos) << dummy.err;
     EXPECT_FALSE(support::Exists(out));
 }
@@ -190,7 +191,7 @@ TEST(ToolsHierarchy, SkinnedModelsAndTheShapeWarning) {
 
     // A rig whose skin is missing: the exporter's message, no file.
     const ToolRun noSkin = Export({rig, "-o", dir.File("x.vlo"), "--mode", "hierarchy", "--select", "Tip"});
-    EXPECT_EQ(noSkin.status, tools::kExitExportFailed);
+    EXPECT_EQ(noSkin.status, app::kExitExportFailed);
     EXPECT_FALSE(support::Exists(dir.File("x.vlo")));
 }
 
@@ -226,9 +227,9 @@ TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
     ASSERT_EQ(idle.status, 0) << idle.err;
     EXPECT_NE(idle.out.find("5 frames (0 to 4 at 24 fps, clip 'Idle')"), std::string::npos) << idle.out;
 
-    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--keyframe", "12:FOLLOW_THROUGH"}).status, tools::kExitUsage);
-    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--clip", "Dance"}).status, tools::kExitUsage);
-    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--range", "9"}).status, tools::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--keyframe", "12:FOLLOW_THROUGH"}).status, app::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--clip", "Dance"}).status, app::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--range", "9"}).status, app::kExitUsage);
     EXPECT_FALSE(support::Exists(dir.File("x.VLA")));
 }
 
@@ -246,7 +247,7 @@ TEST(ToolsAnimation, ModelAndAnimationOfOneSkeletonPairTheirBones) {
     // A model of another skeleton does not pair.
     support::WriteGltf(dir.File("box.gltf"));
     support::WriteSkinnedGltf(dir.File("other.gltf"));
-    ASSERT_EQ(Export({dir.File("swing.gltf"), "--list"}).status, tools::kExitUsage);  // no such file
+    ASSERT_EQ(Export({dir.File("swing.gltf"), "--list"}).status, app::kExitUsage);  // no such file
     support::WriteAnimatedGltf(dir.File("swing.gltf"));
     ASSERT_EQ(Export({dir.File("swing.gltf"), "-o", dir.File("swing.VLA"), "--no-markers"}).status, 0);
     const ToolRun mismatch = Info({dir.File("swing.VLA"), dir.File("rig.vlo")});

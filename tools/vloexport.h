@@ -8,11 +8,6 @@
 
 namespace tools {
 
-// Exit statuses.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitExportFailed = 1;
-inline constexpr int kExitUsage = 2;  // bad usage or unreadable input
-
 // Runs the program with args (without the program name); reports go to out, diagnostics to err.
 int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -30,12 +30,12 @@ json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
     json j;
     j["file"] = path;
     j["valid"] = r.Valid();
-    j["size"] = m.fileSize;
+    j["size"] = r.layout.fileSize;
     j["flags"] = {{"noCollisions", (m.flags & vlo::kFlagNoCollisions) != 0},
                   {"hierarchy", (m.flags & vlo::kFlagHierarchy) != 0},
                   {"semiTransparent", (m.flags & vlo::kFlagSemiTransparent) != 0}};
     json chunks = json::array();
-    for (auto t : m.chunkOrder) chunks.push_back(vlo::ChunkTypeName(t));
+    for (auto t : r.layout.chunkOrder) chunks.push_back(vlo::ChunkTypeName(t));
     j["chunks"] = chunks;
     j["counts"] = {{"vertices", m.vertices.size()}, {"polygons", m.polygons.size()}, {"textures", m.textures.size()},
                    {"bones", m.bones.size()}, {"vertexLinks", m.links.size()}, {"tangents", m.tangents.size()},
@@ -91,12 +91,13 @@ json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
 
 void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ostream& out) {
     const vlo::VloModel& m = r.model;
-    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLO model, " << m.fileSize << " bytes\n";
+    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLO model, " << r.layout.fileSize << " bytes\n";
     out << "  flags:    " << ((m.flags & vlo::kFlagNoCollisions) ? "no-collisions " : "")
         << ((m.flags & vlo::kFlagHierarchy) ? "hierarchy " : "") << ((m.flags & vlo::kFlagSemiTransparent) ? "semi-transparent" : "")
         << (m.flags == 0 ? "none" : "") << "\n";
-    out << "  chunks:   " << m.chunkOrder.size() << " (";
-    for (std::size_t i = 0; i < m.chunkOrder.size(); ++i) out << (i ? ", " : "") << vlo::ChunkTypeName(m.chunkOrder[i]);
+    const auto& order = r.layout.chunkOrder;
+    out << "  chunks:   " << order.size() << " (";
+    for (std::size_t i = 0; i < order.size(); ++i) out << (i ? ", " : "") << vlo::ChunkTypeName(order[i]);
     out << ")\n";
     out << "  vertices: " << m.vertices.size() << "\n  polygons: " << m.polygons.size() << "\n";
     out << "  textures: " << m.textures.size() << "\n";
@@ -114,7 +115,7 @@ void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ost
     for (const auto& mk : m.markers)
         out << "    " << vlo::FieldText(mk.name) << " at (" << mk.position.x << ", " << mk.position.y << ", " << mk.position.z
             << ")\n";
-    if (m.hasHierarchy) {
+    if (r.layout.Has(vlo::kChunkHierarchy)) {
         out << "  bones:    " << m.bones.size() << "\n";
         for (const auto& b : m.bones)
             out << "    " << b.id << " " << vlo::FieldText(b.name) << " (parent " << b.parentId << ")\n";
@@ -135,7 +136,7 @@ json AnimationJson(const std::string& path, const vlo::VlaReadResult& r, bool fu
     json j;
     j["file"] = path;
     j["valid"] = r.Valid();
-    j["size"] = a.fileSize;
+    j["size"] = r.fileSize;
     j["header"] = {{"bones", a.header.numBones}, {"frames", a.header.numFrames}, {"frameRate", a.header.frameRate},
                    {"markers", a.header.numMarkers}};
     json flagged = json::array();
@@ -143,13 +144,17 @@ json AnimationJson(const std::string& path, const vlo::VlaReadResult& r, bool fu
         if (a.frames[k].flags) flagged.push_back({{"frame", k}, {"flags", a.frames[k].flags}});
     j["flaggedFrames"] = flagged;
     json markers = json::array();
-    for (const auto& m : a.markers) markers.push_back(vlo::FieldText(m.name));
+    for (const auto& m : a.markers) markers.push_back(vlo::FieldText(m.header.name));
     j["markers"] = markers;
     if (full) {
         json frames = json::array();
-        for (const auto& f : a.frames) {
+        for (std::size_t k = 0; k < a.frames.size(); ++k) {
+            const vlo::VlaFrameHeader& f = a.frames[k];
             json keys = json::array();
-            for (const auto& k : f.keys) keys.push_back({k.x, k.y, k.z, k.w});
+            for (std::size_t b = 0; b < a.header.numBones; ++b) {
+                const vlo::BoneKey& q = a.Key(k, b);
+                keys.push_back({q.x, q.y, q.z, q.w});
+            }
             frames.push_back({{"flags", f.flags}, {"rootPosition", Vec(f.rootPosition)}, {"rootRotation", f.rootRotation},
                               {"keys", keys}});
         }
@@ -164,7 +169,7 @@ json AnimationJson(const std::string& path, const vlo::VlaReadResult& r, bool fu
 
 void PrintAnimation(const std::string& path, const vlo::VlaReadResult& r, std::ostream& out) {
     const vlo::VlaAnimation& a = r.animation;
-    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLA animation, " << a.fileSize << " bytes\n";
+    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLA animation, " << r.fileSize << " bytes\n";
     out << "  bones:    " << a.header.numBones << "\n  frames:   " << a.header.numFrames << " at " << a.header.frameRate
         << " fps\n";
     std::size_t flagged = 0;
@@ -180,7 +185,7 @@ void PrintAnimation(const std::string& path, const vlo::VlaReadResult& r, std::o
             << "), turned " << last.rootRotation << " rad at the last frame\n";
     }
     out << "  markers:  " << a.markers.size() << "\n";
-    for (const auto& m : a.markers) out << "    " << vlo::FieldText(m.name) << "\n";
+    for (const auto& m : a.markers) out << "    " << vlo::FieldText(m.header.name) << "\n";
     for (const auto& f : r.findings)
         out << "  " << (f.severity == vlo::Finding::Severity::Error ? "error: " : "warning: ") << f.text << "\n";
 }
@@ -190,8 +195,8 @@ void PrintFrame(const vlo::VlaAnimation& a, const vlo::VloModel* model, std::siz
     const auto& f = a.frames[frame];
     out << "  frame " << frame << ": flags 0x" << std::hex << f.flags << std::dec << ", root (" << f.rootPosition.x << ", "
         << f.rootPosition.y << ", " << f.rootPosition.z << ") turned " << f.rootRotation << "\n";
-    for (std::size_t b = 0; b < f.keys.size(); ++b) {
-        const auto& k = f.keys[b];
+    for (std::size_t b = 0; b < a.header.numBones; ++b) {
+        const auto& k = a.Key(frame, b);
         out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << k.x
             << ", " << k.y << ", " << k.z << ", " << k.w << ")\n";
     }
@@ -249,7 +254,7 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
     // An animation and a skinned model of the same skeleton number their bones alike.
     const vlo::VloModel* model = nullptr;
     for (const auto& [path, m] : models)
-        if (m.model.hasHierarchy) model = &m.model;
+        if (m.layout.Has(vlo::kChunkHierarchy)) model = &m.model;
     for (const auto& [path, a] : animations) {
         if (model && model->bones.size() != a.animation.header.numBones) {
             err << "error: " << path << " animates " << a.animation.header.numBones << " bones but the model has "

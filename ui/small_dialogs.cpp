@@ -2,45 +2,31 @@
 #include <algorithm>
 #include <vector>
 
-#include "plugin/exporter.h"
 #include "ui/dialogs.h"
-
-namespace {
-
-VloExporter* ExporterOf(HWND dialog) { return reinterpret_cast<VloExporter*>(GetWindowLongPtrA(dialog, GWLP_USERDATA)); }
-
-struct KeyFrameControls {
-    int check;
-    int edit;
-};
-// Slots 0 to 2; slot 3 (ADDRESS_BALL) is set only by the node's properties.
-constexpr KeyFrameControls kKeyFrameControls[3] = {{IDC_KF_BALL_STRUCK, IDC_KF_BALL_STRUCK_FRAME},
-                                                   {IDC_KF_SWING_START, IDC_KF_SWING_START_FRAME},
-                                                   {IDC_KF_TOP_OF_SWING, IDC_KF_TOP_OF_SWING_FRAME}};
-
-}  // namespace
 
 INT_PTR KeyFrameFlagsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        auto& exp = *reinterpret_cast<VloExporter*>(lParam);
-        for (int i = 0; i < 3; ++i) {
-            const KeyFrameFlag& flag = exp.keyFrameFlags[i];
-            CheckDlgButton(dialog, kKeyFrameControls[i].check, flag.enabled ? BST_CHECKED : BST_UNCHECKED);
-            if (flag.enabled) SetDlgItemInt(dialog, kKeyFrameControls[i].edit, UINT(flag.frame), FALSE);
+        const auto& keyFrames = reinterpret_cast<VloExporter*>(lParam)->settings.keyFrames;
+        for (int slot = 0; slot < ui::kDialogKeyFrameSlots; ++slot) {
+            const vlo::KeyFrameFlag& flag = keyFrames[std::size_t(slot)];
+            const ui::KeyFrameControls c = ui::ControlsOfKeyFrame(slot);
+            CheckDlgButton(dialog, c.check, flag.enabled ? BST_CHECKED : BST_UNCHECKED);
+            if (flag.enabled) SetDlgItemInt(dialog, c.edit, UINT(flag.frame), FALSE);
         }
         return TRUE;
     }
     if (message != WM_COMMAND) return FALSE;
     // Only OK closes the dialog: the close box and Escape do nothing.
-    VloExporter* exp = ExporterOf(dialog);
+    VloExporter* exp = ui::ExporterOf(dialog);
     if (LOWORD(wParam) == IDOK && exp) {
-        for (int i = 0; i < 3; ++i) {
-            KeyFrameFlag& flag = exp->keyFrameFlags[i];
-            flag.enabled = IsDlgButtonChecked(dialog, kKeyFrameControls[i].check) == BST_CHECKED ? TRUE : FALSE;
+        for (int slot = 0; slot < ui::kDialogKeyFrameSlots; ++slot) {
+            vlo::KeyFrameFlag& flag = exp->settings.keyFrames[std::size_t(slot)];
+            const ui::KeyFrameControls c = ui::ControlsOfKeyFrame(slot);
+            flag.enabled = IsDlgButtonChecked(dialog, c.check) == BST_CHECKED;
             if (flag.enabled) {
                 BOOL translated = FALSE;
-                const UINT value = GetDlgItemInt(dialog, kKeyFrameControls[i].edit, &translated, FALSE);
+                const UINT value = GetDlgItemInt(dialog, c.edit, &translated, FALSE);
                 flag.frame = translated ? int(value) : 0;
             }
         }
@@ -52,10 +38,11 @@ INT_PTR KeyFrameFlagsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR MarkerSelectDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        auto& exp = *reinterpret_cast<VloExporter*>(lParam);
+        const VloExporter& exp = *reinterpret_cast<VloExporter*>(lParam);
+        const auto& markers = exp.settings.markers;
         SendDlgItemMessageA(dialog, IDC_MARKER_CANDIDATES, LB_RESETCONTENT, 0, 0);
         for (INode* candidate : exp.dummyNodes) {
-            if (std::find(exp.markerNodes.begin(), exp.markerNodes.end(), candidate) != exp.markerNodes.end()) continue;
+            if (std::find(markers.begin(), markers.end(), candidate) != markers.end()) continue;
             const LRESULT item = SendDlgItemMessageA(dialog, IDC_MARKER_CANDIDATES, LB_ADDSTRING, 0,
                                                      reinterpret_cast<LPARAM>(candidate->GetName()));
             if (item != LB_ERR && item != LB_ERRSPACE)
@@ -65,7 +52,7 @@ INT_PTR MarkerSelectDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     }
     if (message != WM_COMMAND) return FALSE;
-    VloExporter* exp = ExporterOf(dialog);
+    VloExporter* exp = ui::ExporterOf(dialog);
     const unsigned id = LOWORD(wParam);
     if (id == IDOK && exp) {
         const LRESULT count = SendDlgItemMessageA(dialog, IDC_MARKER_CANDIDATES, LB_GETSELCOUNT, 0, 0);
@@ -75,7 +62,7 @@ INT_PTR MarkerSelectDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                                     reinterpret_cast<LPARAM>(items.data())) != LB_ERR)
                 for (int item : items) {
                     const LRESULT data = SendDlgItemMessageA(dialog, IDC_MARKER_CANDIDATES, LB_GETITEMDATA, WPARAM(item), 0);
-                    if (data != LB_ERR) exp->markerNodes.push_back(reinterpret_cast<INode*>(data));
+                    if (data != LB_ERR) exp->settings.markers.push_back(reinterpret_cast<INode*>(data));
                 }
         }
         EndDialog(dialog, 1);

@@ -18,8 +18,8 @@ HINSTANCE LoadExporterModule();
 
 struct ExportOutcome {
     int doExportResult = 0;
-    std::unique_ptr<VloExporter> exporter;  // the object after the export, for inspection
-    bool written = false;                   // the pass committed its files
+    std::unique_ptr<VloExporter> exporter;           // the object after the export, for inspection
+    bool written = false;                            // the pass published its files
     std::vector<standin::RecordedMessage> messages;  // message boxes shown during the export
     std::vector<std::string> problems;               // scripting mistakes of the desktop
 };

@@ -1,4 +1,6 @@
-#include "app/export_session.h"
+#include "app/plugin_host.h"
+
+#include <mutex>
 
 #include "plugin/entry.h"
 
@@ -6,8 +8,8 @@ namespace app {
 
 HINSTANCE LoadExporterModule() {
     static HINSTANCE__ module{&VloModuleResources()};
-    static const bool loaded = DllMain(&module, DLL_PROCESS_ATTACH, nullptr) == TRUE;
-    (void)loaded;
+    static std::once_flag loaded;
+    std::call_once(loaded, [] { DllMain(&module, DLL_PROCESS_ATTACH, nullptr); });
     return &module;
 }
 
@@ -21,7 +23,7 @@ ExportOutcome RunExport(standin::Scene& scene, standin::Desktop& desktop, const 
     standin::HostInterface ip(scene, desktop);
     const std::size_t before = desktop.Messages().size(), problemsBefore = desktop.Problems().size();
     outcome.doExportResult = outcome.exporter->DoExport(path.c_str(), nullptr, &ip);
-    outcome.written = outcome.exporter->filesWritten;
+    outcome.written = outcome.exporter->Result().written;
     outcome.messages.assign(desktop.Messages().begin() + std::ptrdiff_t(before), desktop.Messages().end());
     outcome.problems.assign(desktop.Problems().begin() + std::ptrdiff_t(problemsBefore), desktop.Problems().end());
     return outcome;

@@ -1,0 +1,47 @@
+// Per-frame samples of a skeleton: the root's travel and heading, every bone's rotation relative to
+// its parent, and the markers' places around the root.
+#pragma once
+
+#include <vector>
+
+#include "core/export_settings.h"
+#include "core/export_space.h"
+#include "format/records.h"
+#include "host/scene.h"
+
+namespace vlo {
+
+// Whole frames of the host's timeline, sampled at frame x ticksPerFrame.
+struct FrameRange {
+    TimeValue startTime = 0;  // the host's range, in ticks
+    int startFrame = 0, endFrame = 0;
+    int ticksPerFrame = 160;
+    int Count() const { return endFrame - startFrame + 1; }
+};
+
+// The time the root motion is measured from: ADDRESS_BALL's frame, else MOUSE_SWING_START's, else the
+// start of the host's range.
+TimeValue ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range);
+
+struct SampleRequest {
+    const std::vector<INode*>& bones;    // bone 0 is the root; every parent before its children
+    const std::vector<INode*>& markers;
+    FrameRange range;
+    TimeValue referenceTime;
+    bool zeroInitialRootRotation;        // turn the tracks so the root faces +Y at the reference time
+    const ExportSpace& space;            // axes and scale of the tracks (no origin is applied)
+};
+
+struct Samples {
+    float rootRotationBase = 0;       // radians added to every root turn of the keys and markers
+    std::vector<Vec3> rootPositions;  // per frame: travel on the ground since the reference, absolute height
+    std::vector<float> rootRotations;  // per frame: the turn about the vertical since the reference, [0, 2 pi]
+    std::vector<BoneKey> keys;        // frame-major: frame k's bone i at k x bones + i
+    std::vector<std::vector<Vec3>> markerTracks;  // per marker, per frame: its place around the root
+};
+
+// Samples every frame of the range. An undefined heading (the root's X axis vertical) takes the
+// previous frame's, so no value is ever NaN for finite transforms.
+Samples SampleSkeleton(const SampleRequest& request);
+
+}  // namespace vlo

@@ -1,0 +1,70 @@
+// The library entry point every tool shares: import a scene file, select the object, make the
+// dialog choices, export, and give back what happened as data.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialog_choices.h"
+#include "core/notice.h"
+#include "format/vla_animation.h"
+#include "format/vlo_model.h"
+#include "importer/importer.h"
+
+namespace app {
+
+// Exit statuses of the tools.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitExportFailed = 1;
+inline constexpr int kExitUsage = 2;  // bad usage or an unreadable input
+
+struct KeyFrameRequest {
+    int slot = 0;  // vlo::KeyFrameSlot
+    int frame = 0;
+};
+
+struct ExportRequest {
+    std::string input;
+    std::string output;
+    importer::ImportOptions import;
+    std::string select;  // see SelectionRequest
+    bool all = false;
+    // The export mode; unset: Shape (with a warning when the object is skinned).
+    std::optional<vlo::ExportMode> mode;
+    DialogChoices choices;  // its mode is replaced by the request's
+    // Key frames: typed into the key frame dialog where it can show them, else added to the object's
+    // KEYFRAME properties (ADDRESS_BALL, negative frames).
+    std::vector<KeyFrameRequest> keyFrames;
+    std::optional<long long> createdAt;  // pins the information text's creation time (seconds, UTC)
+};
+
+struct Diagnostic {
+    enum class Level { Error, Warning };
+    Level level = Level::Error;
+    std::string text;
+    std::string object;  // the scene object it concerns; "" when the text says all
+    int repeats = 1;     // identical diagnostics in a row are counted, not repeated
+    bool stopsExport = false;
+};
+
+struct ExportResult {
+    int status = kExitOk;
+    std::vector<Diagnostic> diagnostics;  // in the order they happened
+    std::vector<std::string> files;       // written, data file first
+    std::string object;                   // the exported object
+    importer::SceneInfo scene;
+    int firstFrame = 0, lastFrame = 0;    // the exported frames of an animation
+    std::optional<vlo::VloModel> model;
+    std::optional<vlo::VlaAnimation> animation;
+    double importSeconds = 0, exportSeconds = 0;
+};
+
+// Runs one export as a user would, end to end. Never throws for bad input: the status and the
+// diagnostics say what went wrong.
+ExportResult ExportFile(const ExportRequest& request);
+
+// How a diagnostic reads as one line: "error: " or "warning: ", the text, the object and the count.
+std::string FormatDiagnostic(const Diagnostic& d);
+
+}  // namespace app

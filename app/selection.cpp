@@ -1,0 +1,101 @@
+#include "app/selection.h"
+
+#include <strings.h>
+
+#include "host/node_walk.h"
+#include "standin/attach.h"
+
+namespace app {
+namespace {
+
+standin::Node* TopLevel(standin::Scene& scene, standin::Node* n) {
+    return static_cast<standin::Node*>(TopLevelAncestor(n, &scene.Root()));
+}
+
+std::vector<standin::Node*> MeshesBesidesYardstick(standin::Node& below) {
+    std::vector<standin::Node*> meshes;
+    for (standin::Node* n : standin::MeshNodesBelow(below))
+        if (!IsYardstick(*n)) meshes.push_back(n);
+    return meshes;
+}
+
+std::string ChooseSkeleton(standin::Scene& scene, const SelectionRequest& r) {
+    // The skeleton to sample: the one skeleton root (of skins, bipeds or animated nodes).
+    std::set<standin::Node*> roots = SkeletonRoots(scene);
+    for (standin::Node* n : scene.Root().Children())
+        if (n->GetTMController() && n->GetTMController()->ClassID() == BIPBODY_CONTROL_CLASS_ID) roots.insert(n);
+    if (roots.empty())
+        for (standin::Node* n : scene.AllNodes())
+            if (n->Track()) roots.insert(TopLevel(scene, n));
+    if (roots.size() == 1) {
+        (*roots.begin())->SetSelected(true);
+        return "";
+    }
+    if (roots.empty()) return "no skeleton or animated object in " + r.input + " to export as an animation";
+    std::string names;
+    for (standin::Node* n : scene.AllNodes())
+        if (roots.count(n)) names += "\n  " + n->Name();
+    return r.input + " holds " + std::to_string(roots.size()) + " skeleton roots; choose one with --select NAME:" + names;
+}
+
+}  // namespace
+
+bool IsYardstick(standin::Node& n) { return strcasecmp(n.Name().c_str(), "yardstick") == 0; }
+
+ISkin* SkinOf(standin::Node& node) {
+    Modifier* skin = FindModifier(&node, SKIN_CLASSID);
+    return skin ? static_cast<ISkin*>(skin->GetInterface(I_SKIN)) : nullptr;
+}
+
+std::set<standin::Node*> SkeletonRoots(standin::Scene& scene) {
+    std::set<standin::Node*> roots;
+    for (standin::Node* n : scene.AllNodes())
+        if (ISkin* skin = SkinOf(*n))
+            for (int i = 0; i < skin->GetNumBones(); ++i)
+                if (standin::Node* top = TopLevel(scene, static_cast<standin::Node*>(skin->GetBone(i)))) roots.insert(top);
+    return roots;
+}
+
+standin::Node* SelectedNode(standin::Scene& scene) {
+    for (standin::Node* n : scene.AllNodes())
+        if (n->Selected()) return n;
+    return nullptr;
+}
+
+std::string ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
+    for (standin::Node* n : scene.AllNodes()) n->SetSelected(false);
+    if (r.all) {
+        const auto meshes = MeshesBesidesYardstick(scene.Root());
+        if (meshes.empty()) return "no mesh objects in " + r.input;
+        standin::AttachMeshes(scene, meshes, r.sceneName);
+        return "";
+    }
+    if (!r.select.empty()) {
+        standin::Node* node = scene.FindByName(r.select);
+        if (!node) return "no object named '" + r.select + "' in " + r.input + " (--list shows the objects)";
+        if (standin::HasMesh(*node) || node->Children().empty()) {
+            node->SetSelected(true);
+            return "";
+        }
+        const auto meshes = standin::MeshNodesBelow(*node);
+        if (meshes.empty()) {
+            node->SetSelected(true);  // the exporter reports what it cannot export
+            return "";
+        }
+        standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
+        return "";
+    }
+    if (r.mode == vlo::ExportMode::Animation) return ChooseSkeleton(scene, r);
+    const auto meshes = MeshesBesidesYardstick(scene.Root());
+    if (meshes.size() == 1) {
+        meshes[0]->SetSelected(true);
+        return "";
+    }
+    if (meshes.empty()) return "no mesh objects in " + r.input;
+    std::string names;
+    for (standin::Node* n : meshes) names += "\n  " + n->Name();
+    return r.input + " holds " + std::to_string(meshes.size()) +
+           " mesh objects; choose one with --select NAME or attach them all with --all:" + names;
+}
+
+}  // namespace app

@@ -1,0 +1,37 @@
+// Choosing what to export in an imported scene, as a user selects it in the host before exporting.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "core/export_settings.h"
+#include "host/character.h"
+#include "standin/scene.h"
+
+namespace app {
+
+struct SelectionRequest {
+    std::string select;  // an object's name; a group or dummy attaches every mesh below it
+    bool all = false;    // attach every mesh of the scene (but the yardstick)
+    vlo::ExportMode mode = vlo::ExportMode::Shape;
+    std::string sceneName;  // names the attached object of --all
+    std::string input;      // names the file in messages
+};
+
+// Selects exactly one node (attaching several into a new one where asked); "" on success, else why
+// nothing could be selected. Without a name: the one mesh of the scene, or for an animation the one
+// skeleton root.
+std::string ChooseSelection(standin::Scene& scene, const SelectionRequest& request);
+
+// The selected node, or null.
+standin::Node* SelectedNode(standin::Scene& scene);
+
+// The Skin modifier's interface on node's stack, or null.
+ISkin* SkinOf(standin::Node& node);
+
+// The top-level nodes that skinned meshes' bones hang from.
+std::set<standin::Node*> SkeletonRoots(standin::Scene& scene);
+
+bool IsYardstick(standin::Node& node);
+
+}  // namespace app

@@ -1,0 +1,183 @@
+#include "format/info_text.h"
+
+namespace vlo {
+namespace {
+
+void PrintMap(TextWriter& t, const ListedMap& map) {
+    t.Printf("\t%s \"%s\"\n", "*MAP_NAME", SanitizeName(map.name).c_str());
+    t.Printf("\t%s \"%s\"\n", "*MAP_CLASS", SanitizeName(map.className).c_str());
+    t.Printf("\t%s %d\n", "*MAP_SUBNO", map.slot);
+    if (map.isBitmap) {
+        t.Printf("\t%s \"%s\"\n", "*BITMAP", SanitizeName(map.bitmapPath).c_str());
+        if (map.inverted) t.Printf("\t%s\n", "*BITMAP_INVERT");
+        t.Printf("\t%s ", "*BITMAP_FILTER");
+        t.Printf("%s\n", map.filter == 0 ? "Pyramidal" : (map.filter == 1 ? "SAT" : "None"));
+    }
+    for (const ListedMap& sub : map.subMaps) PrintMap(t, sub);
+}
+
+// Every line inside a block has one tab, whatever the nesting.
+void PrintMaterial(TextWriter& t, const ListedMaterial& m, int index, int subNumber) {
+    t.Printf("%s %d {\n", subNumber == -1 ? "*MATERIAL" : "*SUBMATERIAL", subNumber == -1 ? index : subNumber);
+    t.Printf("\t%s \"%s\"\n", "*MATERIAL_NAME", SanitizeName(m.name).c_str());
+    t.Printf("\t%s \"%s\"\n", "*MATERIAL_CLASS", SanitizeName(m.className).c_str());
+    for (const ListedMap& map : m.maps) PrintMap(t, map);
+    if (m.numSubMaterials > 0) {
+        t.Printf("\t%s %d\n", "*NUMSUBMTLS", m.numSubMaterials);
+        for (const auto& [number, sub] : m.subs) PrintMaterial(t, sub, 0, number);
+    }
+    t.Printf("}\n");
+}
+
+void PrintBoneList(TextWriter& t, const std::vector<BoneRecord>& bones) {
+    t.Printf("\nNum Bones = %d\n", int(bones.size()));
+    for (const BoneRecord& b : bones) {
+        if (b.parentId == -1)
+            t.Printf("Bone: %.32s (Id %d) ROOT! Offset: %.2f, %.2f, %.2f\n", b.name, b.id, b.offset.x, b.offset.y,
+                     b.offset.z);
+        else
+            t.Printf("Bone: %.32s (Id %d) Parent: %.32s (Id %d) Offset: %.2f, %.2f, %.2f\n", b.name, b.id,
+                     bones[std::size_t(b.parentId)].name, b.parentId, b.offset.x, b.offset.y, b.offset.z);
+    }
+}
+
+void PrintVertices(TextWriter& t, const std::vector<ModelVertex>& vertices) {
+    t.Printf("Vertex Positions\n");
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        t.Printf("%03d: %f, %f, %f\n", int(i), vertices[i].position.x, vertices[i].position.y, vertices[i].position.z);
+    t.Printf("Vertex Normals\n");
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        t.Printf("%03d: %f, %f, %f\n", int(i), vertices[i].normal.x, vertices[i].normal.y, vertices[i].normal.z);
+    t.Printf("Vertex UVs\n");
+    for (std::size_t i = 0; i < vertices.size(); ++i) t.Printf("%03d: %f, %f\n", int(i), vertices[i].u, vertices[i].v);
+}
+
+void PrintLinks(TextWriter& t, const VloModel& m) {
+    for (std::size_t i = 0; i < m.links.size(); ++i) {
+        const VertexLinks& l = m.links[i];
+        const Vec3 p = i < m.text.linkPositions.size() ? m.text.linkPositions[i] : l.position;
+        t.Printf("Vertex %d : Linked to %d Bones: ", int(i), l.numLinks);
+        for (int k = 0; k < l.numLinks && k < 4; ++k) {
+            const int id = static_cast<signed char>(l.boneIds[k]);
+            const std::string name =
+                l.boneIds[k] < m.bones.size() ? FieldText(m.bones[l.boneIds[k]].name) : std::string("<no bone>");
+            t.Printf(" %d) %s (%d) [%.2f, %.2f, %.2f] (%.3f)", k, name.c_str(), id, p.x, p.y, p.z, l.weights[k]);
+        }
+        t.Printf("\n");
+    }
+}
+
+void PrintFlags(TextWriter& t, std::uint32_t flags) {
+    t.Printf("\n");
+    if (flags & kFlagNoCollisions) t.Printf("FLAG: No Collisions\n");
+    if (flags & kFlagHierarchy) t.Printf("FLAG: Is Hierarchy\n");
+    if (flags & kFlagSemiTransparent) t.Printf("FLAG: Semi Transparent\n");
+    t.Printf("\n");
+}
+
+}  // namespace
+
+std::string SanitizeName(const std::string& text) {
+    std::string out = text.size() > 255 ? text.substr(0, 255) : text;
+    for (char& c : out) {
+        if (c == '"') c = '\'';
+        else if (static_cast<signed char>(c) < 0x20) c = '_';
+    }
+    return out;
+}
+
+std::string ModelText(const VloModel& m, const std::string& dataPath, const std::string& textPath,
+                      const Timestamp& created) {
+    TextWriter t;
+    t.Printf("VLO (Velmora Object 2) Exporter Output Information\n\n");
+    t.Printf("Created: [%02d/%02d/%04d %02d:%02d:%02d]\n\n", created.day, created.month, created.year, created.hour,
+             created.minute, created.second);
+    t.Printf("VLO File:  %s\n", dataPath.c_str());
+    t.Printf("This File: %s\n\n", textPath.c_str());
+    t.Printf("3DS Scale: 1m == %f (All positions will have been divided by this value)\n\n", double(m.text.worldScale));
+    t.Printf("\n\nNumber of materials = %d\n", int(m.text.materials.size()));
+    for (std::size_t i = 0; i < m.text.materials.size(); ++i) PrintMaterial(t, m.text.materials[i], int(i), -1);
+
+    if (m.IsHierarchy()) {
+        t.Printf("\nExporting hierarchy\n");
+        PrintBoneList(t, m.bones);
+    }
+    t.Printf("\nTextures\n========\n\n");
+    for (std::size_t i = 0; i < m.textures.size(); ++i) t.Printf("   %d) %.260s\n", int(i), m.textures[i].name);
+
+    t.Printf("\nInfo\n====\n\n");
+    t.Printf("   Num Textures = %d\n", int(m.textures.size()));
+    t.Printf("   Num Vertices = %d\n", int(m.vertices.size()));
+    t.Printf("   Num Polys    = %d\n", int(m.polygons.size()));
+    t.Printf("   Num Index Buffers = %d\n", int(m.indexBuffers.size()));
+    for (std::size_t i = 0; i < m.indexBuffers.size(); ++i)
+        t.Printf("      Index Buffer %d) Texture Index = %d; Num Polys = %d\n", int(i), m.indexBuffers[i].textureId,
+                 int(m.indexBuffers[i].numPolys));
+
+    if (m.sound) {
+        t.Printf("Sound File\n==========\n\n");
+        t.Printf("   %.260s\n", m.sound->name);
+    }
+    PrintVertices(t, m.vertices);
+    if (m.IsHierarchy()) PrintLinks(t, m);
+    for (std::size_t i = 0; i < m.polygons.size(); ++i)
+        t.Printf("Poly %5d: Texture Id = %3d; Verts: %6d, %6d, %6d\n", int(i), m.polygons[i].textureId,
+                 m.polygons[i].verts[0], m.polygons[i].verts[1], m.polygons[i].verts[2]);
+    if (m.bumpMap) {
+        t.Printf("\nBump Maps\n========\n\n");
+        t.Printf("   %d) %.260s\n", 0, m.bumpMap->name);
+        for (std::size_t i = 0; i < m.tangents.size(); ++i) {
+            const TangentFrame& f = m.tangents[i];
+            t.Printf("Tangent %03d: %f, %f, %f; Binormal : %f, %f, %f\n", int(i), f.tangent.x, f.tangent.y, f.tangent.z,
+                     f.binormal.x, f.binormal.y, f.binormal.z);
+        }
+    }
+    if (m.specularMap) {
+        t.Printf("\nSpecular Maps\n========\n\n");
+        t.Printf("   %d) %.260s\n", 0, m.specularMap->name);
+    }
+    if (!m.markers.empty()) {
+        t.Printf("\nDummy Markers\n========\n\n");
+        for (const MarkerRecord& r : m.markers) {
+            t.Printf("   %.32s ", r.name);
+            t.Printf("   %f, %f, %f\n", r.position.x, r.position.y, r.position.z);
+        }
+        t.Printf("\n\n");
+    }
+    PrintFlags(t, m.flags);
+    return t.Take();
+}
+
+std::string AnimationText(const VlaAnimation& a, const std::string& dataPath, const std::string& textPath) {
+    TextWriter t;
+    t.Printf("VLA (Animation) Output Information\n\n");
+    t.Printf("VLA File:  %s\n", dataPath.c_str());
+    t.Printf("This File: %s\n\n", textPath.c_str());
+    PrintBoneList(t, a.text.bones);
+    t.Printf("\n\nHeader\n======\n\n");
+    t.Printf("  Num Bones : %d\n", int(a.header.numBones));
+    t.Printf("  Num Frames: %d\n", int(a.header.numFrames));
+    t.Printf("  Frame Rate: %d\n\n", a.header.frameRate);
+    t.Printf("Flags\n");
+    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %x\n", int(k), a.frames[k].flags);
+    t.Printf("\n\nRoot Pos\n");
+    for (std::size_t k = 0; k < a.frames.size(); ++k) {
+        const Vec3& p = a.frames[k].rootPosition;
+        t.Printf("%03d - %.3f, %.3f, %.3f\n", int(k), p.x, p.y, p.z);
+    }
+    t.Printf("\n\nRoot Rot\n");
+    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %.3f\n", int(k), a.frames[k].rootRotation);
+    t.Printf("\n\nMarkers\n\n");
+    for (std::size_t m = 0; m < a.markers.size(); ++m) {
+        const std::string name = m < a.text.markerNames.size() ? a.text.markerNames[m] : FieldText(a.markers[m].header.name);
+        t.Printf("Marker: %s\n", name.c_str());
+        for (std::size_t k = 0; k < a.markers[m].positions.size(); ++k) {
+            const Vec3& p = a.markers[m].positions[k];
+            t.Printf("%03d - %.3f, %.3f, %.3f\n", int(k), p.x, p.y, p.z);
+        }
+    }
+    t.Printf("\n");
+    return t.Take();
+}
+
+}  // namespace vlo

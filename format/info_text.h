@@ -1,0 +1,32 @@
+// The information text files written beside every model and animation: what went into the file, in
+// readable form, one section per chunk in file order. Text only: nothing reads them back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "format/text_writer.h"
+#include "format/vla_animation.h"
+#include "format/vlo_model.h"
+
+namespace vlo {
+
+// A local date and time, as the heading of a model's text prints it.
+struct Timestamp {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+// The text beside a model: the heading (creation time, the two file names, the scale), the material
+// listing, then the sections of the chunks the model holds.
+std::string ModelText(const VloModel& model, const std::string& dataPath, const std::string& textPath,
+                      const Timestamp& created);
+
+// The text beside an animation: the file names, the bone list, the header, and every frame's flags,
+// root position and root turn, then every marker's track.
+std::string AnimationText(const VlaAnimation& animation, const std::string& dataPath, const std::string& textPath);
+
+// The material listing's form of a name: double quotes made single, control and non-ASCII bytes made
+// "_", cut to 255 bytes.
+std::string SanitizeName(const std::string& text);
+
+}  // namespace vlo

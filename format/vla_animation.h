@@ -1,0 +1,41 @@
+// A VLA animation as data: the header, a record per frame, a record per marker, plus what only its
+// information text shows. The animation pass produces one, the writer turns it into bytes and text,
+// the reader gives one back from bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "format/records.h"
+
+namespace vlo {
+
+struct VlaMarkerTrack {
+    VlaMarkerHeader header;        // the name, cut to 32 bytes
+    std::vector<Vec3> positions;   // one per frame, metres
+    bool operator==(const VlaMarkerTrack&) const = default;
+};
+
+// What the information text prints that the file does not hold.
+struct AnimationTextInfo {
+    std::vector<BoneRecord> bones;         // the bone list, lengths in metres
+    std::vector<std::string> markerNames;  // the markers' whole names
+    bool operator==(const AnimationTextInfo&) const = default;
+};
+
+struct VlaAnimation {
+    AnimationHeader header;                // numBones, numFrames, frameRate, numMarkers
+    std::vector<VlaFrameHeader> frames;    // numFrames, in frame order
+    std::vector<BoneKey> keys;             // numFrames x numBones, frame-major
+    std::vector<VlaMarkerTrack> markers;   // numMarkers
+    AnimationTextInfo text;
+
+    BoneKey& Key(std::size_t frame, std::size_t bone) { return keys[frame * header.numBones + bone]; }
+    const BoneKey& Key(std::size_t frame, std::size_t bone) const { return keys[frame * header.numBones + bone]; }
+    // The file's size for the header's counts.
+    std::uint64_t FileSize() const;
+    bool operator==(const VlaAnimation&) const = default;
+};
+
+}  // namespace vlo
