@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/plugin_host.h"
 #include "app/selection.h"
+#include "format/output_file.h"
 
 namespace app {
 namespace {
@@ -55,6 +60,69 @@ void AddPropertyKeyFrames(standin::Node& node, const std::vector<KeyFrameRequest
     node.SetUserProps(props);
 }
 
+// Writes the embedded images into folder under the names the model stores; an image already there
+// with other bytes is left alone.
+void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, const std::string& folder, ExportResult& r) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    for (const importer::EmbeddedImageFile& image : images) {
+        // Names come from the scene file: only a plain file name may be written, inside the folder.
+        if (image.name.empty() || image.name == "." || image.name == ".." ||
+            image.name.find_first_of("/\\:") != std::string::npos) {
+            Add(r, Warning("the embedded image named '" + image.name + "' is not written: not a plain file name"));
+            continue;
+        }
+        if (!image.encoded) {
+            Add(r, Warning("the embedded image " + image.name + " holds raw texels, not an image file: not written"));
+            continue;
+        }
+        const fs::path target = fs::path(folder) / image.name;
+        const std::string bytes(image.bytes.begin(), image.bytes.end());
+        if (fs::exists(target)) {
+            std::ifstream in(target, std::ios::binary);
+            const std::string existing((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (existing != bytes) Add(r, Warning(target.string() + " exists with other content: left as it is"));
+            continue;
+        }
+        vlo::OutputFile out;
+        if (!(out.Open(target.string()) && out.Write(bytes) && out.Finish() && out.Publish()))
+            Add(r, Warning("could not write the embedded image to " + target.string()));
+    }
+}
+
+// Warns about a model whose size or markers suggest a wrong scale or origin.
+void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, vlo::ExportMode mode, ExportResult& r) {
+    if (!m.vertices.empty()) {
+        const int up = choices.swapYZ.value_or(true) ? 1 : 2;
+        float lo = 0, hi = 0;
+        for (std::size_t i = 0; i < m.vertices.size(); ++i) {
+            const float y = up == 1 ? m.vertices[i].position.y : m.vertices[i].position.z;
+            lo = i == 0 ? y : std::min(lo, y);
+            hi = i == 0 ? y : std::max(hi, y);
+        }
+        const float height = hi - lo;
+        if (height > 1000.0f || (height < 0.001f && height >= 0.0f)) {
+            char text[200];
+            std::snprintf(text, sizeof text, "the model is %g m tall: check its scale (the yardstick, --scale, --file-units)",
+                          double(height));
+            Add(r, Warning(text));
+        }
+    }
+    const vlo::OriginMode origin = choices.origin.value_or(vlo::OriginMode::Base);
+    const bool recentred = mode == vlo::ExportMode::Shape && (origin == vlo::OriginMode::Base || origin == vlo::OriginMode::Center);
+    if (recentred && !m.markers.empty()) {
+        const vlo::Vec3& d = m.recentring;
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      "the markers are not moved with the model by --origin %s: they are written %.3f m from where "
+                      "they sit on it (%.3f, %.3f, %.3f); use --origin world to keep them on the model",
+                      origin == vlo::OriginMode::Base ? "base" : "center",
+                      double(std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z)), double(-d.x), double(-d.y), double(-d.z));
+        Add(r, Warning(text));
+    }
+}
+
 }  // namespace
 
 std::string FormatDiagnostic(const Diagnostic& d) {
@@ -66,19 +134,25 @@ std::string FormatDiagnostic(const Diagnostic& d) {
 
 ExportResult ExportFile(const ExportRequest& request) {
     ExportResult r;
+    const vlo::ExportMode mode = request.mode.value_or(vlo::ExportMode::Shape);
     const auto importStart = Clock::now();
     standin::Scene scene;
-    const importer::ImportResult imported = importer::ImportFile(request.input, scene, request.import);
+    importer::ImportOptions import = request.import;
+    // An animation samples the file's motion: a skeleton that is no biped is then not held in its bind pose.
+    if (mode == vlo::ExportMode::Animation && import.pose == importer::SkeletonPose::Bind)
+        import.pose = importer::SkeletonPose::File;
+    import.needsClip = mode == vlo::ExportMode::Animation || import.pose != importer::SkeletonPose::Bind;
+    const importer::ImportResult imported = importer::ImportFile(request.input, scene, import);
     r.importSeconds = Seconds(importStart);
     r.scene = imported.info;
     if (!imported.ok) {
         Add(r, Failure(imported.error));
-        r.status = kExitUsage;
+        r.status = imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage;
         return r;
     }
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));
+    if (!request.extractTexturesTo.empty()) ExtractTextures(imported.embeddedImages, request.extractTexturesTo, r);
 
-    const vlo::ExportMode mode = request.mode.value_or(vlo::ExportMode::Shape);
     const std::string sceneName = std::filesystem::path(request.input).stem().string();
     if (const std::string problem = ChooseSelection(scene, {request.select, request.all, mode, sceneName, request.input});
         !problem.empty()) {
@@ -116,6 +190,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     r.files = result.files;
     r.model = result.model;
     r.animation = result.animation;
+    if (r.model) CheckModelPlacement(*r.model, request.choices, mode, r);
     const int tpf = scene.TicksPerFrame();
     r.firstFrame = scene.animRange.Start() / tpf;
     r.lastFrame = scene.animRange.End() / tpf;

@@ -18,6 +18,7 @@ namespace app {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitExportFailed = 1;
 inline constexpr int kExitUsage = 2;  // bad usage or an unreadable input
+inline constexpr int kExitNeedsChoice = 3;  // the input needs a choice: several objects, skeletons or clips
 
 struct KeyFrameRequest {
     int slot = 0;  // vlo::KeyFrameSlot
@@ -37,6 +38,7 @@ struct ExportRequest {
     // KEYFRAME properties (ADDRESS_BALL, negative frames).
     std::vector<KeyFrameRequest> keyFrames;
     std::optional<long long> createdAt;  // pins the information text's creation time (seconds, UTC)
+    std::string extractTexturesTo;       // a folder for the images embedded in the scene file; "" for none
 };
 
 struct Diagnostic {

@@ -56,6 +56,17 @@ std::set<standin::Node*> SkeletonRoots(standin::Scene& scene) {
     return roots;
 }
 
+std::optional<float> YardstickHeight(standin::Scene& scene) {
+    INode* yardstick = FindNodeByName(&scene.Root(), "yardstick");
+    Object* obj = yardstick ? yardstick->EvalWorldState(0).obj : nullptr;
+    if (!obj) return std::nullopt;
+    Box3 box;
+    obj->GetDeformBBox(0, box);
+    const float height = box.pmax.z - box.pmin.z;
+    if (box.IsEmpty() || !(height > 0.0f)) return std::nullopt;
+    return height;
+}
+
 standin::Node* SelectedNode(standin::Scene& scene) {
     for (standin::Node* n : scene.AllNodes())
         if (n->Selected()) return n;

@@ -1,6 +1,7 @@
 // Choosing what to export in an imported scene, as a user selects it in the host before exporting.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 
@@ -33,5 +34,9 @@ ISkin* SkinOf(standin::Node& node);
 std::set<standin::Node*> SkeletonRoots(standin::Scene& scene);
 
 bool IsYardstick(standin::Node& node);
+
+// The height along its own Z of the object named "yardstick" (any case), as the export measures it;
+// nullopt without one, or for one without height.
+std::optional<float> YardstickHeight(standin::Scene& scene);
 
 }  // namespace app

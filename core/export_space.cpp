@@ -32,8 +32,8 @@ void ExportSpace::Wind(ModelPolygon& polygon) const {
     if (swapYZ_) std::swap(polygon.verts[1], polygon.verts[2]);
 }
 
-void ExportSpace::Recentre(std::vector<ModelVertex>& vertices) const {
-    if (recentring_ == Recentring::None || vertices.empty()) return;
+Vec3 ExportSpace::Recentre(std::vector<ModelVertex>& vertices) const {
+    if (recentring_ == Recentring::None || vertices.empty()) return {};
     // The sum in double precision, in vertex order; the centre rounded to single precision.
     double sum[3] = {0, 0, 0};
     for (const ModelVertex& v : vertices) {
@@ -48,11 +48,12 @@ void ExportSpace::Recentre(std::vector<ModelVertex>& vertices) const {
         v.position.y -= c[1];
         v.position.z -= c[2];
     }
-    if (recentring_ != Recentring::Base) return;
+    if (recentring_ != Recentring::Base) return {-c[0], -c[1], -c[2]};
     float minY = 1e30f;
     for (const ModelVertex& v : vertices)
         if (!(minY < v.position.y)) minY = v.position.y;
     for (ModelVertex& v : vertices) v.position.y -= minY;
+    return {-c[0], -c[1] - minY, -c[2]};
 }
 
 }  // namespace vlo

@@ -37,8 +37,9 @@ public:
     // The corner order of a triangle: the axis swap mirrors the space, so the second and third corners
     // are exchanged to keep its front face.
     void Wind(ModelPolygon& polygon) const;
-    // Re-centres a finished vertex array (already in this space) as the recentring says.
-    void Recentre(std::vector<ModelVertex>& vertices) const;
+    // Re-centres a finished vertex array (already in this space) as the recentring says; returns how
+    // far the vertices moved (0 without re-centring).
+    Vec3 Recentre(std::vector<ModelVertex>& vertices) const;
 
     float WorldScale() const { return worldScale_; }
     float InverseScale() const { return inverseScale_; }

@@ -66,6 +66,8 @@ struct VloModel {
     std::optional<TextureName> specularMap;
     std::vector<MarkerRecord> markers;    // written when not empty
     ModelTextInfo text;
+    // How far re-centring moved the vertices (the markers stay where they are); not in the file.
+    Vec3 recentring;
 
     bool IsHierarchy() const { return (flags & kFlagHierarchy) != 0; }
     bool operator==(const VloModel&) const = default;

@@ -12,10 +12,12 @@ Vec3 ToVec3(const Point3& p) { return {p.x, p.y, p.z}; }
 
 // The unit normal turned by the object's rotation. A sheared object transform (a rotated child of a
 // non-uniformly scaled parent) has no pure rotation part and would stretch the normal; only then is
-// it made unit length again, so the normals of ordinary transforms are exactly the rotated ones.
+// it made unit length again, so the normals of ordinary transforms are exactly the rotated ones. A
+// corner without a normal (its faces have no area) faces up: no zero normal reaches a file.
 Point3 WorldNormal(const Matrix3& rotation, const Point3& normal) {
     const Point3 n = VectorTransform(rotation, normal);
     const float len = n.Length();
+    if (len == 0.0f) return Point3(0, 0, 1);
     return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
 }
 

@@ -68,7 +68,7 @@ std::optional<Notice> ToExportSpace(VloModel& m, const ExportSpace& space, const
         f.tangent = space.Direction(f.tangent);
         f.binormal = space.Direction(f.binormal);
     }
-    space.Recentre(m.vertices);
+    m.recentring = space.Recentre(m.vertices);
     std::size_t bad = 0;
     for (const ModelVertex& v : m.vertices) bad += !IsFinite(v.position);
     if (bad == 0) return std::nullopt;

@@ -35,6 +35,7 @@ private:
 // The reference: a linear search from the first vertex with the same equality.
 std::uint32_t FindOrAddVertexLinear(std::vector<ModelVertex>& vertices, const ModelVertex& v);
 
+// The weld's equality: position, normal and texture coordinate equal as floats (+0 == -0, NaN never).
 bool VerticesEqual(const ModelVertex& a, const ModelVertex& b);
 
 }  // namespace vlo

@@ -1,25 +1,108 @@
 #include "importer/animation.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "importer/convert.h"
 
 namespace importer {
+namespace {
+
+// Every key time of the clip, in seconds as assimp gives them.
+std::vector<double> KeyTimes(const aiAnimation& clip) {
+    std::vector<double> times;
+    const double tps = ClipTicksPerSecond(clip);
+    for (unsigned c = 0; c < clip.mNumChannels; ++c) {
+        const aiNodeAnim& ch = *clip.mChannels[c];
+        for (unsigned i = 0; i < ch.mNumPositionKeys; ++i) times.push_back(ch.mPositionKeys[i].mTime / tps);
+        for (unsigned i = 0; i < ch.mNumRotationKeys; ++i) times.push_back(ch.mRotationKeys[i].mTime / tps);
+        for (unsigned i = 0; i < ch.mNumScalingKeys; ++i) times.push_back(ch.mScalingKeys[i].mTime / tps);
+    }
+    return times;
+}
+
+}  // namespace
 
 double ClipTicksPerSecond(const aiAnimation& clip) { return clip.mTicksPerSecond > 0 ? clip.mTicksPerSecond : 25.0; }
 
-standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, const Matrix3& base) {
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps) {
+    ClipSpan span;
+    const std::vector<double> times = KeyTimes(clip);
+    const double firstKey = times.empty() ? 0 : *std::min_element(times.begin(), times.end());
+    const double lastKey = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+    if (!facts) {
+        span.first = firstKey;
+        span.last = lastKey;
+        span.source = "its first key to its last";
+        return span;
+    }
+    const FbxTake* take = nullptr;
+    for (const FbxTake& t : facts->takes)
+        if (t.name == clip.mName.C_Str() || (facts->takes.size() == 1)) take = &t;
+    if (!take || (take->start == 0 && take->stop == 0)) {
+        // No span in the file: assimp started the clip at its first key.
+        span.first = 0;
+        span.last = lastKey;
+        span.source = "its keys (the file gives the take no time span)";
+    } else {
+        span.keyOffset = take->start;
+        span.first = take->start;
+        span.last = take->stop;
+        span.source = "the take's own time span";
+    }
+    // Blender names an action's take "Object|Action"; its scene-wide take keeps the scene's frames.
+    const bool blenderAction = facts->creator.rfind("Blender", 0) == 0 && take &&
+                               take->name.find('|') != std::string::npos;
+    if (blenderAction && span.first == 0) {
+        // Blender writes each action's take from its first frame as time 0 and keeps no trace of that
+        // frame; a Blender scene's timeline starts at frame 1.
+        const double frameOne = 1.0 / fps;
+        span.keyOffset += frameOne;
+        span.first += frameOne;
+        span.last += frameOne;
+        span.source = "the take's own time span, moved to start at frame 1: Blender writes an action from time 0 "
+                      "and does not keep its first frame (use --range if the action starts elsewhere)";
+    }
+    return span;
+}
+
+double InferFrameRate(const aiAnimation& clip, std::string& why) {
+    const std::vector<double> times = KeyTimes(clip);
+    for (const double fps : {30.0, 24.0, 25.0, 48.0, 50.0, 60.0}) {
+        bool onGrid = true;
+        for (double t : times) {
+            const double frames = t * fps;
+            if (std::fabs(frames - std::round(frames)) > 0.005) {
+                onGrid = false;
+                break;
+            }
+        }
+        if (onGrid) {
+            why = times.empty() ? "the file states no frame rate and has no keys: 30 fps"
+                                : "every key lies on its frame grid (the file states no frame rate)";
+            return times.empty() ? 30 : fps;
+        }
+    }
+    why = "the file states no frame rate and its keys fit no common rate: 30 fps";
+    return 30;
+}
+
+standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, double keyOffset,
+                                         const Matrix3& base) {
     standin::TransformTrack track;
     track.base = base;
-    const double toHost = double(TIME_TICKSPERSEC) / fileTicksPerSecond;
+    auto ticks = [&](double time) { return (time / fileTicksPerSecond + keyOffset) * double(TIME_TICKSPERSEC); };
     for (unsigned i = 0; i < channel.mNumPositionKeys; ++i)
-        track.position.push_back({channel.mPositionKeys[i].mTime * toHost, ToPoint3(channel.mPositionKeys[i].mValue)});
+        track.position.push_back({ticks(channel.mPositionKeys[i].mTime), ToPoint3(channel.mPositionKeys[i].mValue)});
     for (unsigned i = 0; i < channel.mNumRotationKeys; ++i) {
         // assimp's quaternion rotates column vectors; the host quaternion of the same rotation is
         // taken from its matrix.
         const aiMatrix3x3 r = channel.mRotationKeys[i].mValue.GetMatrix();
-        track.rotation.push_back({channel.mRotationKeys[i].mTime * toHost, Quat(ToMatrix3(aiMatrix4x4(r)))});
+        track.rotation.push_back({ticks(channel.mRotationKeys[i].mTime), Quat(ToMatrix3(aiMatrix4x4(r)))});
     }
     for (unsigned i = 0; i < channel.mNumScalingKeys; ++i)
-        track.scale.push_back({channel.mScalingKeys[i].mTime * toHost, ToPoint3(channel.mScalingKeys[i].mValue)});
+        track.scale.push_back({ticks(channel.mScalingKeys[i].mTime), ToPoint3(channel.mScalingKeys[i].mValue)});
     return track;
 }
 

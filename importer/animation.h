@@ -1,20 +1,41 @@
-// Animation clips of a scene file as keyed transform tracks.
+// Animation clips of a scene file: their place on the artist's timeline, their frame rate, and their
+// keys as transform tracks.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <assimp/anim.h>
 
+#include "importer/fbx_reader.h"
 #include "standin/track.h"
 
 namespace importer {
 
-// A channel's keys as a track in the file's axes, key times in host ticks (4800 per second). base
-// gives the channels that have no keys.
-standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, const Matrix3& base);
-
 // Seconds per tick of the clip's key times (assimp leaves it 0 where the file does not say).
 double ClipTicksPerSecond(const aiAnimation& clip);
+
+// Where a clip lies on the file's own timeline, in seconds.
+struct ClipSpan {
+    double keyOffset = 0;     // added to every key time assimp gives (it starts FBX takes at 0)
+    double first = 0, last = 0;
+    std::string source;       // how the span was found, for --list
+};
+
+// The span of clip: for FBX (facts given), the take's own time span, matched by name; a Blender
+// action's take that starts at 0 holds an action Blender moved to 0 from its first frame, which the
+// file does not keep: that frame is taken as frame 1 at fps, Blender's default start. For other
+// formats, which keep their key times: the first key to the last.
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps);
+
+// The frame rate of a clip whose file states none: the first of 30 (the host's own), 24, 25, 48, 50
+// and 60 fps on whose grid every key time lies, else 30. why says which.
+double InferFrameRate(const aiAnimation& clip, std::string& why);
+
+// A channel's keys as a track in the file's axes, key times in host ticks (4800 per second) on the
+// file's timeline (keyOffset seconds added). base gives the channels that have no keys.
+standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, double keyOffset,
+                                         const Matrix3& base);
 
 }  // namespace importer

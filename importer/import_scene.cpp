@@ -8,19 +8,28 @@
 #include <cmath>
 #include <tuple>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
 
+#include "host/node_walk.h"
 #include "importer/animation.h"
 #include "importer/convert.h"
+#include "importer/fbx_reader.h"
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
+#include "importer/properties.h"
 #include "importer/skins.h"
+#include "importer/units.h"
+#include "importer/yardstick.h"
 
 namespace importer {
 namespace {
+
+enum class Format { Fbx, Gltf, Collada, Obj, Other };
 
 constexpr const char* kPivotMarker = "_$AssimpFbx$_";
 
@@ -46,10 +55,10 @@ bool MetadataBool(const aiMetadata* md, const char* key) {
 class TreeBuilder {
 public:
     // toHost: the turn from the file's axes into the host's Z-up axes.
-    TreeBuilder(const aiScene& source, standin::Scene& scene, SceneInfo& info, MaterialLibrary& materials, bool fbx,
-                bool gltf, const Matrix3& toHost)
-        : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(fbx), gltf_(gltf), toHost_(toHost),
-          fromHost_(Inverse(toHost)) {
+    TreeBuilder(const aiScene& source, standin::Scene& scene, SceneInfo& info, MaterialLibrary& materials, Format format,
+                const Matrix3& toHost)
+        : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(format == Format::Fbx),
+          gltf_(format == Format::Gltf), obj_(format == Format::Obj), toHost_(toHost), fromHost_(Inverse(toHost)) {
         // Bones and their ancestors make up skeletons: plain nodes, never dummies (or markers).
         for (unsigned m = 0; m < source.mNumMeshes; ++m)
             for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b)
@@ -74,6 +83,10 @@ public:
     // turned, so each object's own Z is the file's up: a yardstick stands along its own Z as in the
     // host, and world positions come out Z-up.
     void Add(const aiNode& node, standin::Node* parent, const Matrix3& rest, std::vector<const aiNode*> helpers = {}) {
+        if (IsBlenderLeafBone(node)) {
+            droppedLeafBones_.push_back(node.mName.C_Str());
+            return;
+        }
         if (IsPivotHelper(node) && node.mNumMeshes == 0 && node.mNumChildren == 1) {
             helpers.insert(helpers.begin(), &node);  // nearest to the node first
             Add(*node.mChildren[0], parent, rest, std::move(helpers));
@@ -84,7 +97,7 @@ public:
         for (const aiNode* h : helpers) local = local * ToMatrix3(h->mTransformation);
         host.SetLocalTM(InHostAxes(local * rest));
         sources_.push_back({&host, &node, std::move(helpers), rest});
-        host.SetUserProps(UserProps(node));
+        host.SetUserProps(UserProps(node, host.Name()));
 
         std::vector<MeshPiece> pieces;
         for (unsigned i = 0; i < node.mNumMeshes; ++i) pieces.push_back({source_.mMeshes[node.mMeshes[i]], Matrix3(), false});
@@ -94,7 +107,17 @@ public:
         for (const aiNode* child : children) Add(*child, &host, childPending_[child]);
     }
 
+    // Blender's FBX exporter adds an empty leaf bone, named after its parent with "_end", to every
+    // bone chain ("Add Leaf Bones", on by default); set before the nodes are added.
+    bool dropBlenderLeafBones = false;
+    const std::vector<std::string>& DroppedLeafBones() const { return droppedLeafBones_; }
+
 private:
+    bool IsBlenderLeafBone(const aiNode& node) const {
+        return dropBlenderLeafBones && node.mNumMeshes == 0 && node.mNumChildren == 0 && node.mParent &&
+               std::string(node.mName.C_Str()) == std::string(node.mParent->mName.C_Str()) + "_end";
+    }
+
     // Pivot helpers below a node carry its geometric offset: their meshes become the node's, their
     // other children become the node's children, each with the helpers' transforms folded in.
     void CollectBelowHelpers(const aiNode& node, const Matrix3& offset, std::vector<MeshPiece>& pieces,
@@ -116,7 +139,8 @@ private:
     void SetObject(const aiNode& node, standin::Node& host, std::vector<MeshPiece>& pieces) {
         if (pieces.empty()) {
             const std::string name = node.mName.C_Str();
-            const bool isNull = fbx_ ? MetadataBool(node.mMetaData, "IsNull") : true;
+            // OBJ has no empty objects: a node without faces is only a name assimp kept.
+            const bool isNull = fbx_ ? MetadataBool(node.mMetaData, "IsNull") : !obj_;
             if (isNull && !bones_.count(name) && !noObject_.count(name) && node.mParent)
                 host.SetObject(&scene_.Make<standin::DummyObject>());
             return;
@@ -133,6 +157,10 @@ private:
         if (built.skippedFaces)
             info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.skippedFaces) +
                                      " point or line primitives left out (a model holds triangles only)");
+        if (built.unusableNormals)
+            info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.unusableNormals) +
+                                     " normals of the file have no length or are not finite; those vertices get the "
+                                     "normals their faces give");
         host.SetObject(&tri);
         bool hasBones = false;
         for (const MeshPiece& p : pieces) hasBones |= p.mesh->HasBones();
@@ -147,7 +175,8 @@ public:
 
     // Drives the nodes with the clip's channels: a node's local transform over time is its own
     // channel (or static transform) times those of its folded pivot helpers, in host axes.
-    void ApplyClip(const aiAnimation& clip) {
+    // keyOffset (seconds) puts the keys on the file's timeline.
+    void ApplyClip(const aiAnimation& clip, double keyOffset) {
         std::map<std::string, const aiNodeAnim*> channels;
         for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
         const double tps = ClipTicksPerSecond(clip);
@@ -170,7 +199,7 @@ public:
                     fixed.base = base;
                     parts.push_back({false, fixed});
                 } else {
-                    parts.push_back({true, TrackFromChannel(*it->second, tps, base)});
+                    parts.push_back({true, TrackFromChannel(*it->second, tps, keyOffset, base)});
                     any = true;
                 }
             }
@@ -192,34 +221,37 @@ public:
 
 private:
 
-    std::string UserProps(const aiNode& node) const {
+    std::string UserProps(const aiNode& node, const std::string& hostName) const {
         const aiMetadata* md = node.mMetaData;
         if (!md) return {};
         // FBX: the user-property text itself, then custom text properties (the other FBX entries are
         // the format's own node settings). Other formats: every entry ("extras" of glTF among them).
-        std::string text;
+        std::vector<std::pair<std::string, std::string>> properties;
         aiString props;
-        if (md->Get("UserProperties", props) && props.length) text = props.C_Str();
+        if (md->Get("UserProperties", props) && props.length) properties.push_back({"UserProperties", props.C_Str()});
         for (unsigned i = 0; i < md->mNumProperties; ++i) {
             if (std::string(md->mKeys[i].C_Str()) == "UserProperties") continue;
             if (fbx_ && md->mValues[i].mType != AI_AISTRING) continue;
-            const std::string value = MetadataText(md->mValues[i]);
-            if (value.empty()) continue;
-            if (!text.empty()) text += "\r\n";
-            text += std::string(md->mKeys[i].C_Str()) + " = " + value;
+            properties.push_back({md->mKeys[i].C_Str(), MetadataText(md->mValues[i])});
         }
-        return text;
+        PropertyText text = UserPropertyText(properties);
+        for (const std::string& p : text.unread)
+            info_.warnings.push_back("node '" + hostName + "': the property " + p +
+                                     " does not read as a key frame (write 'FRAME NAME', NAME one of BALL_STRUCK, "
+                                     "MOUSE_SWING_START, TOP_OF_SWING, ADDRESS_BALL)");
+        return text.text;
     }
 
     const aiScene& source_;
     standin::Scene& scene_;
     SceneInfo& info_;
     MaterialLibrary& materials_;
-    bool fbx_, gltf_;
+    bool fbx_, gltf_, obj_;
     Matrix3 toHost_, fromHost_;
     std::set<std::string> bones_, noObject_;
     std::map<const aiNode*, Matrix3> childPending_;
     std::vector<SkinnedNode> skinned_;
+    std::vector<std::string> droppedLeafBones_;
     struct Source {
         standin::Node* host;
         const aiNode* node;
@@ -230,10 +262,11 @@ private:
 };
 
 // The file's up axis and the turn that brings it into the host's Z-up frame.
-Matrix3 UpAxisTurn(const aiScene& s, bool fbx, const std::string& ext, const ImportOptions& options, SceneInfo& info) {
+Matrix3 UpAxisTurn(const aiScene& s, Format format, const ImportOptions& options, SceneInfo& info) {
     char up = 'Y';
-    info.upAxisSource = ext == ".obj" ? "OBJ has no up axis: taken as Y" : "the format is Y-up";
+    info.upAxisSource = format == Format::Obj ? "OBJ has no up axis: taken as Y" : "the format is Y-up";
     int axis = 1, sign = 1;
+    const bool fbx = format == Format::Fbx;
     if (fbx && s.mMetaData && s.mMetaData->Get("UpAxis", axis)) {
         s.mMetaData->Get("UpAxisSign", sign);
         up = axis == 2 ? 'Z' : 'Y';
@@ -249,105 +282,250 @@ Matrix3 UpAxisTurn(const aiScene& s, bool fbx, const std::string& ext, const Imp
     return turn;
 }
 
+Format FormatOf(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".fbx") return Format::Fbx;
+    if (ext == ".gltf" || ext == ".glb") return Format::Gltf;
+    if (ext == ".dae") return Format::Collada;
+    if (ext == ".obj") return Format::Obj;
+    return Format::Other;
+}
+
+// The unit the file states; for FBX the factor the importer applies, for COLLADA the one assimp applies.
+FileUnit UnitOf(Format format, const std::string& path, const aiScene& source, const FbxFacts* facts) {
+    switch (format) {
+        case Format::Fbx: {
+            std::optional<double> factor = facts ? facts->unitScaleFactor : std::nullopt;
+            float f = 0;
+            double d = 0;
+            if (!factor && source.mMetaData) {
+                if (source.mMetaData->Get("UnitScaleFactor", f)) factor = f;
+                else if (source.mMetaData->Get("UnitScaleFactor", d)) factor = d;
+            }
+            return FbxUnit(factor);
+        }
+        case Format::Collada: return ColladaUnit(path);
+        case Format::Gltf: return AssumedMetres("glTF is in metres");
+        case Format::Obj: return AssumedMetres("OBJ states no unit: taken as metres");
+        case Format::Other: return AssumedMetres("the format states no unit: taken as metres");
+    }
+    return {};
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string ClipName(const aiAnimation& clip, unsigned index) {
+    return clip.mName.length ? clip.mName.C_Str() : "clip " + std::to_string(index + 1);
+}
+
+// The frame rate of clip (or of a scene without one) and where it comes from.
+double FrameRateOf(const aiAnimation* clip, Format format, const FbxFacts* facts, const ImportOptions& options,
+                   std::string& why) {
+    if (options.fps > 0) {
+        why = "given with --fps";
+        return options.fps;
+    }
+    if (format == Format::Fbx) {
+        if (facts && facts->frameRate) {
+            why = "the file's frame rate";
+            return *facts->frameRate;
+        }
+        if (clip && clip->mTicksPerSecond >= 1) {
+            why = "the file's frame rate";
+            return clip->mTicksPerSecond;
+        }
+    }
+    if (!clip) {
+        why = "the file has no animation: 30 fps";
+        return 30;
+    }
+    return InferFrameRate(*clip, why);
+}
+
+// The clip the options choose: by number (from 1), else by name (exact, then in any case); -1 for
+// none, -2 when the options name a clip the file does not have.
+int ChosenClip(const aiScene& source, const std::string& wanted) {
+    if (wanted.empty()) return -1;
+    if (wanted.find_first_not_of("0123456789") == std::string::npos && wanted.size() < 6) {
+        const int number = std::stoi(wanted);
+        return number >= 1 && unsigned(number) <= source.mNumAnimations ? number - 1 : -2;
+    }
+    for (unsigned a = 0; a < source.mNumAnimations; ++a)
+        if (ClipName(*source.mAnimations[a], a) == wanted) return int(a);
+    for (unsigned a = 0; a < source.mNumAnimations; ++a)
+        if (Lower(ClipName(*source.mAnimations[a], a)) == Lower(wanted)) return int(a);
+    return -2;
+}
+
+std::string ClipListing(const SceneInfo& info) {
+    std::string text;
+    for (std::size_t i = 0; i < info.clips.size(); ++i) {
+        const ClipInfo& c = info.clips[i];
+        text += "\n  " + std::to_string(i + 1) + " '" + c.name + "' (frames " + std::to_string(c.firstFrame) + " to " +
+                std::to_string(c.lastFrame) + ")";
+    }
+    return text;
+}
+
 // Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
-// result.error) when the options name a clip, frame rate or range that cannot be had.
-bool ApplyAnimation(const aiScene& source, bool fbx, TreeBuilder& builder, standin::Scene& scene,
-                    const ImportOptions& options, ImportResult& result) {
+// result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
+// when an export that samples the animation has several clips to choose from.
+bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts, TreeBuilder& builder,
+                    standin::Scene& scene, const ImportOptions& options, ImportResult& result) {
     SceneInfo& info = result.info;
-    const aiAnimation* chosen = nullptr;
+    const FbxFacts* takes = format == Format::Fbx ? facts : nullptr;
+    FbxFacts noTakes;
+    if (format == Format::Fbx && !takes) takes = &noTakes;
     for (unsigned a = 0; a < source.mNumAnimations; ++a) {
         const aiAnimation& clip = *source.mAnimations[a];
-        ClipInfo ci;
-        ci.name = clip.mName.length ? clip.mName.C_Str() : "clip " + std::to_string(a);
-        ci.seconds = clip.mDuration / ClipTicksPerSecond(clip);
-        ci.channels = clip.mNumChannels;
-        info.clips.push_back(ci);
-        if (!chosen && (options.clip.empty() ? a == 0 : (ci.name == options.clip))) {
-            chosen = &clip;
-            info.clip = ci.name;
-        }
+        std::string why;
+        const double fps = FrameRateOf(&clip, format, facts, options, why);
+        const ClipSpan span = SpanOfClip(clip, takes, fps);
+        info.clips.push_back({ClipName(clip, a), int(std::lround(span.first * fps)), int(std::lround(span.last * fps)), fps,
+                              clip.mNumChannels});
     }
-    if (!options.clip.empty() && !chosen) {
-        result.error = "no animation clip named '" + options.clip + "'";
-        for (const ClipInfo& c : info.clips) result.error += "\n  " + c.name;
-        if (info.clips.empty()) result.error += " (the file has no animation)";
+    int chosen = ChosenClip(source, options.clip);
+    auto fail = [&](ImportResult::Failure kind, std::string why) {
+        result.failure = kind;
+        result.error = std::move(why);
         return false;
-    }
-    int fps = options.fps;
-    if (fps <= 0) fps = chosen && fbx && chosen->mTicksPerSecond >= 1 ? int(std::lround(chosen->mTicksPerSecond)) : 30;
-    if (fps <= 0 || TIME_TICKSPERSEC % fps != 0) {
-        result.error = "frame rate " + std::to_string(fps) + " does not divide the host's 4800 ticks per second";
-        return false;
-    }
-    scene.frameRate = fps;
-    info.fps = fps;
+    };
+    if (chosen == -2)
+        return fail(ImportResult::Failure::BadOption,
+                    "no animation clip '" + options.clip + "'" +
+                        (info.clips.empty() ? std::string(" (the file has no animation)") : "; the file's clips:" + ClipListing(info)));
+    if (chosen == -1 && source.mNumAnimations == 1) chosen = 0;
+    if (chosen == -1 && source.mNumAnimations > 1 && options.needsClip)
+        return fail(ImportResult::Failure::NeedsChoice, "the file holds " + std::to_string(source.mNumAnimations) +
+                                                            " animation clips; choose one with --clip NAME or NUMBER:" +
+                                                            ClipListing(info));
+    const aiAnimation* clip = chosen >= 0 ? source.mAnimations[chosen] : nullptr;
+    double fps = FrameRateOf(clip, format, facts, options, info.fpsSource);
+    const int rounded = int(std::lround(fps));
+    if (rounded <= 0 || TIME_TICKSPERSEC % rounded != 0 || std::fabs(fps - rounded) > 1e-6)
+        return fail(ImportResult::Failure::BadOption,
+                    "frame rate " + std::to_string(fps) + " does not divide the host's 4800 ticks per second");
+    scene.frameRate = rounded;
+    info.fps = rounded;
     int first = 0, last = 100;
-    if (chosen) {
-        builder.ApplyClip(*chosen);
-        const double frames = chosen->mDuration / ClipTicksPerSecond(*chosen) * fps;
-        if (!(frames >= 0 && frames < double(INT_MAX / TIME_TICKSPERSEC))) {
-            result.error = "the clip '" + info.clip + "' lasts longer than the host's time line";
-            return false;
-        }
-        last = int(std::lround(frames));
+    if (clip) {
+        const ClipSpan span = SpanOfClip(*clip, takes, fps);
+        builder.ApplyClip(*clip, span.keyOffset);
+        info.clip = ClipName(*clip, unsigned(chosen));
+        info.clipSpan = span.source;
+        const double firstFrames = span.first * fps, lastFrames = span.last * fps;
+        if (!(std::fabs(firstFrames) < double(INT_MAX / TIME_TICKSPERSEC)) ||
+            !(std::fabs(lastFrames) < double(INT_MAX / TIME_TICKSPERSEC)))
+            return fail(ImportResult::Failure::BadOption, "the clip '" + info.clip + "' lasts longer than the host's time line");
+        first = int(std::lround(firstFrames));
+        last = int(std::lround(lastFrames));
     }
     if (options.range) std::tie(first, last) = *options.range;
     const int limit = INT_MAX / scene.TicksPerFrame();
-    if (first < -limit || last > limit) {
-        result.error = "the frame range " + std::to_string(first) + ":" + std::to_string(last) +
-                       " does not fit the host's time line";
-        return false;
-    }
-    if (last < first) {
-        result.error = "the frame range " + std::to_string(first) + ":" + std::to_string(last) + " ends before it starts";
-        return false;
-    }
+    if (first < -limit || last > limit)
+        return fail(ImportResult::Failure::BadOption, "the frame range " + std::to_string(first) + ":" +
+                                                          std::to_string(last) + " does not fit the host's time line");
+    if (last < first)
+        return fail(ImportResult::Failure::BadOption,
+                    "the frame range " + std::to_string(first) + ":" + std::to_string(last) + " ends before it starts");
     scene.animRange = {first * scene.TicksPerFrame(), last * scene.TicksPerFrame()};
     info.firstFrame = first;
     info.lastFrame = last;
     return true;
 }
 
+// A skinned mesh is no bone: one that hangs inside its own skeleton moves to the top of the scene,
+// where it stays in place. glTF places a skinned mesh by its joints alone, ignoring the mesh node's
+// own transform: there the mesh's vertices are already where the joints put them.
+void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const aiScene& source, const std::vector<SkinnedNode>& skinned,
+                                     bool gltf) {
+    for (const SkinnedNode& s : skinned) {
+        INode* meshTop = TopLevelAncestor(s.node, &scene.Root());
+        bool inSkeleton = false;
+        for (const MeshPiece& piece : s.pieces)
+            for (unsigned b = 0; b < piece.mesh->mNumBones && !inSkeleton; ++b)
+                if (standin::Node* bone = scene.FindByName(piece.mesh->mBones[b]->mName.C_Str()))
+                    inSkeleton = TopLevelAncestor(bone, &scene.Root()) == meshTop && meshTop != s.node;
+        (void)source;
+        if (inSkeleton) s.node->Reparent(scene.Root());
+        if (gltf) {
+            s.node->SetLocalTrack(nullptr);
+            s.node->SetWorldTM(Matrix3());
+        }
+    }
+}
+
 }  // namespace
 
 ImportResult ImportFile(const std::string& path, standin::Scene& scene, const ImportOptions& options) {
     ImportResult result;
-    if (!std::filesystem::is_regular_file(path)) {
-        result.error = "cannot read " + path + ": no such file";
+    auto unreadable = [&](std::string why) {
+        result.failure = ImportResult::Failure::Unreadable;
+        result.error = std::move(why);
         return result;
-    }
+    };
+    if (std::filesystem::is_directory(path)) return unreadable("cannot read " + path + ": it is a folder, not a scene file");
+    if (!std::filesystem::is_regular_file(path)) return unreadable("cannot read " + path + ": no such file");
+    const Format format = FormatOf(path);
     Assimp::Importer reader;
+    // COLLADA nodes by their names (as the other formats give them), not their ids.
+    reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // Triangulation only: the exporter's own weld and tangents do the rest, and joining vertices
     // here would change which corners are the same vertex.
     const aiScene* source = reader.ReadFile(path, aiProcess_Triangulate);
-    if (!source || !source->mRootNode) {
-        result.error = "cannot read " + path + ": " + reader.GetErrorString();
-        return result;
-    }
+    if (!source || !source->mRootNode) return unreadable("cannot read " + path + ": " + reader.GetErrorString());
     // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.
-    if ((source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && source->mNumAnimations == 0 && source->mRootNode->mNumChildren == 0) {
-        result.error = "cannot read " + path + ": the file holds no objects";
-        return result;
-    }
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    const bool fbx = ext == ".fbx", gltf = ext == ".gltf" || ext == ".glb";
-    aiString format;
-    if (source->mMetaData) source->mMetaData->Get("SourceAsset_Format", format);
-    result.info.format = format.length ? format.C_Str() : ext.substr(ext.empty() ? 0 : 1);
-    if (fbx && source->mMetaData) {
-        float unit = 0;
-        double unitD = 0;
-        if (source->mMetaData->Get("UnitScaleFactor", unit)) result.info.unitScaleFactor = unit;
-        else if (source->mMetaData->Get("UnitScaleFactor", unitD)) result.info.unitScaleFactor = unitD;
-    }
+    if ((source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && source->mNumAnimations == 0 && source->mRootNode->mNumChildren == 0)
+        return unreadable("cannot read " + path + ": the file holds no objects");
+    SceneInfo& info = result.info;
+    aiString formatName;
+    if (source->mMetaData) source->mMetaData->Get("SourceAsset_Format", formatName);
+    info.format = formatName.length ? formatName.C_Str() : std::filesystem::path(path).extension().string();
 
-    const Matrix3 top = ToMatrix3(source->mRootNode->mTransformation);
-    MaterialLibrary materials(*source, scene, std::filesystem::path(path).stem().string(), result.info.warnings);
-    TreeBuilder builder(*source, scene, result.info, materials, fbx, gltf, UpAxisTurn(*source, fbx, ext, options, result.info));
-    for (unsigned i = 0; i < source->mRootNode->mNumChildren; ++i) builder.Add(*source->mRootNode->mChildren[i], nullptr, top);
-    // Meshes attached to the file's root node itself get a node of their own. The stand-in node for
-    // it lives as long as the builder refers to it; it never owns the file's meshes.
+    // What assimp does not pass on of an FBX file: its takes' time spans, frame rate and unit.
+    std::optional<FbxFacts> facts;
+    if (format == Format::Fbx) {
+        std::vector<std::uint8_t> bytes;
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::string why;
+        if (const auto doc = ReadFbx(bytes, why))
+            facts = ReadFbxFacts(*doc);
+        else
+            info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
+    }
+    const FileUnit unit = UnitOf(format, path, *source, facts ? &*facts : nullptr);
+    info.unit = unit.words;
+    if (format == Format::Fbx && unit.stated) info.unitScaleFactor = unit.metresPerUnit * 100.0;
+    // The importer applies FBX's unit; assimp applies COLLADA's at the root, which the file's own
+    // units undo.
+    info.metresPerUnit = options.fileUnits ? 1.0 : unit.metresPerUnit;
+    float scale = 1.0f;
+    if (format == Format::Fbx && !options.fileUnits) scale = float(unit.metresPerUnit);
+    if (format == Format::Collada && options.fileUnits) scale = float(1.0 / unit.metresPerUnit);
+    const Matrix3 unitScale = ScaleMatrix(Point3(scale, scale, scale));
+
+    const std::filesystem::path file(path);
+    MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings);
+    TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
+    builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
+    const aiNode& root = *source->mRootNode;
+    // A glTF scene with one top node is read with that node as assimp's root: it is the file's own,
+    // kept with its name, transform and properties. Every other root is one assimp made up.
+    const bool madeUpRoot = format != Format::Gltf ||
+                            (std::string(root.mName.C_Str()) == "ROOT" && root.mTransformation.IsIdentity() && !root.mNumMeshes);
+    if (!madeUpRoot) {
+        builder.Add(root, nullptr, unitScale);
+    } else {
+        const Matrix3 top = ToMatrix3(root.mTransformation) * unitScale;
+        for (unsigned i = 0; i < root.mNumChildren; ++i) builder.Add(*root.mChildren[i], nullptr, top);
+    }
+    // Meshes attached to a made-up root get a node of their own. The stand-in node for it lives as
+    // long as the builder refers to it; it never owns the file's meshes.
     struct Wrapper : aiNode {
         using aiNode::aiNode;
         ~Wrapper() {
@@ -356,15 +534,30 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         }
     };
     std::unique_ptr<Wrapper> wrapper;
-    if (source->mRootNode->mNumMeshes) {
-        wrapper = std::make_unique<Wrapper>(*source->mRootNode->mName.C_Str() ? source->mRootNode->mName.C_Str() : "Root");
-        wrapper->mTransformation = source->mRootNode->mTransformation;
-        wrapper->mNumMeshes = source->mRootNode->mNumMeshes;
-        wrapper->mMeshes = source->mRootNode->mMeshes;
-        builder.Add(*wrapper, nullptr, Matrix3());
+    if (madeUpRoot && root.mNumMeshes) {
+        wrapper = std::make_unique<Wrapper>(*root.mName.C_Str() ? root.mName.C_Str() : "Root");
+        wrapper->mTransformation = root.mTransformation;
+        wrapper->mNumMeshes = root.mNumMeshes;
+        wrapper->mMeshes = root.mMeshes;
+        builder.Add(*wrapper, nullptr, unitScale);
     }
-    if (!ApplyAnimation(*source, fbx, builder, scene, options, result)) return result;
-    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, result.info);
+    if (!builder.DroppedLeafBones().empty()) {
+        std::string names;
+        for (const std::string& n : builder.DroppedLeafBones()) names += (names.empty() ? "" : ", ") + n;
+        info.warnings.push_back("the leaf bones Blender adds to each bone chain are left out (" + names +
+                                "): they carry no weights (untick 'Add Leaf Bones' when exporting FBX)");
+    }
+    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, builder, scene, options, result)) return result;
+    TakeSkinnedMeshesOutOfSkeletons(scene, *source, builder.Skinned(), format == Format::Gltf);
+    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info);
+    PresentYardstickUpright(scene, info.warnings);
+    for (const EmbeddedImage& image : materials.Embedded()) {
+        EmbeddedImageFile out{image.name, {}, image.texture->mHeight == 0};
+        const std::size_t size = out.encoded ? image.texture->mWidth : std::size_t(image.texture->mWidth) * image.texture->mHeight * 4;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.texture->pcData);
+        out.bytes.assign(bytes, bytes + size);
+        result.embeddedImages.push_back(std::move(out));
+    }
     result.ok = true;
     return result;
 }

@@ -9,6 +9,7 @@
 // empty nodes, and node metadata as user-property text.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -30,19 +31,26 @@ struct ImportOptions {
     UpAxis up = UpAxis::FromFile;
     SkeletonPose pose = SkeletonPose::Bind;
     int poseFrame = 0;  // with SkeletonPose::Frame: the animation frame the skeleton is read at
-    // The animation clip to apply (default: the first), the frame rate (0: the file's for FBX, else
-    // 30) and the frame range (default: the clip's, from frame 0).
+    // The clip to apply: its name (any case) or its number as listed (from 1). Empty: the only clip,
+    // when the file has one; a file with several needs a choice when needsClip is set, and otherwise
+    // applies none.
     std::string clip;
+    bool needsClip = false;  // the export samples the animation (or poses the skeleton by it)
+    // The frame rate (0: the file's for FBX, else inferred from the key times) and the frame range on
+    // the file's timeline (default: the clip's span).
     int fps = 0;
     std::optional<std::pair<int, int>> range;
     // When set, this node becomes a biped root: the scene keeps the file's pose and the biped's figure
     // mode shows the bind pose (the pose option is then not applied).
     std::string bipedRoot;
+    // Keep the file's own length unit instead of converting the scene to metres.
+    bool fileUnits = false;
 };
 
 struct ClipInfo {
     std::string name;
-    double seconds = 0;
+    int firstFrame = 0, lastFrame = 0;  // on the file's timeline, at fps
+    double fps = 30;
     unsigned channels = 0;  // animated nodes
 };
 
@@ -51,21 +59,37 @@ struct SceneInfo {
     char upAxis = 'Y';             // the axis the file was read as having up: 'Y' or 'Z'
     std::string upAxisSource;      // where that came from
     double unitScaleFactor = 0;    // FBX UnitScaleFactor (centimetres per unit); 0 when the file has none
+    std::string unit;              // the file's unit in words, e.g. "centimetres, UnitScaleFactor 1"
+    double metresPerUnit = 1;      // the factor the scene was multiplied by (1 with fileUnits)
     std::string skeletonPose;      // how skinned skeletons were posed; "" without skins
     std::vector<ClipInfo> clips;   // every clip of the file
     std::string clip;              // the clip applied, "" for none
+    std::string clipSpan;          // how the applied clip's frames were found
     int fps = 30;                  // the scene's frame rate
+    std::string fpsSource;         // where it came from
     int firstFrame = 0, lastFrame = 100;  // the scene's animation range
     std::vector<std::string> warnings;
 };
 
-struct ImportResult {
-    bool ok = false;
-    std::string error;  // why the file could not be read
-    SceneInfo info;
+// An image stored inside the scene file: the name the model gives it and its bytes as stored (an
+// encoded image file, or raw texels when width and height are set).
+struct EmbeddedImageFile {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    bool encoded = true;
 };
 
-// Reads path into scene (which should be empty). Nothing is selected afterwards.
+struct ImportResult {
+    enum class Failure { None, Unreadable, NeedsChoice, BadOption };
+    bool ok = false;
+    Failure failure = Failure::None;
+    std::string error;  // why the file could not be used
+    SceneInfo info;
+    std::vector<EmbeddedImageFile> embeddedImages;
+};
+
+// Reads path into scene (which should be empty), converted to metres (unless options say otherwise)
+// and to the host's Z-up axes. Nothing is selected afterwards.
 ImportResult ImportFile(const std::string& path, standin::Scene& scene, const ImportOptions& options = {});
 
 }  // namespace importer

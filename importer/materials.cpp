@@ -2,33 +2,54 @@
 
 #include <assimp/material.h>
 
+#include <filesystem>
+
 namespace importer {
 
-MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string fileStem,
+namespace {
+
+// The file-name part of a stored texture path, whichever separators the authoring tool used.
+std::string FileNameOf(const std::string& path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
                                  std::vector<std::string>& warnings)
-    : source_(source), scene_(scene), fileStem_(std::move(fileStem)), warnings_(warnings) {}
+    : source_(source), scene_(scene), folder_(std::move(folder)), fileStem_(std::move(fileStem)), warnings_(warnings) {}
 
 Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types) {
     for (aiTextureType type : types) {
         aiString path;
         if (material.GetTexture(type, 0, &path) != AI_SUCCESS || path.length == 0) continue;
         std::string name = path.C_Str();
+        // An image stored inside the scene file has no file of its own; the game needs one: it gets
+        // the image's own name (with its format's extension when it has none), else one made from the
+        // scene file's name.
+        const aiTexture* image = name[0] == '*' ? source_.GetEmbeddedTexture(path.C_Str()) : nullptr;
         if (name[0] == '*') {
-            // An image stored inside the scene file has no file of its own; the game needs one, so it
-            // gets a name from the scene file, and the user is told to extract the image under it.
-            const aiTexture* embedded = source_.GetEmbeddedTexture(path.C_Str());
-            const std::string stored = embedded ? embedded->mFilename.C_Str() : "";
-            if (!stored.empty()) {
-                name = stored;
-            } else {
-                const std::string hint = embedded && embedded->achFormatHint[0] ? embedded->achFormatHint : "png";
+            const std::string stored = image ? image->mFilename.C_Str() : "";
+            const std::string hint = image && image->achFormatHint[0] ? image->achFormatHint : "png";
+            if (stored.empty())
                 name = fileStem_ + "_embedded" + std::string(path.C_Str() + 1) + "." + hint;
-                warnings_.push_back("texture " + std::string(path.C_Str()) + " is embedded in the scene file; it is named " +
-                                    name + " in the model: save the image under that name");
-            }
+            else
+                name = FileNameOf(stored).find('.') == std::string::npos ? stored + "." + hint : stored;
         }
         auto& slot = bitmaps_[name];
-        if (!slot) slot = &scene_.Make<standin::BitmapTexture>(name, name);
+        if (slot) return slot;
+        slot = &scene_.Make<standin::BitmapTexture>(name, name);
+        const std::string file = FileNameOf(name);
+        if (image) embedded_.push_back({file, image});
+        if (!std::filesystem::exists(std::filesystem::path(folder_) / file)) {
+            if (image)
+                warnings_.push_back("texture " + file + " is embedded in the scene file: save it beside the model under "
+                                    "that name (--extract-textures DIR writes it)");
+            else
+                warnings_.push_back("texture " + file + (file == name ? "" : " (stored as " + name + ")") +
+                                    " is not beside the scene file; the game will look for it under that name");
+        }
         return slot;
     }
     return nullptr;

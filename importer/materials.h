@@ -13,26 +13,38 @@
 
 namespace importer {
 
+// An image stored inside the scene file, under the name the model gives it.
+struct EmbeddedImage {
+    std::string name;
+    const aiTexture* texture = nullptr;  // owned by the assimp scene
+};
+
 class MaterialLibrary {
 public:
-    MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string fileStem,
+    // folder: the scene file's folder, where the game's textures are looked for; fileStem names the
+    // images embedded in the file.
+    MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
                     std::vector<std::string>& warnings);
 
     // The host material of file material index (null for an index out of range).
     Mtl* Single(unsigned index);
     // A multi/sub-object material whose sub-material i is file material indices[i].
     Mtl* Multi(const std::vector<unsigned>& indices);
+    // The embedded images the materials use, in the order they were first used.
+    const std::vector<EmbeddedImage>& Embedded() const { return embedded_; }
 
 private:
     Texmap* Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types);
 
     const aiScene& source_;
     standin::Scene& scene_;
+    std::string folder_;
     std::string fileStem_;
     std::vector<std::string>& warnings_;
     std::map<unsigned, Mtl*> singles_;
     std::map<std::vector<unsigned>, Mtl*> multis_;
     std::map<std::string, Texmap*> bitmaps_;
+    std::vector<EmbeddedImage> embedded_;
 };
 
 }  // namespace importer

@@ -25,9 +25,14 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
         for (unsigned i = 0; i < m.mNumVertices; ++i) {
             out.verts.push_back(ToPoint3(m.mVertices[i]) * tm);
             if (m.HasNormals()) {
+                // A normal of no length or not finite says nothing: the vertex gets the normal the
+                // faces give it instead.
                 const Point3 n = ToPoint3(m.mNormals[i]);
-                out.setSpecifiedNormal(int(base + i),
-                                       Point3(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2])));
+                const Point3 turned(DotProd(n, normalTM[0]), DotProd(n, normalTM[1]), DotProd(n, normalTM[2]));
+                if (IsFinite(turned) && turned.LengthSquared() > 0.0f)
+                    out.setSpecifiedNormal(int(base + i), turned);
+                else
+                    ++built.unusableNormals;
             }
             if (mapped)
                 out.tVerts.push_back(m.HasTextureCoords(0) ? Point3(m.mTextureCoords[0][i].x, m.mTextureCoords[0][i].y, 0)

@@ -19,10 +19,11 @@ struct MeshPiece {
 struct BuiltMesh {
     std::vector<unsigned> materials;  // file material index of each material id, in id order
     std::size_t skippedFaces = 0;     // points and lines, which a triangle mesh cannot hold
+    std::size_t unusableNormals = 0;  // file normals of no length or not finite, left to be computed
 };
 
 // Appends every piece to out: vertices (moved by the piece's offset), specified normals where the
-// piece has normals, first-channel texture coordinates (one texture vertex per vertex; a mesh whose
+// piece has usable normals (of some length, finite), first-channel texture coordinates (one texture vertex per vertex; a mesh whose
 // pieces have none stays unmapped), triangles with the material id of their piece's material.
 // Triangles without normals get smoothing group 1, or 0 (faceted) when flatWithoutNormals is set.
 // Positions and normals are finally turned by toHost (a rotation into the host's axes).

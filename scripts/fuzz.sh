@@ -11,8 +11,8 @@ if [[ "${1:-}" == "--ci" ]]; then ci=true; shift; fi
 seconds=${1:-60}
 [[ $# -gt 0 ]] && shift
 targets=("$@")
-((${#targets[@]})) || targets=(vlo_reader vla_reader keyframes importer exporter)
-declare -A ci_runs=([vlo_reader]=200000 [vla_reader]=300000 [keyframes]=300000 [importer]=300 [exporter]=3000)
+((${#targets[@]})) || targets=(vlo_reader vla_reader keyframes importer exporter fbx_reader)
+declare -A ci_runs=([vlo_reader]=200000 [vla_reader]=300000 [keyframes]=300000 [importer]=300 [exporter]=3000 [fbx_reader]=200000)
 scripts/install-deps.sh --fuzz
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLO_FUZZ=ON -DVLO_BUILD_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \

@@ -12,6 +12,7 @@
 #include "importer/importer.h"
 #include "scene_files.h"
 #include "test_support.h"
+#include "ui/controls.h"
 
 namespace {
 
@@ -33,13 +34,23 @@ aiQuaternion AssimpRotation(const aiNodeAnim& ch, double time) {
 TEST(AnimationImport, ClipsRangeAndFrameRate) {
     support::TempDir dir;
     support::WriteAnimatedGltf(dir.File("swing.gltf"));
+    // Two clips and an export that samples the animation: the user chooses.
+    standin::Scene unchosen;
+    importer::ImportOptions sampled;
+    sampled.needsClip = true;
+    const auto choice = importer::ImportFile(dir.File("swing.gltf"), unchosen, sampled);
+    EXPECT_EQ(choice.failure, importer::ImportResult::Failure::NeedsChoice);
+    EXPECT_NE(choice.error.find("1 'Swing' (frames 0 to 36)\n  2 'Idle'"), std::string::npos) << choice.error;
+
     standin::Scene scene;
-    const auto r = importer::ImportFile(dir.File("swing.gltf"), scene);
+    sampled.clip = "swing";  // any case
+    const auto r = importer::ImportFile(dir.File("swing.gltf"), scene, sampled);
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.info.clips.size(), 2u);
     EXPECT_EQ(r.info.clips[1].name, "Idle");
-    EXPECT_NEAR(r.info.clips[0].seconds, 1.2, 1e-6);
+    EXPECT_EQ(r.info.clips[0].lastFrame, 36);
     EXPECT_EQ(r.info.clip, "Swing");
+    // Keys at 0, 0.1, 0.5, 0.9 and 1.2 s lie on the 30 fps grid, not on 24's or 25's.
     EXPECT_EQ(r.info.fps, 30);
     EXPECT_EQ(r.info.lastFrame, 36);
     EXPECT_EQ(scene.animRange.End(), 36 * 160);
@@ -48,7 +59,7 @@ TEST(AnimationImport, ClipsRangeAndFrameRate) {
 
     standin::Scene idle;
     importer::ImportOptions options;
-    options.clip = "Idle";
+    options.clip = "2";  // by its number in the list
     options.fps = 24;
     options.range = std::pair{-2, 5};
     const auto ri = importer::ImportFile(dir.File("swing.gltf"), idle, options);
@@ -61,8 +72,9 @@ TEST(AnimationImport, ClipsRangeAndFrameRate) {
     standin::Scene none;
     const auto missing = importer::ImportFile(dir.File("swing.gltf"), none, options);
     EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.error.find("no animation clip named 'Dance'"), std::string::npos);
-    options.clip.clear();
+    EXPECT_EQ(missing.failure, importer::ImportResult::Failure::BadOption);
+    EXPECT_NE(missing.error.find("no animation clip 'Dance'"), std::string::npos);
+    options.clip = "1";
     options.fps = 7;
     EXPECT_FALSE(importer::ImportFile(dir.File("swing.gltf"), none, options).ok);
 }
@@ -74,6 +86,7 @@ TEST(AnimationImport, SkeletonReadAtAGivenFrame) {
     importer::ImportOptions options;
     options.pose = importer::SkeletonPose::Frame;
     options.poseFrame = 18;
+    options.clip = "Swing";
     const auto r = importer::ImportFile(dir.File("swing.gltf"), scene, options);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.info.skeletonPose, "the pose of frame 18");
@@ -90,12 +103,13 @@ TEST(AnimationImport, EveryFrameAndBoneMatchesAssimpsInterpolation) {
     standin::Scene scene;
     importer::ImportOptions options;
     options.pose = importer::SkeletonPose::File;
+    options.clip = "Swing";
     ASSERT_TRUE(importer::ImportFile(file, scene, options).ok);
     scene.FindByName("Hips")->SetSelected(true);
     standin::Desktop desktop;
-    desktop.QueueScript(106, [](standin::DialogDriver& d) {
-        d.Click(1015);
-        d.Click(1);
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.Click(IDOK);
     });
     const std::string out = dir.File("swing.VLA");
     const auto e = support::Export(scene, desktop, out);

@@ -184,16 +184,18 @@ TEST(Importer, ColladaTransformsAndEmptyNodes) {
 }
 
 TEST(Importer, FbxRotationsAboutEachAxisMaterialsAndCustomProperties) {
-    // importer_scene.fbx is written by tests/data/make_fbx.py (Blender, Z-up, centimetre-scaled).
+    // importer_scene.fbx is written by tests/data/make_fbx.py (Blender, Z-up, in centimetres: the
+    // importer brings it to metres).
     standin::Scene scene;
     const auto r = importer::ImportFile(std::string(VLO_TEST_DATA_DIR) + "/importer_scene.fbx", scene);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.info.upAxis, 'Y');
     // Cubes with a spike at local (1, 1, 3), turned +90 degrees about X, Y and Z in the authoring
-    // (Z-up) frame and exported at 100 units per metre: the spikes land where the author saw them.
-    ExpectNear(Farthest(Get(scene, "TurnX")) / 100.0f, {1, -3, 1});
-    ExpectNear(Farthest(Get(scene, "TurnY")) / 100.0f, {8, 1, -1});
-    ExpectNear(Farthest(Get(scene, "TurnZ")) / 100.0f, {-1, 6, 3});
+    // (Z-up) frame: the spikes land where the author saw them, in metres.
+    EXPECT_EQ(r.info.metresPerUnit, 0.01);
+    ExpectNear(Farthest(Get(scene, "TurnX")), {1, -3, 1});
+    ExpectNear(Farthest(Get(scene, "TurnY")), {8, 1, -1});
+    ExpectNear(Farthest(Get(scene, "TurnZ")), {-1, 6, 3});
 
     standin::Node& tx = Get(scene, "TurnX");
     ASSERT_EQ(tx.GetMtl()->ClassID(), MULTI_CLASS_ID);
@@ -205,8 +207,8 @@ TEST(Importer, FbxRotationsAboutEachAxisMaterialsAndCustomProperties) {
     EXPECT_EQ(marker.GetObjectRef()->ClassID(), DUMMY_CLASS_ID);
     MSTR props;
     marker.GetUserPropBuffer(props);
-    EXPECT_EQ(props, "note = KEYFRAME 12 BALL_STRUCK");
-    ExpectNear(marker.GetNodeTM(0).GetTrans() / 100.0f, {1, 2, 3});
+    EXPECT_EQ(props, "KEYFRAME 12 BALL_STRUCK");  // a property whose value reads as a key frame
+    ExpectNear(marker.GetNodeTM(0).GetTrans(), {1, 2, 3});
 }
 
 TEST(Importer, UnreadableFilesGiveAnError) {

@@ -204,11 +204,16 @@ TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
     const std::string file = dir.File("swing.gltf");
     support::WriteAnimatedGltf(file);
     const ToolRun list = Export({file, "--list"});
-    EXPECT_NE(list.out.find("clip 1: 'Swing', 1.2 s, 3 animated nodes (applied)"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("clip 1: 'Swing', frames 0 to 36 at 30 fps, 3 animated nodes\n"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("clip 2: 'Idle'"), std::string::npos);
-    EXPECT_NE(list.out.find("animation range: frames 0 to 36 at 30 fps"), std::string::npos);
+    EXPECT_NE(list.out.find("no clip applied: choose one with --clip NAME or NUMBER"), std::string::npos);
+    // Two clips: the animation export asks which.
+    const ToolRun unchosen = Export({file, "-o", dir.File("swing.vla")});
+    EXPECT_EQ(unchosen.status, app::kExitNeedsChoice) << unchosen.err;
+    EXPECT_NE(unchosen.err.find("choose one with --clip NAME or NUMBER:\n  1 'Swing' (frames 0 to 36)"), std::string::npos)
+        << unchosen.err;
 
-    const ToolRun run = Export({file, "-o", dir.File("swing.vla"), "--keyframe", "0:ADDRESS_BALL", "--keyframe",
+    const ToolRun run = Export({file, "-o", dir.File("swing.vla"), "--clip", "1", "--keyframe", "0:ADDRESS_BALL", "--keyframe",
                                 "12:top_of_swing", "--keyframe", "30:BALL_STRUCK"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("wrote " + dir.File("swing") + ".VLA: root 'Hips', 3 bones, 37 frames (0 to 36 at 30 fps, "
@@ -229,7 +234,7 @@ TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
 
     EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--keyframe", "12:FOLLOW_THROUGH"}).status, app::kExitUsage);
     EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--clip", "Dance"}).status, app::kExitUsage);
-    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--range", "9"}).status, app::kExitUsage);
+    EXPECT_EQ(Export({file, "-o", dir.File("x.VLA"), "--clip", "Swing", "--range", "9"}).status, app::kExitUsage);
     EXPECT_FALSE(support::Exists(dir.File("x.VLA")));
 }
 
@@ -249,7 +254,7 @@ TEST(ToolsAnimation, ModelAndAnimationOfOneSkeletonPairTheirBones) {
     support::WriteSkinnedGltf(dir.File("other.gltf"));
     ASSERT_EQ(Export({dir.File("swing.gltf"), "--list"}).status, app::kExitUsage);  // no such file
     support::WriteAnimatedGltf(dir.File("swing.gltf"));
-    ASSERT_EQ(Export({dir.File("swing.gltf"), "-o", dir.File("swing.VLA"), "--no-markers"}).status, 0);
+    ASSERT_EQ(Export({dir.File("swing.gltf"), "-o", dir.File("swing.VLA"), "--clip", "swing", "--no-markers"}).status, 0);
     const ToolRun mismatch = Info({dir.File("swing.VLA"), dir.File("rig.vlo")});
     EXPECT_EQ(mismatch.status, 0) << mismatch.err;  // 3 bones each: the counts pair
     EXPECT_EQ(Info({dir.File("swing.VLA"), "--frame", "99"}).status, 2);

@@ -21,7 +21,8 @@ namespace {
 struct Settings {
     std::string input, output, mode, origin, scale, sound, select, up = "file", pose = "bind", bipedRoot;
     bool noSwap = false, noCollisions = false, semiTransparent = false, bump = false, specular = false;
-    bool all = false, list = false, noMarkers = false, quiet = false;
+    bool all = false, list = false, noMarkers = false, quiet = false, fileUnits = false;
+    std::string extractTextures;
     std::vector<std::string> removeMarkers, addMarkers;
     std::optional<long long> createdAt;
     std::string clip, range;
@@ -93,16 +94,24 @@ bool ParseKeyFrame(const std::string& text, app::KeyFrameRequest& k) {
 
 void PrintList(const Settings& s, const importer::SceneInfo& info, standin::Scene& scene, std::ostream& out) {
     out << s.input << ": " << info.format << ", read as " << info.upAxis << "-up (" << info.upAxisSource << ")";
-    if (info.unitScaleFactor > 0) out << ", unit scale factor " << info.unitScaleFactor;
     if (!info.skeletonPose.empty()) out << ", skeletons in " << info.skeletonPose;
-    out << "\n";
+    out << "\n  unit: " << info.unit
+        << (s.fileUnits ? " (kept as it is: --file-units)" : info.metresPerUnit != 1.0 ? " (converted to metres)" : "") << "\n";
+    if (const auto height = app::YardstickHeight(scene))
+        out << "  scale: 1 m = " << *height << " scene units, measured from the yardstick (the default; --scale unit "
+               "ignores it)\n";
+    else
+        out << "  scale: 1 unit = 1 metre (no yardstick)\n";
     for (std::size_t i = 0; i < info.clips.size(); ++i) {
         const auto& c = info.clips[i];
-        out << "  clip " << (i + 1) << ": '" << c.name << "', " << c.seconds << " s, " << c.channels << " animated nodes"
-            << (c.name == info.clip ? " (applied)" : "") << "\n";
+        out << "  clip " << (i + 1) << ": '" << c.name << "', frames " << c.firstFrame << " to " << c.lastFrame << " at "
+            << c.fps << " fps, " << c.channels << " animated nodes" << (c.name == info.clip ? " (applied)" : "") << "\n";
     }
     if (!info.clip.empty())
-        out << "  animation range: frames " << info.firstFrame << " to " << info.lastFrame << " at " << info.fps << " fps\n";
+        out << "  animation range: frames " << info.firstFrame << " to " << info.lastFrame << " (" << info.clipSpan
+            << ") at " << info.fps << " fps (" << info.fpsSource << ")\n";
+    else if (info.clips.size() > 1)
+        out << "  no clip applied: choose one with --clip NAME or NUMBER\n";
     PrintTree(scene.Root(), 1, app::SkeletonRoots(scene), out);
 }
 
@@ -131,9 +140,15 @@ void AddFlags(CLI::App& app, Settings& s) {
                    "Pose of a skeleton that is not a biped: bind (its bind pose), file (as stored), or a frame "
                    "number of the animation");
     app.add_option("--biped-root", s.bipedRoot, "Treat this skeleton root as a biped: figure mode shows the bind pose");
-    app.add_option("--clip", s.clip, "Animation clip to apply (default: the first; --list shows them)");
-    app.add_option("--range", s.range, "Frames to export, START:END (default: the clip's, from frame 0)");
-    app.add_option("--fps", s.fps, "Frame rate (default: the file's for FBX, else 30)")->check(CLI::Range(1, 4800));
+    app.add_option("--clip", s.clip,
+                   "Animation clip, by name (any case) or by its number in --list (needed when the file has several)");
+    app.add_option("--range", s.range, "Frames to export, START:END on the file's timeline (default: the clip's)");
+    app.add_option("--fps", s.fps,
+                   "Frame rate (default: the file's for FBX; else the common rate every key lies on, or 30)")
+        ->check(CLI::Range(1, 4800));
+    app.add_flag("--file-units", s.fileUnits, "Keep the file's own length unit instead of converting to metres");
+    app.add_option("--extract-textures", s.extractTextures,
+                   "Write the images embedded in the scene file into this folder, under the names the model stores");
     app.add_option("--keyframe", s.keyframes,
                    "Swing key frame FRAME:NAME, NAME one of BALL_STRUCK, MOUSE_SWING_START, TOP_OF_SWING, "
                    "ADDRESS_BALL (repeatable)");
@@ -218,10 +233,9 @@ importer::ImportOptions ImportOptionsOf(const Settings& s, const std::optional<s
                    : s.pose == "bind" ? importer::SkeletonPose::Bind
                                       : importer::SkeletonPose::Frame;
     options.poseFrame = poseFrame;
-    // An animation samples the file's motion; a non-biped skeleton is then not held in its bind pose.
-    if (s.mode == "animation" && s.pose == "bind") options.pose = importer::SkeletonPose::File;
     options.clip = s.clip;
     options.fps = s.fps;
+    options.fileUnits = s.fileUnits;
     options.range = range;
     options.bipedRoot = s.bipedRoot;
     return options;
@@ -235,6 +249,7 @@ void FillRequest(const Settings& s, app::ExportRequest& request) {
     request.all = s.all;
     if (!s.mode.empty()) request.mode = ModeOf(s.mode);
     request.createdAt = s.createdAt;
+    request.extractTexturesTo = s.extractTextures;
     app::DialogChoices& c = request.choices;
     if (!s.origin.empty()) c.origin = OriginOf(s.origin);
     c.swapYZ = !s.noSwap;

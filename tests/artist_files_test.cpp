@@ -1,0 +1,220 @@
+// Scenes as artists export them from Blender with its default settings (tests/data/artist, written by
+// tests/data/make_artist_scenes.py): the same scene gives the same model from every format, in metres,
+// on the artist's timeline, with the same bones and the key frames typed into custom properties.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "app/export_job.h"
+#include "importer/properties.h"
+#include "scene_files.h"
+#include "test_support.h"
+
+#ifndef VLO_TEST_DATA_DIR
+#error "VLO_TEST_DATA_DIR must name the folder of the test data files"
+#endif
+
+namespace {
+
+std::string Artist(const std::string& name) { return std::string(VLO_TEST_DATA_DIR) + "/artist/" + name; }
+
+app::ExportResult ExportAs(app::ExportRequest request) {
+    if (request.output.empty()) request.output = "/dev/null/unused";
+    return app::ExportFile(request);
+}
+
+app::ExportRequest Request(const std::string& input, const std::string& output) {
+    app::ExportRequest r;
+    r.input = input;
+    r.output = output;
+    r.choices.origin = vlo::OriginMode::World;
+    return r;
+}
+
+float Height(const vlo::VloModel& m) {
+    float lo = 1e30f, hi = -1e30f;
+    for (const auto& v : m.vertices) {
+        lo = std::min(lo, v.position.y);
+        hi = std::max(hi, v.position.y);
+    }
+    return hi - lo;
+}
+
+bool Says(const app::ExportResult& r, const std::string& text) {
+    for (const auto& d : r.diagnostics)
+        if (d.text.find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST(ArtistFiles, TheCrateIsOneAndAHalfMetresTallFromEveryFormatAndUnit) {
+    support::TempDir dir;
+    for (const std::string unit : {"m", "cm"})
+        for (const std::string yardstick : {"yard", "none"})
+            for (const std::string file : {".fbx", "_z.fbx", ".glb", ".dae", ".obj"}) {
+                const std::string name = "box_" + unit + "_" + yardstick + file;
+                auto request = Request(Artist(name), dir.File("crate.vlo"));
+                request.select = "Crate";
+                const app::ExportResult r = ExportAs(request);
+                ASSERT_EQ(r.status, 0) << name << ": " << (r.diagnostics.empty() ? "" : r.diagnostics[0].text);
+                // glTF and OBJ state no unit and Blender writes its own numbers into them: a centimetre
+                // scene without a yardstick comes out in centimetres.
+                const bool unknowable = unit == "cm" && yardstick == "none" && (file == ".glb" || file == ".obj");
+                EXPECT_NEAR(Height(*r.model), unknowable ? 150.0f : 1.5f, unknowable ? 0.15f : 1e-3f) << name;
+            }
+}
+
+TEST(ArtistFiles, FileUnitsKeepTheFilesOwnNumbersAndTheListSaysWhich) {
+    support::TempDir dir;
+    auto request = Request(Artist("box_m_none.fbx"), dir.File("raw.vlo"));
+    request.select = "Crate";
+    request.import.fileUnits = true;
+    const auto raw = ExportAs(request);
+    ASSERT_EQ(raw.status, 0);
+    EXPECT_NEAR(Height(*raw.model), 150.0f, 0.01f);  // Blender writes FBX in centimetres
+    EXPECT_EQ(raw.scene.unit, "centimetres, UnitScaleFactor 1");
+    EXPECT_EQ(raw.scene.metresPerUnit, 1.0);
+
+    request.import.fileUnits = false;
+    request.input = Artist("box_cm_yard.dae");
+    const auto dae = ExportAs(request);
+    EXPECT_EQ(dae.scene.unit, "centimetres, COLLADA unit 0.01 m");
+}
+
+TEST(ArtistFiles, AYardstickLyingDownIsMeasuredStandingUpAndWarnsAboutIt) {
+    support::TempDir dir;
+    // A yardstick 1 unit long lying along X, 0.1 tall: its height is still what the export divides by.
+    std::ofstream(dir.File("lying.obj")) << "o Crate\nv 0 0 0\nv 1 0 0\nv 0 2 0\nf 1 2 3\n"
+                                            "o yardstick\nv 0 0 0\nv 1 0 0\nv 1 0.1 0\nv 0 0.1 0\nf 4 5 6\nf 4 6 7\n";
+    auto request = Request(dir.File("lying.obj"), dir.File("lying.vlo"));
+    request.select = "Crate";
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(Says(r, "its longest side is not upright")) << app::FormatDiagnostic(r.diagnostics.at(0));
+    EXPECT_NEAR(Height(*r.model), 2.0f / 0.1f, 1e-2);
+}
+
+TEST(ArtistFiles, TheRigIsTheSameFromEveryFormatOnTheArtistsTimeline) {
+    support::TempDir dir;
+    for (const std::string file : {"rig.fbx", "rig.glb", "rig.dae"}) {
+        auto request = Request(Artist(file), dir.File("swing.vla"));
+        request.mode = vlo::ExportMode::Animation;
+        const auto r = ExportAs(request);
+        ASSERT_EQ(r.status, 0) << file << ": " << app::FormatDiagnostic(r.diagnostics.at(0));
+        const vlo::VlaAnimation& a = *r.animation;
+        // Frames 1 to 60 of Blender's timeline, at its 24 fps; the rig without its skinned sleeve.
+        EXPECT_EQ(r.firstFrame, 1) << file;
+        EXPECT_EQ(r.lastFrame, 60) << file;
+        EXPECT_EQ(a.header.numFrames, 60u) << file;
+        EXPECT_EQ(a.header.frameRate, 24) << file;
+        std::vector<std::string> bones;
+        for (const auto& b : a.text.bones) bones.push_back(vlo::FieldText(b.name));
+        EXPECT_EQ(bones, (std::vector<std::string>{"Rig", "Base", "Arm"})) << file;
+        // The arm turns a quarter turn about X: halfway (frame 30, index 29) by 43.5 of 59 steps' worth.
+        const vlo::BoneKey& arm = a.Key(59, 2);
+        EXPECT_NEAR(std::fabs(arm.x), std::sqrt(0.5f), 1e-4) << file;
+        if (file == "rig.dae") continue;  // Blender's COLLADA exporter writes no custom properties
+        // KEYFRAME = "12 TOP_OF_SWING" and kf2 = "KEYFRAME 30 BALL_STRUCK" on the artist's frames.
+        EXPECT_EQ(a.frames[11].flags, vlo::KeyFrameBit(vlo::kTopOfSwing)) << file;
+        EXPECT_EQ(a.frames[29].flags, vlo::KeyFrameBit(vlo::kBallStruck)) << file;
+        EXPECT_TRUE(Says(r, "the property kf3 = 45 BALL_STRUK does not read as a key frame")) << file;
+    }
+}
+
+TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
+    support::TempDir dir;
+    auto request = Request(Artist("rig.glb"), dir.File("part.vla"));
+    request.mode = vlo::ExportMode::Animation;
+    request.import.range = std::pair{12, 20};
+    request.import.clip = "SWING";
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.animation->header.numFrames, 9u);
+    EXPECT_EQ(r.animation->frames[0].flags, vlo::KeyFrameBit(vlo::kTopOfSwing));  // frame 12 is the first
+    request.import.clip = "2";
+    EXPECT_EQ(ExportAs(request).status, app::kExitUsage);  // the file has one clip
+}
+
+TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {
+    support::TempDir dir;
+    auto request = Request(Artist("rig.fbx"), dir.File("rig.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    request.select = "Sleeve";
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.model->bones.size(), 3u);
+    EXPECT_TRUE(Says(r, "left out (Arm_end)"));
+}
+
+TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracted) {
+    support::TempDir dir;
+    auto fbx = Request(Artist("rig.fbx"), dir.File("a.vla"));
+    fbx.mode = vlo::ExportMode::Animation;
+    EXPECT_TRUE(Says(ExportAs(fbx), "texture sleeve.png is not beside the scene file"));
+
+    auto glb = Request(Artist("rig.glb"), dir.File("b.vlo"));
+    glb.select = "Sleeve";
+    glb.extractTexturesTo = dir.File("maps");
+    const auto r = ExportAs(glb);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(Says(r, "texture sleeve.png is embedded in the scene file"));
+    ASSERT_EQ(r.model->textures.size(), 1u);
+    EXPECT_EQ(vlo::FieldText(r.model->textures[0].name), "sleeve.png");
+    const std::string png = support::ReadText(dir.File("maps/sleeve.png"));
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    // A second extraction finds the same image there and leaves it; another image is not replaced.
+    std::ofstream(dir.File("maps/sleeve.png"), std::ios::binary) << "mine";
+    EXPECT_TRUE(Says(ExportAs(glb), "exists with other content: left as it is"));
+    EXPECT_EQ(support::ReadText(dir.File("maps/sleeve.png")), "mine");
+}
+
+TEST(ArtistFiles, UnusableFileNormalsAreComputedAndAnObjHasNoEmpties) {
+    support::TempDir dir;
+    // An object line before a group leaves assimp an empty node; the zero normal says nothing.
+    std::ofstream(dir.File("flat.obj")) << "o Holder\ng Tri\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 0\nvn 0 0 1\n"
+                                           "f 1//1 2//2 3//1\n";
+    auto request = Request(dir.File("flat.obj"), dir.File("flat.vlo"));
+    request.all = true;
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(Says(r, "2 normals of the file have no length or are not finite"));
+    EXPECT_TRUE(r.model->markers.empty());  // "Holder" is no dummy marker
+    for (const auto& v : r.model->vertices) EXPECT_NEAR(std::fabs(v.normal.z), 1.0f, 1e-6);  // the face's normal
+}
+
+TEST(ArtistFiles, MarkersOffTheModelAndImplausibleSizesAreNamed) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("scene.gltf"));  // a unit cube "Box" and a top-level empty "Pin"
+    app::ExportRequest request;
+    request.input = dir.File("scene.gltf");
+    request.output = dir.File("box.vlo");
+    request.select = "Box";
+    const auto base = ExportAs(request);  // the default origin: base
+    ASSERT_EQ(base.status, 0);
+    EXPECT_TRUE(Says(base, "the markers are not moved with the model by --origin base"));
+    request.choices.origin = vlo::OriginMode::World;
+    EXPECT_FALSE(Says(ExportAs(request), "markers are not moved"));
+
+    std::ofstream(dir.File("tower.obj")) << "v 0 0 0\nv 1 0 0\nv 0 2000 0\nf 1 2 3\n";
+    auto tower = Request(dir.File("tower.obj"), dir.File("tower.vlo"));
+    tower.all = true;
+    EXPECT_TRUE(Says(ExportAs(tower), "the model is 2000 m tall"));
+}
+
+TEST(ArtistFiles, KeyFramePropertiesReadAsArtistsTypeThem) {
+    EXPECT_EQ(importer::KeyFrameLine("10 BALL_STRUCK"), "KEYFRAME 10 BALL_STRUCK");
+    EXPECT_EQ(importer::KeyFrameLine(" keyframe  -3 address_ball "), "KEYFRAME -3 ADDRESS_BALL");
+    EXPECT_EQ(importer::KeyFrameLine("10 FOLLOW_THROUGH"), "");
+    EXPECT_EQ(importer::KeyFrameLine("ten BALL_STRUCK"), "");
+    const auto text = importer::UserPropertyText({{"UserProperties", "user text"},
+                                                  {"KEYFRAME1", "12 TOP_OF_SWING"},
+                                                  {"kf", "KEYFRAME 3 ADDRESS_BALL\nKEYFRAME 30 BALL_STRUCK"},
+                                                  {"note", "green"},
+                                                  {"KeyFrame2", "30 BALL"}});
+    EXPECT_EQ(text.text, "user text\r\nKEYFRAME 12 TOP_OF_SWING\r\nKEYFRAME 3 ADDRESS_BALL\r\nKEYFRAME 30 BALL_STRUCK\r\n"
+                         "note = green\r\nKeyFrame2 = 30 BALL");
+    EXPECT_EQ(text.unread, std::vector<std::string>{"KeyFrame2 = 30 BALL"});
+}
+
+}  // namespace

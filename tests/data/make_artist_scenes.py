@@ -1,0 +1,126 @@
+# Writes the scenes of the artist-file tests into tests/data/artist/, with Blender in background mode and
+# its default export settings (custom properties switched on, which artists who use KEYFRAME properties
+# need):
+#   blender --background --factory-startup --python make_artist_scenes.py -- tests/data/artist
+#
+# box_<unit>_<yardstick>.<format>: a crate 0.8 x 0.4 x 1.5 m standing on the ground, modelled in a metre
+#   scene (m) or a centimetre scene (cm), with or without a "yardstick" 1 m tall, 0.1 wide and 0.2 deep;
+#   as FBX (Blender's default axes, and _z: a Z-up FBX), glTF binary, COLLADA and OBJ.
+# rig.<format>: an armature object "Rig" (bones Base and Arm) with a skinned, textured "Sleeve"; its
+#   action "Swing" spans frames 1 to 60 at 24 fps (Base moves 1 m along +Y, Arm turns 90 degrees about X);
+#   the armature carries the custom properties KEYFRAME = "12 TOP_OF_SWING", kf2 = "KEYFRAME 30 BALL_STRUCK"
+#   and kf3 = "45 BALL_STRUK" (a typing mistake).
+import math
+import os
+import sys
+
+import bpy
+
+folder = sys.argv[sys.argv.index("--") + 1]
+os.makedirs(folder, exist_ok=True)
+
+
+def reset(unit):
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    s = bpy.context.scene
+    s.unit_settings.system = 'METRIC'
+    if unit == "cm":
+        s.unit_settings.scale_length = 0.01
+        s.unit_settings.length_unit = 'CENTIMETERS'
+        return 100.0
+    return 1.0
+
+
+def box(name, size, location):
+    bpy.ops.mesh.primitive_cube_add(size=1.0, location=location)
+    obj = bpy.context.active_object
+    obj.name = name
+    obj.scale = size
+    bpy.ops.object.transform_apply(scale=True)
+    return obj
+
+
+def export(path):
+    base, ext = os.path.splitext(path)
+    if ext == ".fbx":
+        bpy.ops.export_scene.fbx(filepath=path, use_custom_props=True)
+    elif ext == ".zfbx":
+        bpy.ops.export_scene.fbx(filepath=base + "_z.fbx", use_custom_props=True, axis_up='Z', axis_forward='Y')
+    elif ext == ".glb":
+        bpy.ops.export_scene.gltf(filepath=path, export_format='GLB', export_extras=True)
+    elif ext == ".dae":
+        bpy.ops.wm.collada_export(filepath=path)
+    elif ext == ".obj":
+        bpy.ops.wm.obj_export(filepath=path)
+
+
+for unit in ("m", "cm"):
+    for yardstick in ("yard", "none"):
+        for ext in (".fbx", ".zfbx", ".glb", ".dae", ".obj"):
+            k = reset(unit)
+            box("Crate", (0.8 * k, 0.4 * k, 1.5 * k), (0, 0, 0.75 * k))
+            if yardstick == "yard":
+                box("yardstick", (0.1 * k, 0.2 * k, 1.0 * k), (2 * k, 0, 0.5 * k))
+            export(os.path.join(folder, "box_%s_%s%s" % (unit, yardstick, ext)))
+
+
+def rig_scene():
+    reset("m")
+    scene = bpy.context.scene
+    scene.frame_start, scene.frame_end = 1, 60
+    bpy.ops.object.armature_add(enter_editmode=True, location=(0, 0, 0))
+    rig = bpy.context.active_object
+    rig.name = "Rig"
+    bones = rig.data.edit_bones
+    base = bones[0]
+    base.name = "Base"
+    base.head, base.tail = (0, 0, 0), (0, 0, 1)
+    arm = bones.new("Arm")
+    arm.head, arm.tail = (0, 0, 1), (0, 0, 2)
+    arm.parent = base
+    bpy.ops.object.mode_set(mode='OBJECT')
+    rig["KEYFRAME"] = "12 TOP_OF_SWING"
+    rig["kf2"] = "KEYFRAME 30 BALL_STRUCK"
+    rig["kf3"] = "45 BALL_STRUK"
+
+    bpy.ops.mesh.primitive_cylinder_add(radius=0.2, depth=2, location=(0, 0, 1), vertices=8)
+    sleeve = bpy.context.active_object
+    sleeve.name = "Sleeve"
+    image = bpy.data.images.new("sleeve", 4, 4)
+    image.pixels = [0.8, 0.2, 0.1, 1.0] * 16
+    image.filepath_raw = os.path.join(folder, "sleeve.png")
+    image.file_format = 'PNG'
+    image.save()
+    image.pack()
+    material = bpy.data.materials.new("Cloth")
+    material.use_nodes = True
+    texture = material.node_tree.nodes.new("ShaderNodeTexImage")
+    texture.image = image
+    material.node_tree.links.new(texture.outputs["Color"],
+                                 material.node_tree.nodes["Principled BSDF"].inputs["Base Color"])
+    sleeve.data.materials.append(material)
+
+    sleeve.select_set(True)
+    rig.select_set(True)
+    bpy.context.view_layer.objects.active = rig
+    bpy.ops.object.parent_set(type='ARMATURE_AUTO')
+    bpy.ops.object.mode_set(mode='POSE')
+    arm_pose = rig.pose.bones["Arm"]
+    arm_pose.rotation_mode = 'XYZ'
+    arm_pose.rotation_euler = (0, 0, 0)
+    arm_pose.keyframe_insert("rotation_euler", frame=1)
+    arm_pose.rotation_euler = (math.radians(90), 0, 0)
+    arm_pose.keyframe_insert("rotation_euler", frame=60)
+    base_pose = rig.pose.bones["Base"]
+    base_pose.location = (0, 0, 0)
+    base_pose.keyframe_insert("location", frame=1)
+    base_pose.location = (0, 1, 0)
+    base_pose.keyframe_insert("location", frame=60)
+    bpy.ops.object.mode_set(mode='OBJECT')
+    rig.animation_data.action.name = "Swing"
+
+
+for ext in (".fbx", ".glb", ".dae"):
+    rig_scene()
+    export(os.path.join(folder, "rig" + ext))
+os.remove(os.path.join(folder, "sleeve.png"))  # the GLB embeds it; FBX and COLLADA name a missing file
