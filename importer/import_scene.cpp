@@ -440,21 +440,27 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
 
 // A skinned mesh is no bone: one that hangs inside its own skeleton moves to the top of the scene,
 // where it stays in place. glTF places a skinned mesh by its joints alone, ignoring the mesh node's
-// own transform: there the mesh's vertices are already where the joints put them.
-void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const aiScene& source, const std::vector<SkinnedNode>& skinned,
+// own transform: there the mesh goes where a joint's inverse bind matrix and the joint's transform
+// (as the file stores it) put it. Runs before any animation drives the nodes.
+void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<SkinnedNode>& skinned, const Matrix3& toHost,
                                      bool gltf) {
+    const Matrix3 fromHost = Inverse(toHost);
     for (const SkinnedNode& s : skinned) {
         INode* meshTop = TopLevelAncestor(s.node, &scene.Root());
         bool inSkeleton = false;
+        std::optional<Matrix3> placedByJoint;
         for (const MeshPiece& piece : s.pieces)
-            for (unsigned b = 0; b < piece.mesh->mNumBones && !inSkeleton; ++b)
-                if (standin::Node* bone = scene.FindByName(piece.mesh->mBones[b]->mName.C_Str()))
-                    inSkeleton = TopLevelAncestor(bone, &scene.Root()) == meshTop && meshTop != s.node;
-        (void)source;
+            for (unsigned b = 0; b < piece.mesh->mNumBones; ++b) {
+                const aiBone& bone = *piece.mesh->mBones[b];
+                standin::Node* joint = scene.FindByName(bone.mName.C_Str());
+                if (!joint) continue;
+                inSkeleton |= TopLevelAncestor(joint, &scene.Root()) == meshTop && meshTop != s.node;
+                if (!placedByJoint) placedByJoint = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost * joint->GetNodeTM(0);
+            }
         if (inSkeleton) s.node->Reparent(scene.Root());
-        if (gltf) {
-            s.node->SetLocalTrack(nullptr);
-            s.node->SetWorldTM(Matrix3());
+        if (gltf && placedByJoint) {
+            s.node->SetObjectOffset(Matrix3());
+            s.node->SetWorldTM(*placedByJoint);
         }
     }
 }
@@ -547,8 +553,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         info.warnings.push_back("the leaf bones Blender adds to each bone chain are left out (" + names +
                                 "): they carry no weights (untick 'Add Leaf Bones' when exporting FBX)");
     }
+    TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
     if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, builder, scene, options, result)) return result;
-    TakeSkinnedMeshesOutOfSkeletons(scene, *source, builder.Skinned(), format == Format::Gltf);
     AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info);
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {
