@@ -63,9 +63,17 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
     const auto range = ReadAnimationRange(r.host);
     if (!range.Ok()) return range.Failure();
 
+    const auto reference = ReferenceTime(settings.keyFrames, *range);
+    if (!reference) {
+        const int slot = settings.keyFrames[kAddressBall].enabled ? kAddressBall : kMouseSwingStart;
+        return Notice::Stop(std::string("The key frame ") + kKeyFrameNames[slot] + " at frame " +
+                            std::to_string(settings.keyFrames[std::size_t(slot)].frame) +
+                            " lies beyond the host's time line, so the root motion has no reference time. "
+                            "Nothing was exported");
+    }
     const ExportSpace space(Point3(0, 0, 0), r.worldScale, settings.swapYZ);
-    const Samples samples = SampleSkeleton({bones.nodes, settings.markers, *range, ReferenceTime(settings.keyFrames, *range),
-                                            settings.zeroInitialRootRotation, space});
+    const Samples samples = SampleSkeleton(
+        {bones.nodes, settings.markers, *range, *reference, settings.zeroInitialRootRotation, space});
     if (auto refused = FindNonFinite(samples, *range, bones, settings.markers)) return *refused;
 
     VlaAnimation a;
@@ -85,6 +93,7 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
         a.text.markerNames.push_back(settings.markers[m]->GetName() ? settings.markers[m]->GetName() : "");
     }
     a.text.bones = ExportBones(bones, space);
+    for (INode* n : bones.nodes) a.text.boneNames.push_back(n->GetName() ? n->GetName() : "");
     return a;
 }
 

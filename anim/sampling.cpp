@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vlo {
 namespace {
@@ -76,12 +77,7 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
             INode* node = r.bones[i];
             Matrix3 local = RotationPart(node->GetNodeTM(t)) * Inverse(RotationPart(node->GetParentTM(t)));
             if (i == 0) local = local * z;
-            Quat q(local);
-            // A degenerate (zero-scale) bone has no proper rotation; its quaternion is made unit length.
-            const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-            if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f)
-                q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
-            out.push_back(r.space.Rotation(q));
+            out.push_back(r.space.Rotation(Quat(local)));
         }
     }
     return out;
@@ -102,9 +98,15 @@ std::vector<Vec3> MarkerTrack(INode* marker, INode* root, const SampleRequest& r
 
 }  // namespace
 
-TimeValue ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range) {
-    if (keyFrames[kAddressBall].enabled) return keyFrames[kAddressBall].frame * range.ticksPerFrame;
-    if (keyFrames[kMouseSwingStart].enabled) return keyFrames[kMouseSwingStart].frame * range.ticksPerFrame;
+std::optional<TimeValue> ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range) {
+    for (const int slot : {int(kAddressBall), int(kMouseSwingStart)}) {
+        const KeyFrameFlag& flag = keyFrames[std::size_t(slot)];
+        if (!flag.enabled) continue;
+        // In 64 bits: a frame far out would otherwise wrap around to some other time.
+        const long long ticks = (long long)flag.frame * range.ticksPerFrame;
+        if (ticks < std::numeric_limits<TimeValue>::min() || ticks > std::numeric_limits<TimeValue>::max()) return std::nullopt;
+        return TimeValue(ticks);
+    }
     return range.startTime;
 }
 

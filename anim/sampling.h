@@ -2,6 +2,7 @@
 // its parent, and the markers' places around the root.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "core/export_settings.h"
@@ -20,8 +21,8 @@ struct FrameRange {
 };
 
 // The time the root motion is measured from: ADDRESS_BALL's frame, else MOUSE_SWING_START's, else the
-// start of the host's range.
-TimeValue ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range);
+// start of the host's range. nullopt when that key frame's time does not fit the host's time values.
+std::optional<TimeValue> ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range);
 
 struct SampleRequest {
     const std::vector<INode*>& bones;    // bone 0 is the root; every parent before its children

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "anim/keyframe_text.h"
 #include "app/plugin_host.h"
 #include "app/selection.h"
 #include "format/output_file.h"
@@ -15,6 +16,7 @@
 namespace app {
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
@@ -25,14 +27,28 @@ std::string HostPath(std::string path) {
     return path;
 }
 
-Diagnostic Warning(std::string text) { return {Diagnostic::Level::Warning, std::move(text), "", 1, false}; }
-// A diagnostic of an export that stopped.
-Diagnostic Failure(std::string text) { return {Diagnostic::Level::Error, std::move(text), "", 1, true}; }
+Diagnostic Warning(std::string text, std::string object = {}) {
+    Diagnostic d;
+    d.level = Diagnostic::Level::Warning;
+    d.text = std::move(text);
+    d.object = std::move(object);
+    return d;
+}
 
+Diagnostic Failure(std::string text) {
+    Diagnostic d;
+    d.text = std::move(text);
+    return d;
+}
+
+// Identical diagnostics in a row are counted; a message that first went on and then stopped the
+// export counts as the error it became.
 void Add(ExportResult& r, Diagnostic d) {
     if (!r.diagnostics.empty()) {
         Diagnostic& last = r.diagnostics.back();
-        if (last.level == d.level && last.text == d.text && last.object == d.object) {
+        if (last.text == d.text && last.object == d.object &&
+            (last.level == d.level || d.level == Diagnostic::Level::Error)) {
+            last.level = d.level;
             ++last.repeats;
             return;
         }
@@ -40,12 +56,48 @@ void Add(ExportResult& r, Diagnostic d) {
     r.diagnostics.push_back(std::move(d));
 }
 
-Diagnostic FromNotice(const vlo::Notice& n, const std::string& object) {
+ExportResult Fails(ExportResult r, int status, std::string why) {
+    Add(r, Failure(std::move(why)));
+    r.status = status;
+    return r;
+}
+
+// The plug-in's texts speak the host's words; what they mean to someone working in Blender or with FBX.
+std::string Explain(const std::string& text, standin::Node& selected) {
+    const std::string name = selected.Name();
+    Object* object = selected.EvalWorldState(0).obj;
+    const bool empty = object && object->ClassID() == DUMMY_CLASS_ID;
+    if (text == "Neither Physique modifier nor Skin modifier found on selected object")
+        return "the object has no skin: use --mode shape, or bind it to an armature";
+    if (text == "Error with Object State")
+        return empty ? name + " is an empty, not a mesh" : name + " has no geometry to export";
+    if (text == "Failed to obtain a tri object") return name + " cannot be made into triangles";
+    if (text == "Vertices are mapped to more than one hierarchy")
+        return "the skin's bones hang from more than one top-level object: parent them under one";
+    if (text == "Error: Blended vertex with more than 4 (real) links [continuing]")
+        return "vertices with more than four bone weights keep four, the others' weights added to them";
+    if (text == "Error: Vertex has no real links!?!? Giving up") return "a vertex has no bone weight above 0.0001";
+    if (text == "NULL pxBoneNode") return "a skin weight names a bone that is not in the scene";
+    if (text == "Did not find an object named 'yardstick'") return "the scale stays 1 unit = 1 metre";
+    if (text == "Failed to create internal bone structure") return "the selected object has no bones below it";
+    if (text == "No animation interval to export") return "the frame range is empty";
+    if (text == "Error calling GetSkinInitTM") return "the skin has no bind pose for the object: its current pose is used";
+    if (text == "Zero sub materials defined. Continuing regardless...")
+        return "the object's multi-material has no sub-materials: it is exported without textures";
+    if (text.rfind("Currently only support one bump map", 0) == 0)
+        return "--bump needs exactly one bump (normal) map in the object's material";
+    if (text.rfind("Currently only support one specular map", 0) == 0)
+        return "--specular needs exactly one glossiness map in the object's material";
+    if (text == "Failed to obtain BIP export interface") return "the biped root has no export interface";
+    return "";
+}
+
+Diagnostic FromNotice(const vlo::Notice& n, standin::Node& selected) {
     Diagnostic d;
-    d.level = n.caption == "Warning" ? Diagnostic::Level::Warning : Diagnostic::Level::Error;
+    d.level = n.severity == vlo::Severity::Stops ? Diagnostic::Level::Error : Diagnostic::Level::Warning;
     d.text = n.text;
-    d.object = n.object.empty() ? object : n.object;
-    d.stopsExport = n.severity == vlo::Severity::Stops;
+    d.explanation = Explain(n.text, selected);
+    d.object = n.object.empty() ? selected.Name() : n.object;
     return d;
 }
 
@@ -60,10 +112,58 @@ void AddPropertyKeyFrames(standin::Node& node, const std::vector<KeyFrameRequest
     node.SetUserProps(props);
 }
 
+// The exporter reads the KEYFRAME entries of the object's properties in order and stops at the first
+// that does not read: name it, and any entry naming no slot.
+void CheckKeyFrameText(standin::Node& node, ExportResult& r) {
+    MSTR props;
+    node.GetUserPropBuffer(props);
+    std::string upper = props;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (std::size_t at = upper.find("KEYFRAME"); at != std::string::npos; at = upper.find("KEYFRAME", at + 8)) {
+        int frame = 0;
+        std::string word;
+        const std::string entry = props.substr(at, std::min<std::size_t>(40, props.find_first_of("\r\n", at) - at));
+        if (!vlo::ParseKeyFrameEntry(upper, at, frame, word)) {
+            Add(r, Warning("the key frame entry '" + entry +
+                               "' does not read (KEYFRAME FRAME NAME): it and every entry after it are ignored",
+                           node.Name()));
+            return;
+        }
+        if (std::find(std::begin(vlo::kKeyFrameNames), std::end(vlo::kKeyFrameNames), word) == std::end(vlo::kKeyFrameNames))
+            Add(r, Warning("the key frame entry '" + entry + "' names no key frame (BALL_STRUCK, MOUSE_SWING_START, "
+                                                             "TOP_OF_SWING, ADDRESS_BALL): ignored",
+                           node.Name()));
+    }
+}
+
+// Names given to --remove-marker and --add-marker that match no marker candidate.
+void CheckMarkerNames(standin::Scene& scene, const DialogChoices& choices, ExportResult& r) {
+    std::vector<std::string> candidates;
+    for (standin::Node* n : scene.Root().Children()) {
+        Object* obj = n->EvalWorldState(0).obj;
+        if (obj && obj->ClassID() == DUMMY_CLASS_ID) candidates.push_back(n->Name());
+    }
+    auto check = [&](const std::string& name, const char* flag) {
+        if (std::find(candidates.begin(), candidates.end(), name) != candidates.end()) return;
+        std::string why = "no marker named '" + name + "'";
+        for (const std::string& c : candidates)
+            if (c.size() == name.size() && std::equal(c.begin(), c.end(), name.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                }))
+                why += " (names are case-sensitive: '" + c + "')";
+        if (standin::Node* node = scene.FindByName(name); node && why.find("case") == std::string::npos)
+            why += " (" + PathOf(*node) + " is no empty at the top of the scene, and only those are markers)";
+        std::string list;
+        for (const std::string& c : candidates) list += (list.empty() ? "" : ", ") + c;
+        Add(r, Warning(std::string(flag) + " " + why + "; the markers: " + (list.empty() ? "none" : list)));
+    };
+    for (const std::string& name : choices.removeMarkers) check(name, "--remove-marker:");
+    for (const std::string& name : choices.addMarkers) check(name, "--add-marker:");
+}
+
 // Writes the embedded images into folder under the names the model stores; an image already there
 // with other bytes is left alone.
 void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, const std::string& folder, ExportResult& r) {
-    namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(folder, ec);
     for (const importer::EmbeddedImageFile& image : images) {
@@ -87,22 +187,40 @@ void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, con
         }
         vlo::OutputFile out;
         if (!(out.Open(target.string()) && out.Write(bytes) && out.Finish() && out.Publish()))
-            Add(r, Warning("could not write the embedded image to " + target.string()));
+            Add(r, Warning("could not write the embedded image to " + target.string() + " (" + out.Error() + ")"));
     }
+}
+
+// The export's files: the data file (with .VLA for an animation) and the information file.
+std::vector<std::string> OutputFiles(const std::string& output, vlo::ExportMode mode) {
+    return {mode == vlo::ExportMode::Animation ? vlo::SiblingFileName(output, ".VLA") : output,
+            vlo::SiblingFileName(output, ".TXT")};
+}
+
+// An output that would replace the scene itself or a file it uses.
+std::string ClobberedInput(const std::vector<std::string>& outputs, const std::vector<std::string>& used) {
+    for (const std::string& out : outputs) {
+        const fs::path target = fs::absolute(out).lexically_normal();
+        for (const std::string& file : used) {
+            std::error_code ec;
+            if (target == fs::path(file) || fs::equivalent(target, file, ec)) return out;
+        }
+    }
+    return "";
 }
 
 // Warns about a model whose size or markers suggest a wrong scale or origin.
 void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, vlo::ExportMode mode, ExportResult& r) {
     if (!m.vertices.empty()) {
-        const int up = choices.swapYZ.value_or(true) ? 1 : 2;
+        const bool swapped = choices.swapYZ.value_or(true);
         float lo = 0, hi = 0;
         for (std::size_t i = 0; i < m.vertices.size(); ++i) {
-            const float y = up == 1 ? m.vertices[i].position.y : m.vertices[i].position.z;
-            lo = i == 0 ? y : std::min(lo, y);
-            hi = i == 0 ? y : std::max(hi, y);
+            const float up = swapped ? m.vertices[i].position.y : m.vertices[i].position.z;
+            lo = i == 0 ? up : std::min(lo, up);
+            hi = i == 0 ? up : std::max(hi, up);
         }
         const float height = hi - lo;
-        if (height > 1000.0f || (height < 0.001f && height >= 0.0f)) {
+        if (height > 1000.0f || height < 0.001f) {
             char text[200];
             std::snprintf(text, sizeof text, "the model is %g m tall: check its scale (the yardstick, --scale, --file-units)",
                           double(height));
@@ -123,10 +241,42 @@ void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, v
     }
 }
 
+// Names the file cuts to 32 bytes.
+void CheckNameLengths(const std::vector<std::string>& names, const char* what, ExportResult& r) {
+    std::string cut;
+    for (const std::string& n : names)
+        if (n.size() > vlo::kNameBytes) cut += (cut.empty() ? "" : ", ") + n;
+    if (!cut.empty())
+        Add(r, Warning(std::string(what) + " names longer than 32 characters are cut to their first 32 in the file: " + cut));
+}
+
+// Key frames that flag no exported frame, and a range that reaches past the clip.
+void CheckTimeline(const vlo::ExportSettings& s, const ExportRequest& request, ExportResult& r) {
+    for (int slot = 0; slot < vlo::kNumKeyFrameSlots; ++slot) {
+        const vlo::KeyFrameFlag& k = s.keyFrames[std::size_t(slot)];
+        if (k.enabled && (k.frame < r.firstFrame || k.frame > r.lastFrame))
+            Add(r, Warning(std::string("the key frame ") + vlo::kKeyFrameNames[slot] + " at frame " + std::to_string(k.frame) +
+                           " lies outside the exported frames " + std::to_string(r.firstFrame) + " to " +
+                           std::to_string(r.lastFrame) + ": no frame is flagged"));
+    }
+    if (!request.import.range) return;
+    for (const importer::ClipInfo& c : r.scene.clips)
+        if (c.name == r.scene.clip && (r.firstFrame < c.firstFrame || r.lastFrame > c.lastFrame))
+            Add(r, Warning("the frames " + std::to_string(r.firstFrame) + " to " + std::to_string(r.lastFrame) +
+                           " reach past the clip '" + c.name + "' (frames " + std::to_string(c.firstFrame) + " to " +
+                           std::to_string(c.lastFrame) + "): its first and last poses are held there"));
+}
+
+bool HasWarnings(const ExportResult& r) {
+    return std::any_of(r.diagnostics.begin(), r.diagnostics.end(),
+                       [](const Diagnostic& d) { return d.level == Diagnostic::Level::Warning; });
+}
+
 }  // namespace
 
 std::string FormatDiagnostic(const Diagnostic& d) {
     std::string line = (d.level == Diagnostic::Level::Warning ? "warning: " : "error: ") + d.text;
+    if (!d.explanation.empty()) line += " (" + d.explanation + ")";
     if (!d.object.empty()) line += " [object '" + d.object + "']";
     if (d.repeats > 1) line += " (" + std::to_string(d.repeats) + " times)";
     return line;
@@ -135,6 +285,11 @@ std::string FormatDiagnostic(const Diagnostic& d) {
 ExportResult ExportFile(const ExportRequest& request) {
     ExportResult r;
     const vlo::ExportMode mode = request.mode.value_or(vlo::ExportMode::Shape);
+    std::string ext = fs::path(request.output).extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (!request.force && ext != ".vlo" && ext != ".vla")
+        return Fails(r, kExitUsage, "the output " + request.output + " is not a .VLO or .VLA file (--force writes it all the same)");
+
     const auto importStart = Clock::now();
     standin::Scene scene;
     importer::ImportOptions import = request.import;
@@ -145,24 +300,25 @@ ExportResult ExportFile(const ExportRequest& request) {
     const importer::ImportResult imported = importer::ImportFile(request.input, scene, import);
     r.importSeconds = Seconds(importStart);
     r.scene = imported.info;
-    if (!imported.ok) {
-        Add(r, Failure(imported.error));
-        r.status = imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage;
-        return r;
-    }
+    if (!imported.ok)
+        return Fails(r, imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage,
+                     imported.error);
+    if (const std::string clobbered = ClobberedInput(OutputFiles(request.output, mode), imported.usedFiles);
+        !clobbered.empty())
+        return Fails(r, kExitUsage, "the output " + clobbered + " is the scene file or a file it uses: nothing was written");
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));
     if (!request.extractTexturesTo.empty()) ExtractTextures(imported.embeddedImages, request.extractTexturesTo, r);
 
-    const std::string sceneName = std::filesystem::path(request.input).stem().string();
-    if (const std::string problem = ChooseSelection(scene, {request.select, request.all, mode, sceneName, request.input});
-        !problem.empty()) {
-        Add(r, Failure(problem));
-        r.status = kExitUsage;
-        return r;
-    }
+    const Selection selection = ChooseSelection(
+        scene, {request.select, request.all, mode, fs::path(request.input).stem().string(), request.input});
+    if (!selection.problem.empty())
+        return Fails(r, selection.needsChoice ? kExitNeedsChoice : kExitUsage, selection.problem);
+    for (const std::string& w : selection.warnings) Add(r, Warning(w));
     standin::Node& node = *SelectedNode(scene);
     r.object = node.Name();
     AddPropertyKeyFrames(node, request.keyFrames);
+    CheckKeyFrameText(node, r);
+    CheckMarkerNames(scene, request.choices, r);
     if (!request.mode && SkinOf(node))
         Add(r, Warning("object '" + r.object +
                        "' is skinned; exporting it as a static shape (use --mode hierarchy for a skinned model)"));
@@ -172,28 +328,53 @@ ExportResult ExportFile(const ExportRequest& request) {
     desktop.PinClock(request.createdAt);
     DialogChoices choices = request.choices;
     choices.mode = mode;
-    if (choices.soundFile) choices.soundFile = HostPath(std::filesystem::absolute(*choices.soundFile).string());
+    if (choices.soundFile) choices.soundFile = HostPath(fs::absolute(*choices.soundFile).string());
     for (const KeyFrameRequest& k : request.keyFrames)
         if (k.slot != vlo::kAddressBall && k.frame >= 0) choices.keyFrames.push_back({k.slot, k.frame});
     QueueDialogs(desktop, choices);
-    ExportOutcome outcome = RunExport(scene, desktop, request.output);
-    r.exportSeconds = Seconds(exportStart);
-
-    const VloExporter::Outcome& result = outcome.exporter->Result();
-    for (const vlo::Notice& n : result.notices) Add(r, FromNotice(n, r.object));
+    ExportOutcome outcome = RunExport(scene, desktop, request.output, RunOptions{nullptr, /*holdFiles=*/true});
+    VloExporter& exporter = *outcome.exporter;
+    for (const vlo::Notice& n : exporter.Result().notices) Add(r, FromNotice(n, node));
     for (const std::string& p : outcome.problems) Add(r, Failure(p));
-    if (!outcome.written) {
-        if (result.notices.empty()) Add(r, Failure("nothing was exported"));
+    if (!exporter.Result().held) {
+        if (exporter.Result().notices.empty()) Add(r, Failure("nothing was exported"));
         r.status = kExitExportFailed;
         return r;
     }
-    r.files = result.files;
-    r.model = result.model;
-    r.animation = result.animation;
-    if (r.model) CheckModelPlacement(*r.model, request.choices, mode, r);
+
+    // What was made, checked before anything is written.
     const int tpf = scene.TicksPerFrame();
     r.firstFrame = scene.animRange.Start() / tpf;
     r.lastFrame = scene.animRange.End() / tpf;
+    r.model = exporter.Result().model;
+    r.animation = exporter.Result().animation;
+    if (r.model) {
+        CheckModelPlacement(*r.model, choices, mode, r);
+        CheckNameLengths(r.model->text.boneNames, "bone", r);
+        CheckNameLengths(r.model->text.markerNames, "marker", r);
+    }
+    if (r.animation) {
+        CheckTimeline(exporter.settings, request, r);
+        CheckNameLengths(r.animation->text.boneNames, "bone", r);
+        CheckNameLengths(r.animation->text.markerNames, "marker", r);
+    }
+    if (request.strict && HasWarnings(r)) {
+        exporter.DiscardHeldFiles();
+        r.model.reset();
+        r.animation.reset();
+        return Fails(r, kExitExportFailed, "--strict: the warnings above fail the export; nothing was written");
+    }
+    const std::size_t before = exporter.Result().notices.size();
+    const bool published = exporter.PublishHeldFiles();
+    for (std::size_t i = before; i < exporter.Result().notices.size(); ++i) Add(r, FromNotice(exporter.Result().notices[i], node));
+    r.exportSeconds = Seconds(exportStart);
+    if (!published) {
+        r.status = kExitExportFailed;
+        r.model.reset();
+        r.animation.reset();
+        return r;
+    }
+    r.files = exporter.Result().files;
     return r;
 }
 

@@ -14,6 +14,9 @@
 
 namespace app {
 
+// The tools' version, part of every build cache key.
+inline constexpr const char* kVersion = "1.3.0";
+
 // Exit statuses of the tools.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitExportFailed = 1;
@@ -39,15 +42,19 @@ struct ExportRequest {
     std::vector<KeyFrameRequest> keyFrames;
     std::optional<long long> createdAt;  // pins the information text's creation time (seconds, UTC)
     std::string extractTexturesTo;       // a folder for the images embedded in the scene file; "" for none
+    bool force = false;   // allow an output whose extension is not .VLO or .VLA
+    bool strict = false;  // any warning fails the export, and nothing is written
 };
 
+// One thing the user is told. An error means the export failed and nothing was written; everything
+// after which the export went on is a warning, whatever the caption of the plug-in's message box.
 struct Diagnostic {
     enum class Level { Error, Warning };
     Level level = Level::Error;
-    std::string text;
-    std::string object;  // the scene object it concerns; "" when the text says all
-    int repeats = 1;     // identical diagnostics in a row are counted, not repeated
-    bool stopsExport = false;
+    std::string text;         // the message as the plug-in shows it
+    std::string explanation;  // what it means in a Blender or FBX user's words; "" when the text says it
+    std::string object;       // the scene object it concerns; "" when the text says all
+    int repeats = 1;          // identical diagnostics in a row are counted, not repeated
 };
 
 struct ExportResult {
@@ -66,7 +73,8 @@ struct ExportResult {
 // diagnostics say what went wrong.
 ExportResult ExportFile(const ExportRequest& request);
 
-// How a diagnostic reads as one line: "error: " or "warning: ", the text, the object and the count.
+// How a diagnostic reads as one line: "error: " or "warning: ", the text, its explanation, the object
+// and the count.
 std::string FormatDiagnostic(const Diagnostic& d);
 
 }  // namespace app

@@ -14,12 +14,13 @@ HINSTANCE LoadExporterModule() {
 }
 
 ExportOutcome RunExport(standin::Scene& scene, standin::Desktop& desktop, const std::string& path,
-                        vlo::IoFaultPlan* faults) {
+                        const RunOptions& options) {
     LoadExporterModule();
     ExportOutcome outcome;
     ClassDesc* desc = LibClassDesc(0);
     outcome.exporter.reset(static_cast<VloExporter*>(desc->Create(FALSE)));
-    outcome.exporter->ioFaults = faults;
+    outcome.exporter->ioFaults = options.faults;
+    outcome.exporter->holdFiles = options.holdFiles;
     standin::HostInterface ip(scene, desktop);
     const std::size_t before = desktop.Messages().size(), problemsBefore = desktop.Problems().size();
     outcome.doExportResult = outcome.exporter->DoExport(path.c_str(), nullptr, &ip);

@@ -24,9 +24,18 @@ struct ExportOutcome {
     std::vector<std::string> problems;               // scripting mistakes of the desktop
 };
 
+struct RunOptions {
+    vlo::IoFaultPlan* faults = nullptr;  // makes file operations fail (tests)
+    bool holdFiles = false;              // the exporter keeps its finished files for the caller to publish
+};
+
 // Runs one export of the scene's selection to path through the plug-in's class descriptor, with the
-// dialogs answered by the scripts queued on the desktop. faults, when given, makes file operations fail.
+// dialogs answered by the scripts queued on the desktop.
 ExportOutcome RunExport(standin::Scene& scene, standin::Desktop& desktop, const std::string& path,
-                        vlo::IoFaultPlan* faults = nullptr);
+                        const RunOptions& options);
+inline ExportOutcome RunExport(standin::Scene& scene, standin::Desktop& desktop, const std::string& path,
+                               vlo::IoFaultPlan* faults = nullptr) {
+    return RunExport(scene, desktop, path, RunOptions{faults, false});
+}
 
 }  // namespace app

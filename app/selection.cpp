@@ -19,7 +19,41 @@ std::vector<standin::Node*> MeshesBesidesYardstick(standin::Node& below) {
     return meshes;
 }
 
-std::string ChooseSkeleton(standin::Scene& scene, const SelectionRequest& r) {
+Selection Choice(std::string problem) { return {std::move(problem), true, {}}; }
+Selection Problem(std::string problem) { return {std::move(problem), false, {}}; }
+
+// The node a --select names: a path from the top, or a name (the first in depth-first order).
+standin::Node* Named(standin::Scene& scene, const std::string& name, std::vector<std::string>& warnings) {
+    if (name.find('/') != std::string::npos) {
+        standin::Node* node = &scene.Root();
+        std::size_t from = 0;
+        while (node && from <= name.size()) {
+            const std::size_t slash = std::min(name.find('/', from), name.size());
+            const std::string part = name.substr(from, slash - from);
+            standin::Node* next = nullptr;
+            for (standin::Node* child : node->Children())
+                if (child->Name() == part) {
+                    next = child;
+                    break;
+                }
+            node = next;
+            from = slash + 1;
+        }
+        if (node) return node;
+    }
+    std::vector<standin::Node*> matches;
+    for (standin::Node* n : scene.AllNodes())
+        if (n->Name() == name) matches.push_back(n);
+    if (matches.size() > 1) {
+        std::string others;
+        for (std::size_t i = 1; i < matches.size(); ++i) others += (i > 1 ? ", " : "") + PathOf(*matches[i]);
+        warnings.push_back(std::to_string(matches.size()) + " objects are named '" + name + "'; " + PathOf(*matches[0]) +
+                           " was taken (choose another by its path: " + others + ")");
+    }
+    return matches.empty() ? nullptr : matches[0];
+}
+
+Selection ChooseSkeleton(standin::Scene& scene, const SelectionRequest& r) {
     // The skeleton to sample: the one skeleton root (of skins, bipeds or animated nodes).
     std::set<standin::Node*> roots = SkeletonRoots(scene);
     for (standin::Node* n : scene.Root().Children())
@@ -29,13 +63,14 @@ std::string ChooseSkeleton(standin::Scene& scene, const SelectionRequest& r) {
             if (n->Track()) roots.insert(TopLevel(scene, n));
     if (roots.size() == 1) {
         (*roots.begin())->SetSelected(true);
-        return "";
+        return {};
     }
-    if (roots.empty()) return "no skeleton or animated object in " + r.input + " to export as an animation";
+    if (roots.empty()) return Problem("no skeleton or animated object in " + r.input + " to export as an animation");
     std::string names;
     for (standin::Node* n : scene.AllNodes())
         if (roots.count(n)) names += "\n  " + n->Name();
-    return r.input + " holds " + std::to_string(roots.size()) + " skeleton roots; choose one with --select NAME:" + names;
+    return Choice(r.input + " holds " + std::to_string(roots.size()) + " skeleton roots; choose one with --select NAME:" +
+                  names);
 }
 
 }  // namespace
@@ -73,40 +108,42 @@ standin::Node* SelectedNode(standin::Scene& scene) {
     return nullptr;
 }
 
-std::string ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
+std::string PathOf(standin::Node& node) {
+    std::string path = node.Name();
+    for (standin::Node* up = node.Parent(); up && !up->IsRootNode(); up = up->Parent()) path = up->Name() + "/" + path;
+    return path;
+}
+
+Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
     for (standin::Node* n : scene.AllNodes()) n->SetSelected(false);
     if (r.all) {
         const auto meshes = MeshesBesidesYardstick(scene.Root());
-        if (meshes.empty()) return "no mesh objects in " + r.input;
+        if (meshes.empty()) return Problem("no mesh objects in " + r.input);
         standin::AttachMeshes(scene, meshes, r.sceneName);
-        return "";
+        return {};
     }
     if (!r.select.empty()) {
-        standin::Node* node = scene.FindByName(r.select);
-        if (!node) return "no object named '" + r.select + "' in " + r.input + " (--list shows the objects)";
-        if (standin::HasMesh(*node) || node->Children().empty()) {
-            node->SetSelected(true);
-            return "";
-        }
+        Selection chosen;
+        standin::Node* node = Named(scene, r.select, chosen.warnings);
+        if (!node) return Problem("no object named '" + r.select + "' in " + r.input + " (--list shows the objects)");
         const auto meshes = standin::MeshNodesBelow(*node);
-        if (meshes.empty()) {
+        if (standin::HasMesh(*node) || node->Children().empty() || meshes.empty())
             node->SetSelected(true);  // the exporter reports what it cannot export
-            return "";
-        }
-        standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
-        return "";
+        else
+            standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
+        return chosen;
     }
     if (r.mode == vlo::ExportMode::Animation) return ChooseSkeleton(scene, r);
     const auto meshes = MeshesBesidesYardstick(scene.Root());
     if (meshes.size() == 1) {
         meshes[0]->SetSelected(true);
-        return "";
+        return {};
     }
-    if (meshes.empty()) return "no mesh objects in " + r.input;
+    if (meshes.empty()) return Problem("no mesh objects in " + r.input);
     std::string names;
-    for (standin::Node* n : meshes) names += "\n  " + n->Name();
-    return r.input + " holds " + std::to_string(meshes.size()) +
-           " mesh objects; choose one with --select NAME or attach them all with --all:" + names;
+    for (standin::Node* n : meshes) names += "\n  " + PathOf(*n);
+    return Choice(r.input + " holds " + std::to_string(meshes.size()) +
+                  " mesh objects; choose one with --select NAME or attach them all with --all:" + names);
 }
 
 }  // namespace app

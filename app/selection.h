@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/export_settings.h"
 #include "host/character.h"
@@ -19,10 +20,20 @@ struct SelectionRequest {
     std::string input;      // names the file in messages
 };
 
-// Selects exactly one node (attaching several into a new one where asked); "" on success, else why
-// nothing could be selected. Without a name: the one mesh of the scene, or for an animation the one
-// skeleton root.
-std::string ChooseSelection(standin::Scene& scene, const SelectionRequest& request);
+struct Selection {
+    std::string problem;    // why nothing could be selected; "" on success
+    bool needsChoice = false;  // the problem is that several objects could be meant
+    std::vector<std::string> warnings;
+};
+
+// Selects exactly one node (attaching several into a new one where asked). A name may be a path from
+// the scene's top ("Group/Cube1"); a plain name that several objects share takes the first in
+// depth-first order, with a warning naming the others by path. Without a name: the one mesh of the
+// scene, or for an animation the one skeleton root.
+Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& request);
+
+// A node's path from the scene's top: "Group/Cube1".
+std::string PathOf(standin::Node& node);
 
 // The selected node, or null.
 standin::Node* SelectedNode(standin::Scene& scene);

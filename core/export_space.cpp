@@ -1,5 +1,6 @@
 #include "core/export_space.h"
 
+#include <cmath>
 #include <utility>
 
 namespace vlo {
@@ -24,7 +25,11 @@ Vec3 ExportSpace::Direction(const Vec3& v) const {
     return swapYZ_ ? Vec3{v.x, v.z, v.y} : v;
 }
 
-BoneKey ExportSpace::Rotation(const Quat& q) const {
+BoneKey ExportSpace::Rotation(const Quat& rotation) const {
+    // A degenerate (zero-scale) transform has no proper rotation; its quaternion is made unit length.
+    Quat q = rotation;
+    const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+    if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f) q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
     return swapYZ_ ? BoneKey{q.x, q.z, q.y, q.w} : BoneKey{q.x, q.y, q.z, q.w};
 }
 

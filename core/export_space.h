@@ -32,7 +32,8 @@ public:
     // A direction (normal, tangent): axes only.
     Vec3 Direction(const Vec3& v) const;
     Vec3 Direction(const Point3& v) const { return Direction(Vec3{v.x, v.y, v.z}); }
-    // A host quaternion: axes only (Y and Z exchanged, no sign change).
+    // A host quaternion: made unit length when it is not (within 1e-5), then axes only (Y and Z
+    // exchanged, no sign change). Every rotation of both files goes through here.
     BoneKey Rotation(const Quat& q) const;
     // The corner order of a triangle: the axis swap mirrors the space, so the second and third corners
     // are exchanged to keep its front face.

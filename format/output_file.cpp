@@ -1,5 +1,6 @@
 #include "format/output_file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -33,11 +34,28 @@ std::string SiblingFileName(const std::string& outputPath, const char* extension
 
 OutputFile::~OutputFile() { Discard(); }
 
+bool OutputFile::Fail(int errorNumber) {
+    if (error_.empty()) error_ = std::strerror(errorNumber);
+    ok_ = false;
+    return false;
+}
+
 bool OutputFile::Open(const std::string& target, IoFaultPlan* faults) {
     Discard();
     finished_ = false;
+    error_.clear();
+    keepMode_.reset();
     target_ = target;
     faults_ = faults;
+    // An existing target is replaced only when the user may write it, and keeps its permissions.
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) return Fail(EISDIR);
+        // No write bit at all means read-only, even to a user (root) whom the system would let write.
+        if ((existing.st_mode & 0222) == 0) return Fail(EACCES);
+        if (access(target.c_str(), W_OK) != 0) return Fail(errno);
+        keepMode_ = existing.st_mode & 07777;
+    }
     const std::filesystem::path path(target);
     std::string hidden = ".";
     hidden += path.filename().string();
@@ -46,40 +64,48 @@ bool OutputFile::Open(const std::string& target, IoFaultPlan* faults) {
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());
-    if (fd < 0) return false;
+    if (fd < 0) return Fail(errno);
     file_ = fdopen(fd, "w+b");
     if (!file_) {
+        const int why = errno;
         close(fd);
         std::remove(buffer.data());
-        return false;
+        return Fail(why);
     }
-    // mkstemp creates the file for its owner only; give it the permissions a plain create would.
-    fchmod(fd, 0666 & ~CreationMask());
+    // mkstemp creates the file for its owner only; give it the permissions a plain create would, or
+    // those of the file it replaces.
+    fchmod(fd, keepMode_ ? *keepMode_ : (0666 & ~CreationMask()));
     temp_ = buffer.data();
     ok_ = true;
     return true;
 }
 
 bool OutputFile::Fault() {
-    if (faults_ && faults_->Fail()) ok_ = false;
+    if (ok_ && faults_ && faults_->Fail()) {
+        error_ = "simulated failure";
+        ok_ = false;
+    }
     return !ok_;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
     if (!ok_ || Fault()) return false;
-    if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
-        ok_ = false;
-        return false;
-    }
+    if (size != 0 && std::fwrite(data, 1, size, file_) != size) return Fail(errno);
     return true;
 }
 
 bool OutputFile::Finish() {
     if (!file_) return false;
     bool good = ok_;
-    if (good && (Fault() || std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)) good = false;
+    if (good && (Fault() || std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)) {
+        if (error_.empty()) error_ = std::strerror(errno);
+        good = false;
+    }
     const bool closeFault = good && Fault();
-    if (std::fclose(file_) != 0 || closeFault) good = false;
+    if (std::fclose(file_) != 0 || closeFault) {
+        if (error_.empty()) error_ = std::strerror(errno);
+        good = false;
+    }
     file_ = nullptr;
     ok_ = false;
     finished_ = good;
@@ -91,7 +117,10 @@ bool OutputFile::Publish() {
     if (!finished_) return false;
     finished_ = false;
     const bool good = std::rename(temp_.c_str(), target_.c_str()) == 0;
-    if (good) temp_.clear();
+    if (good)
+        temp_.clear();
+    else if (error_.empty())
+        error_ = std::strerror(errno);
     Discard();
     return good;
 }

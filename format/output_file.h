@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +36,13 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the temporary file beside target. False when it cannot be created.
+    // Creates the temporary file beside target. False when it cannot be created, or when target exists
+    // and may not be written (a read-only file or a folder is never replaced). A file that is replaced
+    // keeps its permission bits.
     bool Open(const std::string& target, IoFaultPlan* faults = nullptr);
     const std::string& Target() const { return target_; }
+    // The system's reason for the first failure ("Permission denied"); "" while nothing failed.
+    const std::string& Error() const { return error_; }
 
     bool Write(const void* data, std::size_t size);
     bool Write(const std::vector<std::uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
@@ -53,6 +58,7 @@ public:
 
 private:
     bool Fault();
+    bool Fail(int errorNumber);
 
     std::FILE* file_ = nullptr;
     std::string target_;
@@ -60,6 +66,8 @@ private:
     IoFaultPlan* faults_ = nullptr;
     bool ok_ = false;
     bool finished_ = false;
+    std::string error_;
+    std::optional<unsigned> keepMode_;  // the permission bits of the file being replaced
 };
 
 }  // namespace vlo

@@ -21,6 +21,7 @@ struct VlaMarkerTrack {
 struct AnimationTextInfo {
     std::vector<BoneRecord> bones;         // the bone list, lengths in metres
     std::vector<std::string> markerNames;  // the markers' whole names
+    std::vector<std::string> boneNames;    // the bones' whole names (the file cuts them to 32 bytes)
     bool operator==(const AnimationTextInfo&) const = default;
 };
 

@@ -49,6 +49,8 @@ struct ModelTextInfo {
     std::vector<ListedMaterial> materials;   // the scene's materials, in collection order
     std::vector<Vec3> linkPositions;         // per vertex of a skinned model: its rebuilt position (world
                                              // units, axes as exported)
+    std::vector<std::string> boneNames;      // the bones' whole names (the file cuts them to 32 bytes)
+    std::vector<std::string> markerNames;    // the markers' whole names
     bool operator==(const ModelTextInfo&) const = default;
 };
 

@@ -40,10 +40,12 @@ std::optional<Notice> CheckBuffers(const ModelBuffers& b, bool skinned, const st
         return Notice::Stop("Too many vertices in object '" + name + "': " + std::to_string(b.vertices.size()) +
                             " welded vertices, at most " + std::to_string(kMaxVertices) +
                             " fit the file. Nothing was exported");
+    // A corner whose links could not be read was reported; its vertex keeps the links of another
+    // corner. Only a vertex without any links would be left behind by the skeleton.
     std::size_t unlinked = 0;
     if (skinned)
         for (const VertexLinks& l : b.links) unlinked += l.numLinks == 0;
-    if (b.linkFailures != 0 || unlinked != 0)
+    if (unlinked != 0)
         return Notice::Stop("Object '" + name + "': " + std::to_string(unlinked) + " of " +
                             std::to_string(b.vertices.size()) + " vertices have no usable bone links (" +
                             std::to_string(b.linkFailures) + " corners failed). Nothing was exported");
@@ -92,7 +94,7 @@ void ChooseMaps(VloModel& m, const ExportSettings& s, const TextureTable& textur
         else if (m.tangents.size() != m.vertices.size())
             notices.Report(Notice::Error("Number of tangents does not match number of vertices therefore excluding bump data"));
         else
-            m.bumpMap = textures.bump[0];
+            m.bumpMap = ToTextureName(textures.bump[0]);
     }
     if (!m.bumpMap) m.tangents.clear();
     if (s.exportSpecularMaps) {
@@ -100,7 +102,7 @@ void ChooseMaps(VloModel& m, const ExportSettings& s, const TextureTable& textur
             notices.Report(
                 Notice::Error(CountMessage("Currently only support one specular map (found %d)", textures.specular.size())));
         else
-            m.specularMap = textures.specular[0];
+            m.specularMap = ToTextureName(textures.specular[0]);
     }
 }
 
@@ -134,8 +136,9 @@ Result<VloModel> BuildModel(const ModelRequest& r, NoticeSink& notices) {
         auto bones = ExportedBones(boneList, r);
         if (!bones.Ok()) return bones.Failure();
         m.bones = std::move(*bones);
+        for (INode* n : boneList.nodes) m.text.boneNames.push_back(NameOf(*n));
     }
-    m.textures = r.textures.diffuse;
+    for (const std::string& name : r.textures.diffuse) m.textures.push_back(ToTextureName(name));
 
     std::optional<VertexLinkReader> links;
     if (skinned) links.emplace(*r.skin, boneList, r.space, notices);
@@ -145,7 +148,7 @@ Result<VloModel> BuildModel(const ModelRequest& r, NoticeSink& notices) {
     m.vertices = std::move(buffers.vertices);
     m.polygons = std::move(buffers.polygons);
     // Tangent frames sum over the faces in face order, before the polygons are regrouped.
-    if (s.exportBumpMaps && r.textures.bump.size() == 1) m.tangents = BuildTangentFrames(m.vertices, m.polygons);
+    if (r.textures.WritesBump(s)) m.tangents = BuildTangentFrames(m.vertices, m.polygons);
     m.indexBuffers = GroupByTexture(m.polygons, m.textures.size());
     if (auto refused = ToExportSpace(m, r.space, name)) return *refused;
 
@@ -169,6 +172,7 @@ Result<VloModel> BuildModel(const ModelRequest& r, NoticeSink& notices) {
     auto markers = Markers(s.markers, r.space);
     if (!markers.Ok()) return markers.Failure();
     m.markers = std::move(*markers);
+    for (INode* n : s.markers) m.text.markerNames.push_back(NameOf(*n));
     m.text.worldScale = r.space.WorldScale();
     return m;
 }

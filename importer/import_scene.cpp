@@ -24,6 +24,7 @@
 #include "importer/properties.h"
 #include "importer/skins.h"
 #include "importer/units.h"
+#include "importer/used_files.h"
 #include "importer/yardstick.h"
 
 namespace importer {
@@ -564,6 +565,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         out.bytes.assign(bytes, bytes + size);
         result.embeddedImages.push_back(std::move(out));
     }
+    result.usedFiles = UsedFiles(path, materials.TextureFiles());
     result.ok = true;
     return result;
 }

@@ -86,6 +86,9 @@ struct ImportResult {
     std::string error;  // why the file could not be used
     SceneInfo info;
     std::vector<EmbeddedImageFile> embeddedImages;
+    // The files the scene is made of: the file itself and every file it references that exists
+    // (textures, glTF buffers, OBJ material libraries), as absolute paths, sorted.
+    std::vector<std::string> usedFiles;
 };
 
 // Reads path into scene (which should be empty), converted to metres (unless options say otherwise)

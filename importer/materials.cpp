@@ -41,7 +41,10 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
         if (slot) return slot;
         slot = &scene_.Make<standin::BitmapTexture>(name, name);
         const std::string file = FileNameOf(name);
-        if (image) embedded_.push_back({file, image});
+        if (image)
+            embedded_.push_back({file, image});
+        else
+            textureFiles_.push_back(name);
         if (!std::filesystem::exists(std::filesystem::path(folder_) / file)) {
             if (image)
                 warnings_.push_back("texture " + file + " is embedded in the scene file: save it beside the model under "

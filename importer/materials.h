@@ -32,6 +32,8 @@ public:
     Mtl* Multi(const std::vector<unsigned>& indices);
     // The embedded images the materials use, in the order they were first used.
     const std::vector<EmbeddedImage>& Embedded() const { return embedded_; }
+    // The texture names of the materials used, as stored (embedded images left out).
+    const std::vector<std::string>& TextureFiles() const { return textureFiles_; }
 
 private:
     Texmap* Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types);
@@ -45,6 +47,7 @@ private:
     std::map<std::vector<unsigned>, Mtl*> multis_;
     std::map<std::string, Texmap*> bitmaps_;
     std::vector<EmbeddedImage> embedded_;
+    std::vector<std::string> textureFiles_;
 };
 
 }  // namespace importer

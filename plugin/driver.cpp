@@ -120,6 +120,11 @@ void VloExporter::RunExport(const std::string& path) {
         ExportAnimation(*node, path);
     else
         ExportModel(*node, settings.mode == ExportMode::Hierarchy ? &skin : nullptr, path);
+    // A pass that stopped leaves no temporary file behind.
+    if (!outcome_.held) {
+        data_.Discard();
+        text_.Discard();
+    }
 
     if (biped) {
         biped->RemoveNonUniformScale(FALSE);
@@ -144,55 +149,82 @@ void VloExporter::ExportModel(INode& node, const vlo::SkinSource* skin, const st
     mesh.RemoveIllegalFaces();
     mesh.buildNormals();
 
-    const auto textures = vlo::CollectTextures(node, messages_);
+    const auto textures = vlo::CollectTextures(node, settings, messages_);
     if (!textures.Ok()) return messages_.Report(textures.Failure());
 
-    vlo::OutputFile data, text;
-    if (!data.Open(path, ioFaults)) return messages_.Report(Notice::Stop("Failed to create the file"));
     const std::string textPath = vlo::SiblingFileName(path, ".TXT");
-    const bool hasText = text.Open(textPath, ioFaults);
+    if (!OpenFiles(path, textPath, "Failed to create the file: ")) return;
 
     const vlo::ExportSpace space(origin, worldScale, settings.swapYZ, RecentringOf(settings));
     auto model = vlo::BuildModel({node, mesh, t, settings, space, *textures, skin, figure_}, messages_);
     if (!model.Ok()) return messages_.Report(model.Failure());
     model->text.materials = vlo::ListMaterials(vlo::CollectMaterials(host_->GetRootNode()));
-    Publish(data, vlo::EncodeVlo(*model), hasText ? &text : nullptr, vlo::ModelText(*model, path, textPath, Now()));
-    if (outcome_.written) outcome_.model = std::move(*model);
+    WriteFiles(vlo::EncodeVlo(*model), hasText_ ? vlo::ModelText(*model, path, textPath, Now()) : std::string());
+    if (outcome_.written || outcome_.held) outcome_.model = std::move(*model);
 }
 
 void VloExporter::ExportAnimation(INode& root, const std::string& path) {
     const float worldScale = vlo::ComputeWorldScale(*host_, settings.scale, messages_);
     const std::string dataPath = vlo::SiblingFileName(path, ".VLA"), textPath = vlo::SiblingFileName(path, ".TXT");
-    vlo::OutputFile data, text;
-    if (!data.Open(dataPath, ioFaults))
-        return messages_.Report(Notice::Stop("Failed to create the file: Filename: " + dataPath));
-    const bool hasText = text.Open(textPath, ioFaults);
+    if (!OpenFiles(dataPath, textPath, "Failed to create the file: Filename: ")) return;
 
     auto animation = vlo::BuildAnimation({*host_, settings, &root, worldScale, figure_}, messages_);
     if (!animation.Ok()) return messages_.Report(animation.Failure());
-    Publish(data, vlo::EncodeVla(*animation), hasText ? &text : nullptr,
-            vlo::AnimationText(*animation, dataPath, textPath));
-    if (outcome_.written) outcome_.animation = std::move(*animation);
+    WriteFiles(vlo::EncodeVla(*animation), hasText_ ? vlo::AnimationText(*animation, dataPath, textPath) : std::string());
+    if (outcome_.written || outcome_.held) outcome_.animation = std::move(*animation);
 }
 
-void VloExporter::Publish(vlo::OutputFile& data, const std::vector<std::uint8_t>& bytes, vlo::OutputFile* text,
-                          const std::string& textBytes) {
+bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure) {
+    if (!data_.Open(dataPath, ioFaults)) {
+        messages_.Report(Notice::Stop(failure + dataPath + " (" + data_.Error() + ")"));
+        return false;
+    }
+    hasText_ = text_.Open(textPath, ioFaults);
+    if (!hasText_)
+        messages_.Report(Notice::Warning("The information file " + textPath + " cannot be created (" + text_.Error() +
+                                         "); the export goes on without it"));
+    return true;
+}
+
+void VloExporter::WriteFiles(const std::vector<std::uint8_t>& bytes, const std::string& text) {
     // Both files are complete on disk before either replaces what was at its name, so a failure
     // leaves the previous files untouched and no partial output.
-    const bool dataGood = data.Write(bytes) && data.Finish();
-    const bool textGood = !text || (text->Write(textBytes) && text->Finish());
-    bool written = dataGood && textGood && data.Publish();
-    if (!written) {
-        messages_.Report(Notice::Stop("Failed to write the file: " + (!dataGood || textGood ? data.Target() : text->Target())));
-    } else if (text && !text->Publish()) {
-        messages_.Report(Notice::Stop("Failed to write the file: " + text->Target()));
-        written = false;
+    if (!(data_.Write(bytes) && data_.Finish())) {
+        messages_.Report(Notice::Stop("Failed to write the file: " + data_.Target() + " (" + data_.Error() + ")"));
+        data_.Discard();
+        text_.Discard();
+        return;
     }
-    data.Discard();
-    if (text) text->Discard();
-    outcome_.written = written;
-    if (written) {
-        outcome_.files.push_back(data.Target());
-        if (text) outcome_.files.push_back(text->Target());
+    if (hasText_ && !(text_.Write(text) && text_.Finish())) {
+        messages_.Report(Notice::Warning("The information file " + text_.Target() + " could not be written (" +
+                                         text_.Error() + "); the export goes on without it"));
+        hasText_ = false;
     }
+    outcome_.held = true;
+    if (!holdFiles) PublishHeldFiles();
+}
+
+bool VloExporter::PublishHeldFiles() {
+    if (!outcome_.held) return false;
+    outcome_.held = false;
+    if (!data_.Publish()) {
+        messages_.Report(Notice::Stop("Failed to write the file: " + data_.Target() + " (" + data_.Error() + ")"));
+        text_.Discard();
+        return false;
+    }
+    outcome_.written = true;
+    outcome_.files.push_back(data_.Target());
+    if (!hasText_) return true;
+    if (text_.Publish())
+        outcome_.files.push_back(text_.Target());
+    else
+        messages_.Report(Notice::Warning("The information file " + text_.Target() + " could not be written (" +
+                                         text_.Error() + "); the export goes on without it"));
+    return true;
+}
+
+void VloExporter::DiscardHeldFiles() {
+    outcome_.held = false;
+    data_.Discard();
+    text_.Discard();
 }

@@ -48,12 +48,21 @@ public:
     // What happened: every message shown (in order), what the pass made and the files published.
     struct Outcome {
         std::vector<vlo::Notice> notices;
-        std::optional<vlo::VloModel> model;          // set when a model was written
-        std::optional<vlo::VlaAnimation> animation;  // set when an animation was written
+        std::optional<vlo::VloModel> model;          // set when a model was made
+        std::optional<vlo::VlaAnimation> animation;  // set when an animation was made
         std::vector<std::string> files;              // published, data file first
         bool written = false;                        // the pass published its files
+        bool held = false;                           // finished files wait for PublishHeldFiles
     };
     const Outcome& Result() const { return outcome_; }
+
+    // With holdFiles set, a pass that finished its files keeps them (Result().held) instead of
+    // publishing them, so that the caller can look at what was made first. PublishHeldFiles puts
+    // them in place (false, after a message, when that fails); DiscardHeldFiles removes them. Files
+    // still held when the exporter goes are removed.
+    bool holdFiles = false;
+    bool PublishHeldFiles();
+    void DiscardHeldFiles();
 
     // The export's choices: the constructor's defaults, edited by the options dialog.
     vlo::ExportSettings settings;
@@ -76,12 +85,17 @@ private:
     void RunExport(const std::string& path);
     void ExportModel(INode& node, const vlo::SkinSource* skin, const std::string& path);
     void ExportAnimation(INode& root, const std::string& path);
-    // Writes both files and publishes them together; reports a failed file and removes both.
-    void Publish(vlo::OutputFile& data, const std::vector<std::uint8_t>& bytes, vlo::OutputFile* text,
-                 const std::string& textBytes);
+    // Opens the data file (reporting why it cannot be created) and the information file (warning
+    // when it cannot be: the export goes on without it). False when the data file cannot be created.
+    bool OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure);
+    // Writes both files; the data file is published, then the text (or held, see holdFiles). A data
+    // file that fails is reported and nothing is published; a text that fails is left out, with a warning.
+    void WriteFiles(const std::vector<std::uint8_t>& bytes, const std::string& text);
 
     Interface* host_ = nullptr;
     Messages messages_{*this};
     vlo::FigureMode figure_;
     Outcome outcome_;
+    vlo::OutputFile data_, text_;  // the files of the running pass
+    bool hasText_ = false;
 };

@@ -289,26 +289,11 @@ TEST_F(Animation, FailuresLeaveNoFiles) {
 TEST_F(Animation, EveryFailingFileOperationLeavesThePreviousFilesUntouched) {
     WalkingRoot(scene);
     scene.CreateDummyNode("Ball", Box3());
-    const std::string txt = dir.File("walk.TXT");
-    std::FILE* f = std::fopen(out.c_str(), "wb");
-    std::fputs("old animation", f);
-    std::fclose(f);
-    f = std::fopen(txt.c_str(), "wb");
-    std::fputs("old text", f);
-    std::fclose(f);
     vlo::IoFaultPlan count;
     support::TempDir scratch;
     ASSERT_TRUE(ExportAnim(scene, scratch.File("walk.vla"), {}, &count).e.outcome.written);
-    for (long k = 1; k <= count.count; ++k) {
-        vlo::IoFaultPlan plan{k, 0};
-        auto a = ExportAnim(scene, out, {}, &plan);
-        EXPECT_FALSE(a.e.outcome.written) << k;
-        ASSERT_EQ(a.e.Texts().size(), 1u) << k;
-        EXPECT_EQ(a.e.Texts()[0].rfind("Failed to write the file: ", 0), 0u) << k;
-        EXPECT_EQ(support::ReadText(out), "old animation") << k;
-        EXPECT_EQ(support::ReadText(txt), "old text") << k;
-        EXPECT_EQ(support::ListDir(dir.Path()).size(), 2u) << k;
-    }
+    support::CheckEveryFailingOperation(count.count, out, dir.File("walk.TXT"),
+                                        [&](vlo::IoFaultPlan& plan) { return ExportAnim(scene, out, {}, &plan).e; });
 }
 
 TEST_F(Animation, TextLinesInOrder) {

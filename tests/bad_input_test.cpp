@@ -83,9 +83,30 @@ TEST(BadInput, ReadOnlyFolderRefusesTheExportAndKeepsItsFiles) {
     ASSERT_EQ(std::system(lock.c_str()), 0);
     auto e = support::Export(scene, folder + "/m.vlo", World());
     std::system(unlock.c_str());
-    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to create the file"});
+    ASSERT_EQ(e.Texts().size(), 1u);
+    // The path and the system's reason follow the plug-in's text.
+    EXPECT_EQ(e.Texts()[0].rfind("Failed to create the file: " + folder + "/m.vlo (", 0), 0u) << e.Texts()[0];
     EXPECT_EQ(support::ReadText(folder + "/m.vlo"), "kept");
     EXPECT_EQ(support::ListDir(folder), std::vector<std::string>{"m.vlo"});
+}
+
+TEST(BadInput, ReadOnlyOutputIsKeptAndAReplacedOneKeepsItsPermissions) {
+    standin::Scene scene;
+    support::AddBox(scene, "Box", {1, 1, 1}, true, false);
+    support::TempDir dir;
+    const std::string out = dir.File("m.vlo");
+    std::ofstream(out) << "kept";
+    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+    auto e = support::Export(scene, out, World());
+    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to create the file: " + out + " (Permission denied)"});
+    EXPECT_EQ(support::ReadText(out), "kept");
+    EXPECT_EQ(support::ListDir(dir.Path()), std::vector<std::string>{"m.vlo"});
+
+    ASSERT_EQ(chmod(out.c_str(), 0640), 0);
+    ASSERT_TRUE(support::Export(scene, out, World()).outcome.written);
+    struct stat st {};
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 int RunTool(std::vector<std::string> args, std::string* err = nullptr) {

@@ -109,7 +109,9 @@ TEST(ExportSpace, PositionsLoseTheOriginTurnAndScaleDirectionsOnlyTurn) {
     EXPECT_EQ(space.Point(Point3(300, 200, 50)), (vlo::Vec3{2.0f, 0.5f, 2.0f}));
     EXPECT_EQ(space.Offset(Point3(300, 200, 50)), (vlo::Vec3{3.0f, 0.5f, 2.0f}));  // no origin
     EXPECT_EQ(space.Direction(Point3(0, 1, 0)), (vlo::Vec3{0, 0, 1}));          // not scaled
-    EXPECT_EQ(space.Rotation(Quat(0.1f, 0.2f, 0.3f, 0.9f)), (vlo::BoneKey{0.1f, 0.3f, 0.2f, 0.9f}));
+    EXPECT_EQ(space.Rotation(Quat(0.6f, 0.0f, 0.8f, 0.0f)), (vlo::BoneKey{0.6f, 0.8f, 0.0f, 0.0f}));
+    // A quaternion of another length (a degenerate transform's) is made unit length.
+    EXPECT_EQ(space.Rotation(Quat(0, 0, 0, 2)), (vlo::BoneKey{0, 0, 0, 1}));
     vlo::ModelPolygon p{{4, 5, 6}, 0};
     space.Wind(p);
     EXPECT_EQ(p.verts[1], 6);
@@ -117,7 +119,7 @@ TEST(ExportSpace, PositionsLoseTheOriginTurnAndScaleDirectionsOnlyTurn) {
 
     const vlo::ExportSpace kept(Point3(0, 0, 0), 2.0f, /*swapYZ=*/false);
     EXPECT_EQ(kept.Point(Point3(2, 4, 6)), (vlo::Vec3{1, 2, 3}));
-    EXPECT_EQ(kept.Rotation(Quat(0.1f, 0.2f, 0.3f, 0.9f)), (vlo::BoneKey{0.1f, 0.2f, 0.3f, 0.9f}));
+    EXPECT_EQ(kept.Rotation(Quat(0.6f, 0.0f, 0.8f, 0.0f)), (vlo::BoneKey{0.6f, 0.0f, 0.8f, 0.0f}));
     vlo::ModelPolygon q{{4, 5, 6}, 0};
     kept.Wind(q);
     EXPECT_EQ(q.verts[1], 5);

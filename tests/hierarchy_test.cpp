@@ -272,6 +272,24 @@ TEST_F(Hierarchy, WeldedVertexKeepsTheLinksOfItsLastSuccessfulCorner) {
     const auto& links = e.file.model.links[1];   // the vertex of mesh vertices 2 and 6
     EXPECT_EQ(links.numLinks, 1);
     EXPECT_EQ(links.boneIds[0], 2);
+
+    // A corner whose links cannot be read is reported and the export goes on: its welded vertex keeps
+    // the links of the corner that could be read.
+    standin::Scene physiqueScene;
+    const Arm parm = MakeArm(physiqueScene);
+    Mesh& pm = standin::Scene::TriOf(*parm.mesh).mesh;
+    pm.verts.push_back(pm.verts[2]);
+    pm.faces.push_back(f);
+    auto& phy = AddPhysique(physiqueScene, parm);
+    auto& a = parm.hand->AddChild("F1");
+    auto& b = parm.hand->AddChild("F2");
+    phy.Bind(6, {{parm.shoulder, 0.2f}, {parm.elbow, 0.2f}, {parm.hand, 0.2f}, {&a, 0.2f}, {&b, 0.2f}});
+    auto p = support::Export(physiqueScene, dir.File("p.vlo"), HierarchyOptions());
+    EXPECT_EQ(p.Texts(), (std::vector<std::string>{"Error: Blended vertex with more than 4 (real) links",
+                                                   "Vertex 6 Apparently has 5 links"}));
+    ASSERT_TRUE(p.exists);
+    ASSERT_TRUE(p.file.Valid());
+    EXPECT_EQ(p.file.model.links[1].numLinks, 2);  // mesh vertex 2's: shoulder and elbow
 }
 
 TEST_F(Hierarchy, MoreThanFourLinks) {

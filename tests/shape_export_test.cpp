@@ -481,7 +481,8 @@ TEST_F(ShapeExport, UnconvertibleObjectAndUnwritablePath) {
     standin::Scene boxScene;
     AddBox(boxScene, "Box", {1, 1, 1}, true, false);
     auto bad = Export(boxScene, dir.File("no/such/folder/model.vlo"), WorldOrigin());
-    EXPECT_EQ(bad.Texts(), std::vector<std::string>{"Failed to create the file"});
+    EXPECT_EQ(bad.Texts(), std::vector<std::string>{"Failed to create the file: " + dir.File("no/such/folder/model.vlo") +
+                                                    " (No such file or directory)"});
     EXPECT_TRUE(support::ListDir(dir.Path()).empty());  // no .TXT either
 }
 

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +108,37 @@ Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::str
 }
 
 void PinClock(standin::Desktop& desktop, long long secondsSince1970) { desktop.PinClock(secondsSince1970); }
+
+void CheckEveryFailingOperation(long count, const std::string& data, const std::string& text,
+                                const std::function<Exported(vlo::IoFaultPlan&)>& exportWith) {
+    int dataFailures = 0, textFailures = 0;
+    for (long k = 1; k <= count; ++k) {
+        std::ofstream(data, std::ios::binary) << "previous data";
+        std::ofstream(text, std::ios::binary) << "previous text";
+        vlo::IoFaultPlan plan{k, 0};
+        const Exported e = exportWith(plan);
+        EXPECT_EQ(ReadText(text), "previous text") << k;
+        const auto errors = e.Texts("Error"), warnings = e.Texts("Warning");
+        if (!errors.empty()) {
+            ++dataFailures;
+            EXPECT_FALSE(e.outcome.written) << k;
+            ASSERT_EQ(errors.size(), 1u) << k;
+            EXPECT_EQ(errors[0], "Failed to write the file: " + data + " (simulated failure)") << k;
+            EXPECT_EQ(ReadText(data), "previous data") << k;
+        } else {
+            ++textFailures;
+            EXPECT_TRUE(e.outcome.written) << k;
+            EXPECT_EQ(warnings, std::vector<std::string>{"The information file " + text +
+                                                         " could not be written (simulated failure); the export goes "
+                                                         "on without it"})
+                << k;
+            EXPECT_NE(ReadText(data), "previous data") << k;
+        }
+        EXPECT_EQ(ListDir(std::filesystem::path(data).parent_path().string()).size(), 2u) << k;  // no temporary left
+    }
+    EXPECT_GT(dataFailures, 0);
+    EXPECT_GT(textFailures, 0);
+}
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

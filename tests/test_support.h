@@ -2,6 +2,7 @@
 // export options as a user would, and exports read back with the reader.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,14 @@ Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::str
 // Pins the creation time the exports run on desktop write into their information text (seconds since
 // 1970, UTC), so that identical inputs give identical bytes.
 void PinClock(standin::Desktop& desktop, long long secondsSince1970);
+
+// Fails each file operation of an export in turn (export(plan) runs it with the fault plan; count is
+// the number of operations of a good export) and checks the outcome: a failing data file leaves the
+// previous data and text files as they were and says "Failed to write the file"; a failing text
+// leaves the new data file beside the previous text, with a warning. data and text name the files
+// and hold "previous data" and "previous text" before each run.
+void CheckEveryFailingOperation(long count, const std::string& data, const std::string& text,
+                                const std::function<Exported(vlo::IoFaultPlan&)>& exportWith);
 
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);

@@ -1,0 +1,86 @@
+#include "importer/used_files.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace importer {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The uris of a glTF file's buffers and images (from a .gltf text, or a .glb's JSON chunk).
+std::vector<std::string> GltfUris(const std::string& bytes) {
+    std::string json = bytes;
+    if (bytes.size() >= 20 && std::memcmp(bytes.data(), "glTF", 4) == 0) {
+        std::uint32_t length = 0;
+        std::memcpy(&length, bytes.data() + 12, 4);
+        json = bytes.substr(20, std::min<std::size_t>(length, bytes.size() - 20));
+    }
+    std::vector<std::string> uris;
+    const auto doc = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
+    if (!doc.is_object()) return uris;
+    for (const char* list : {"buffers", "images"}) {
+        const auto it = doc.find(list);
+        if (it == doc.end() || !it->is_array()) continue;
+        for (const auto& entry : *it)
+            if (entry.is_object() && entry.contains("uri") && entry["uri"].is_string()) {
+                const std::string uri = entry["uri"];
+                if (uri.rfind("data:", 0) != 0) uris.push_back(uri);
+            }
+    }
+    return uris;
+}
+
+std::vector<std::string> ObjLibraries(const std::string& bytes) {
+    std::vector<std::string> names;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("mtllib", 0) != 0) continue;
+        std::istringstream words(line.substr(6));
+        for (std::string name; words >> name;) names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures) {
+    const fs::path folder = fs::absolute(path).parent_path();
+    std::string ext = fs::path(path).extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> references = textures;
+    if (ext == ".gltf" || ext == ".glb") {
+        const auto uris = GltfUris(ReadAll(path));
+        references.insert(references.end(), uris.begin(), uris.end());
+    } else if (ext == ".obj") {
+        const auto libraries = ObjLibraries(ReadAll(path));
+        references.insert(references.end(), libraries.begin(), libraries.end());
+    }
+    std::vector<std::string> files{fs::absolute(path).lexically_normal().string()};
+    auto add = [&files](const fs::path& candidate) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) files.push_back(fs::absolute(candidate).lexically_normal().string());
+    };
+    for (std::string reference : references) {
+        std::replace(reference.begin(), reference.end(), '\\', '/');
+        const fs::path stored(reference);
+        add(stored.is_absolute() ? stored : folder / stored);
+        add(folder / stored.filename());
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+}  // namespace importer
