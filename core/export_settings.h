@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "format/records.h"
 #include "host/scene.h"
 
 namespace vlo {
@@ -16,12 +17,6 @@ namespace vlo {
 enum class ExportMode { Shape, Hierarchy, Animation };
 enum class OriginMode { World, Center, Base, Pivot };
 enum class ScaleMode { Unit, Yardstick };  // 1 unit = 1 metre, or measured from the "yardstick"
-
-// The four swing key frames; a slot's number is the bit it sets in a frame's flags.
-enum KeyFrameSlot : int { kBallStruck, kMouseSwingStart, kTopOfSwing, kAddressBall, kNumKeyFrameSlots };
-inline constexpr const char* kKeyFrameNames[kNumKeyFrameSlots] = {"BALL_STRUCK", "MOUSE_SWING_START",
-                                                                  "TOP_OF_SWING", "ADDRESS_BALL"};
-inline constexpr std::uint32_t KeyFrameBit(int slot) { return 1u << slot; }
 
 struct KeyFrameFlag {
     bool enabled = false;

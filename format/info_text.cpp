@@ -67,6 +67,63 @@ void PrintLinks(TextWriter& t, const VloModel& m) {
     }
 }
 
+// The texture list and the Info section: what a reader of the model file can check the text against.
+void PrintTexturesAndInfo(TextWriter& t, const VloModel& m) {
+    t.Printf("\nTextures\n========\n\n");
+    for (std::size_t i = 0; i < m.textures.size(); ++i) t.Printf("   %d) %.260s\n", int(i), m.textures[i].name);
+
+    t.Printf("\nInfo\n====\n\n");
+    t.Printf("   Num Textures = %d\n", int(m.textures.size()));
+    t.Printf("   Num Vertices = %d\n", int(m.vertices.size()));
+    t.Printf("   Num Polys    = %d\n", int(m.polygons.size()));
+    t.Printf("   Num Index Buffers = %d\n", int(m.indexBuffers.size()));
+    for (std::size_t i = 0; i < m.indexBuffers.size(); ++i)
+        t.Printf("      Index Buffer %d) Texture Index = %d; Num Polys = %d\n", int(i), m.indexBuffers[i].textureId,
+                 int(m.indexBuffers[i].numPolys));
+}
+
+// The header and the per-frame flags of an animation.
+void PrintHeaderAndFlags(TextWriter& t, const VlaAnimation& a) {
+    t.Printf("\n\nHeader\n======\n\n");
+    t.Printf("  Num Bones : %d\n", int(a.header.numBones));
+    t.Printf("  Num Frames: %d\n", int(a.header.numFrames));
+    t.Printf("  Frame Rate: %d\n\n", a.header.frameRate);
+    t.Printf("Flags\n");
+    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %x\n", int(k), a.frames[k].flags);
+}
+
+// The lines of text, without their line ends.
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The first line of section (as this module writes it) that text does not hold in the same place,
+// described for a reader; empty when text holds the whole section. The section is found by its
+// heading: its first two non-empty lines.
+std::string SectionDifference(std::string_view text, const std::string& section) {
+    std::vector<std::string_view> want = Lines(section);
+    while (!want.empty() && want.front().empty()) want.erase(want.begin());
+    const std::vector<std::string_view> have = Lines(text);
+    std::size_t at = 0;
+    while (at + 1 < have.size() && !(have[at] == want[0] && have[at + 1] == want[1])) ++at;
+    if (at + 1 >= have.size()) return "it has no " + std::string(want[0]) + " section";
+    for (std::size_t i = 2; i < want.size(); ++i) {
+        if (at + i >= have.size()) return "it ends before the line '" + std::string(want[i]) + "'";
+        if (have[at + i] != want[i])
+            return "it reads '" + std::string(have[at + i]) + "' where the file gives '" + std::string(want[i]) + "'";
+    }
+    return {};
+}
+
 void PrintFlags(TextWriter& t, std::uint32_t flags) {
     t.Printf("\n");
     if (flags & kFlagNoCollisions) t.Printf("FLAG: No Collisions\n");
@@ -102,18 +159,7 @@ std::string ModelText(const VloModel& m, const std::string& dataPath, const std:
         t.Printf("\nExporting hierarchy\n");
         PrintBoneList(t, m.bones);
     }
-    t.Printf("\nTextures\n========\n\n");
-    for (std::size_t i = 0; i < m.textures.size(); ++i) t.Printf("   %d) %.260s\n", int(i), m.textures[i].name);
-
-    t.Printf("\nInfo\n====\n\n");
-    t.Printf("   Num Textures = %d\n", int(m.textures.size()));
-    t.Printf("   Num Vertices = %d\n", int(m.vertices.size()));
-    t.Printf("   Num Polys    = %d\n", int(m.polygons.size()));
-    t.Printf("   Num Index Buffers = %d\n", int(m.indexBuffers.size()));
-    for (std::size_t i = 0; i < m.indexBuffers.size(); ++i)
-        t.Printf("      Index Buffer %d) Texture Index = %d; Num Polys = %d\n", int(i), m.indexBuffers[i].textureId,
-                 int(m.indexBuffers[i].numPolys));
-
+    PrintTexturesAndInfo(t, m);
     if (m.sound) {
         t.Printf("Sound File\n==========\n\n");
         t.Printf("   %.260s\n", m.sound->name);
@@ -154,12 +200,7 @@ std::string AnimationText(const VlaAnimation& a, const std::string& dataPath, co
     t.Printf("VLA File:  %s\n", dataPath.c_str());
     t.Printf("This File: %s\n\n", textPath.c_str());
     PrintBoneList(t, a.text.bones);
-    t.Printf("\n\nHeader\n======\n\n");
-    t.Printf("  Num Bones : %d\n", int(a.header.numBones));
-    t.Printf("  Num Frames: %d\n", int(a.header.numFrames));
-    t.Printf("  Frame Rate: %d\n\n", a.header.frameRate);
-    t.Printf("Flags\n");
-    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %x\n", int(k), a.frames[k].flags);
+    PrintHeaderAndFlags(t, a);
     t.Printf("\n\nRoot Pos\n");
     for (std::size_t k = 0; k < a.frames.size(); ++k) {
         const Vec3& p = a.frames[k].rootPosition;
@@ -178,6 +219,18 @@ std::string AnimationText(const VlaAnimation& a, const std::string& dataPath, co
     }
     t.Printf("\n");
     return t.Take();
+}
+
+std::string ModelTextDifference(const VloModel& model, std::string_view text) {
+    TextWriter t;
+    PrintTexturesAndInfo(t, model);
+    return SectionDifference(text, t.Text());
+}
+
+std::string AnimationTextDifference(const VlaAnimation& animation, std::string_view text) {
+    TextWriter t;
+    PrintHeaderAndFlags(t, animation);
+    return SectionDifference(text, t.Text());
 }
 
 }  // namespace vlo

@@ -1,8 +1,10 @@
 // The information text files written beside every model and animation: what went into the file, in
-// readable form, one section per chunk in file order. Text only: nothing reads them back.
+// readable form, one section per chunk in file order. Nothing parses them; a file's own summary can
+// be checked against the text beside it.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/text_writer.h"
@@ -24,6 +26,12 @@ std::string ModelText(const VloModel& model, const std::string& dataPath, const 
 // The text beside an animation: the file names, the bone list, the header, and every frame's flags,
 // root position and root turn, then every marker's track.
 std::string AnimationText(const VlaAnimation& animation, const std::string& dataPath, const std::string& textPath);
+
+// Whether the text beside a file describes that file: the model's texture list and Info section
+// (counts and index buffers), or the animation's header and per-frame flags, must appear in text as
+// the file's data gives them. Returns the first difference in words, or empty when there is none.
+std::string ModelTextDifference(const VloModel& model, std::string_view text);
+std::string AnimationTextDifference(const VlaAnimation& animation, std::string_view text);
 
 // The material listing's form of a name: double quotes made single, control and non-ASCII bytes made
 // "_", cut to 255 bytes.

@@ -175,8 +175,13 @@ struct VlaMarkerHeader {
 };
 static_assert(sizeof(VlaMarkerHeader) == 32);
 
-// The four key-frame bits a frame's flags may hold.
-inline constexpr std::uint32_t kKnownFrameFlags = 0xF;
+// The four swing key frames; a slot's number is the bit it sets in a frame's flags, and these four
+// bits are all that a frame's flags may hold.
+enum KeyFrameSlot : int { kBallStruck, kMouseSwingStart, kTopOfSwing, kAddressBall, kNumKeyFrameSlots };
+inline constexpr const char* kKeyFrameNames[kNumKeyFrameSlots] = {"BALL_STRUCK", "MOUSE_SWING_START",
+                                                                  "TOP_OF_SWING", "ADDRESS_BALL"};
+inline constexpr std::uint32_t KeyFrameBit(int slot) { return 1u << slot; }
+inline constexpr std::uint32_t kKnownFrameFlags = (1u << kNumKeyFrameSlots) - 1;
 
 // Copies text into a fixed field with a bound, zero-padding the rest; a text as long as the field
 // or longer fills it without a terminating zero.
@@ -193,6 +198,28 @@ std::string FieldText(const char (&field)[N]) {
     std::size_t n = 0;
     while (n < N && field[n] != '\0') ++n;
     return std::string(field, n);
+}
+
+// True when every byte after the field's first zero is zero too: the padding that copying a name
+// into the field leaves. A field without a zero (a name of N characters or more) is padded too.
+template <std::size_t N>
+bool ZeroPadded(const char (&field)[N]) {
+    std::size_t i = 0;
+    while (i < N && field[i] != '\0') ++i;
+    for (; i < N; ++i)
+        if (field[i] != '\0') return false;
+    return true;
+}
+
+// Stored normals and rotation quaternions are unit length within this tolerance.
+inline bool IsUnitLength(float length) { return std::fabs(length - 1.0f) <= 1e-3f; }
+inline float QuaternionLength(float x, float y, float z, float w) { return std::sqrt(x * x + y * y + z * z + w * w); }
+
+// Bit-for-bit equality: the same floats written twice, where -0 differs from +0.
+inline bool SameBits(const Vec3& a, const Vec3& b) {
+    return std::bit_cast<std::uint32_t>(a.x) == std::bit_cast<std::uint32_t>(b.x) &&
+           std::bit_cast<std::uint32_t>(a.y) == std::bit_cast<std::uint32_t>(b.y) &&
+           std::bit_cast<std::uint32_t>(a.z) == std::bit_cast<std::uint32_t>(b.z);
 }
 
 }  // namespace vlo

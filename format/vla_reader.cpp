@@ -20,7 +20,6 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     VlaReadResult r;
     VlaAnimation& a = r.animation;
     auto error = [&](std::string text) { r.findings.push_back({Finding::Severity::Error, std::move(text)}); };
-    auto warning = [&](std::string text) { r.findings.push_back({Finding::Severity::Warning, std::move(text)}); };
     r.fileSize = bytes.size();
     if (bytes.size() < sizeof(AnimationHeader)) {
         error("file too short for the animation header (" + std::to_string(bytes.size()) + " bytes)");
@@ -33,7 +32,7 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
         return r;
     }
     if (h.one != 1 || h.two != 2) error("header words after the magic are not 1 and 2");
-    if (h.frameRate <= 0) warning("frame rate " + std::to_string(h.frameRate) + " is not positive");
+    if (h.frameRate <= 0) error("frame rate " + std::to_string(h.frameRate) + " is not positive");
     // Every count is bounded by the file size, which keeps the size arithmetic below from overflowing.
     if (h.numBones > bytes.size() || h.numFrames > bytes.size() || h.numMarkers > bytes.size()) {
         error("header counts (" + std::to_string(h.numBones) + " bones, " + std::to_string(h.numFrames) + " frames, " +
@@ -55,19 +54,20 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     };
     a.frames.resize(h.numFrames);
     a.keys.resize(std::size_t(h.numFrames) * h.numBones);
-    std::size_t badQuats = 0, badRoots = 0;
+    std::size_t badQuats = 0, badRoots = 0, badFlags = 0;
     for (std::uint32_t k = 0; k < h.numFrames; ++k) {
         VlaFrameHeader& f = a.frames[k];
         take(&f, sizeof f);
         if (h.numBones != 0) take(&a.Key(k, 0), sizeof(BoneKey) * std::size_t(h.numBones));
-        if (f.flags & ~kKnownFrameFlags) warning("frame " + std::to_string(k) + " has unknown flag bits");
+        if (f.flags & ~kKnownFrameFlags)
+            if (badFlags++ == 0) error("frame " + std::to_string(k) + " has flag bits other than the four key frames");
         if (!IsFinite(f.rootPosition) || !std::isfinite(f.rootRotation) || f.rootRotation < 0.0f ||
             f.rootRotation > 6.2831855f)
             if (badRoots++ == 0) error("frame " + std::to_string(k) + " has a non-finite or out-of-range root track");
         for (std::uint32_t b = 0; b < h.numBones; ++b) {
             const BoneKey& q = a.Key(k, b);
-            const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-            if (!std::isfinite(len) || std::fabs(len - 1.0f) > 1e-3f)
+            const float len = QuaternionLength(q.x, q.y, q.z, q.w);
+            if (!std::isfinite(len) || !IsUnitLength(len))
                 if (badQuats++ == 0)
                     error("frame " + std::to_string(k) + " bone " + std::to_string(b) + " quaternion has length " +
                           std::to_string(len));
@@ -75,10 +75,13 @@ VlaReadResult ReadVla(std::span<const std::uint8_t> bytes) {
     }
     if (badQuats > 1) error(std::to_string(badQuats) + " quaternions in all are not of unit length");
     if (badRoots > 1) error(std::to_string(badRoots) + " frames in all have bad root tracks");
+    if (badFlags > 1) error(std::to_string(badFlags) + " frames in all have unknown flag bits");
     a.markers.resize(h.numMarkers);
     for (std::uint32_t m = 0; m < h.numMarkers; ++m) {
         VlaMarkerTrack& marker = a.markers[m];
         take(&marker.header, sizeof marker.header);
+        if (!ZeroPadded(marker.header.name))
+            error("marker " + std::to_string(m) + " name field has bytes after its terminating zero");
         marker.positions.resize(h.numFrames);
         take(marker.positions.data(), sizeof(Vec3) * std::size_t(h.numFrames));
         for (const Vec3& v : marker.positions)

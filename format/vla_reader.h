@@ -18,8 +18,10 @@ struct VlaReadResult {
     bool Valid() const;
 };
 
-// Parses and checks: magic and constant words, the exact file size for the counts, flag bits, finite
-// root tracks with rotations in [0, 2 pi], finite unit-length quaternions, finite marker positions.
+// Parses and checks: magic and constant words, a positive frame rate, the exact file size for the
+// counts, flags holding only the four key-frame bits, finite root tracks with rotations in [0, 2 pi],
+// finite unit-length quaternions, zero-padded marker names and finite marker positions. Every
+// broken rule is an error.
 VlaReadResult ReadVla(std::span<const std::uint8_t> bytes);
 
 // True when the bytes start like a VLA file.

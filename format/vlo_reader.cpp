@@ -32,6 +32,28 @@ constexpr std::uint64_t kObjectHeaderAt = kObjectChunkAt + sizeof(ChunkHeader);
 constexpr std::uint64_t kChunkListAt = kObjectHeaderAt + sizeof(ObjectHeader);
 constexpr std::uint64_t kFirstChunkAt = kChunkListAt + sizeof(BlockHeader);
 
+// A warning that may hold for many records is reported once: the first record's, with a count of
+// the others.
+class RecurringWarning {
+public:
+    explicit RecurringWarning(const char* others) : others_(others) {}
+    template <class MakeText>
+    void Add(MakeText makeText) {
+        if (count_++ == 0) first_ = makeText();
+    }
+    void Report(std::vector<Finding>& findings) const {
+        if (count_ == 0) return;
+        findings.push_back({Finding::Severity::Warning, count_ == 1 ? first_
+                                                                    : first_ + " (and " + std::to_string(count_ - 1) + " more " +
+                                                                          others_ + ")"});
+    }
+
+private:
+    const char* others_;
+    std::string first_;
+    std::size_t count_ = 0;
+};
+
 class Parser {
 public:
     Parser(std::span<const std::uint8_t> bytes, VloReadResult& result) : bytes_(bytes), r_(result) {}
@@ -53,7 +75,6 @@ private:
         return true;
     }
     void Error(std::string text) { r_.findings.push_back({Finding::Severity::Error, std::move(text)}); }
-    void Warning(std::string text) { r_.findings.push_back({Finding::Severity::Warning, std::move(text)}); }
 
     bool ReadChunk(std::uint64_t start, std::uint64_t limit, std::uint64_t& next);
     void ReadName(const char* what, std::uint64_t payload, std::uint64_t payloadSize, TextureName& out);
@@ -119,7 +140,10 @@ void Parser::ReadName(const char* what, std::uint64_t payload, std::uint64_t pay
         Error(std::string(what) + " chunk has payload size " + std::to_string(payloadSize) + ", expected 260");
         return;
     }
-    if (std::memchr(out.name, 0, sizeof(out.name)) == nullptr) Error(std::string(what) + " name is not zero-terminated");
+    if (std::memchr(out.name, 0, sizeof(out.name)) == nullptr)
+        Error(std::string(what) + " name is not zero-terminated");
+    else if (!ZeroPadded(out.name))
+        Error(std::string(what) + " name field has bytes after its terminating zero");
 }
 
 template <class T>
@@ -205,6 +229,9 @@ void Parser::CheckModel() {
     if ((count(kChunkBumpMap) == 1) != (count(kChunkTangents) == 1)) Error("bump map and tangents chunks must come together");
 
     const std::size_t v = m.vertices.size();
+    if (v > kMaxVertices)
+        Error(std::to_string(v) + " vertices: 16-bit polygon indices reach only " + std::to_string(kMaxVertices));
+    RecurringWarning zeroNormals("vertices"), longNormals("vertices"), weightSums("link records");
     for (std::size_t i = 0; i < v; ++i) {
         const ModelVertex& vx = m.vertices[i];
         if (!IsFinite(vx.position) || !IsFinite(vx.normal) || !std::isfinite(vx.u) || !std::isfinite(vx.v)) {
@@ -213,10 +240,14 @@ void Parser::CheckModel() {
         }
         const float len = std::sqrt(vx.normal.x * vx.normal.x + vx.normal.y * vx.normal.y + vx.normal.z * vx.normal.z);
         if (len == 0.0f)
-            Warning("vertex " + std::to_string(i) + " has a zero normal (it belongs only to faces without area)");
-        else if (std::fabs(len - 1.0f) > 1e-3f)
-            Error("vertex " + std::to_string(i) + " normal has length " + std::to_string(len));
+            zeroNormals.Add([&] {
+                return "vertex " + std::to_string(i) + " has a zero normal (it belongs only to faces without area)";
+            });
+        else if (!IsUnitLength(len))
+            longNormals.Add([&] { return "vertex " + std::to_string(i) + " normal has length " + std::to_string(len); });
     }
+    zeroNormals.Report(r_.findings);
+    longNormals.Report(r_.findings);
     for (std::size_t i = 0; i < m.polygons.size(); ++i) {
         const ModelPolygon& p = m.polygons[i];
         for (auto idx : p.verts)
@@ -238,6 +269,7 @@ void Parser::CheckModel() {
                 break;
             }
     }
+    if (r_.layout.Has(kChunkHierarchy) && m.bones.empty()) Error("the hierarchy chunk holds no bones");
     for (std::size_t i = 0; i < m.bones.size(); ++i) {
         const BoneRecord& b = m.bones[i];
         if (b.id != std::int64_t(i)) Error("bone " + std::to_string(i) + " has id " + std::to_string(b.id));
@@ -246,6 +278,9 @@ void Parser::CheckModel() {
         if (!IsFinite(b.offset) || !IsFinite(b.position) || !std::isfinite(b.rotation[0]) || !std::isfinite(b.rotation[1]) ||
             !std::isfinite(b.rotation[2]) || !std::isfinite(b.rotation[3]))
             Error("bone " + std::to_string(i) + " has a non-finite value");
+        else if (!IsUnitLength(QuaternionLength(b.rotation[0], b.rotation[1], b.rotation[2], b.rotation[3])))
+            Error("bone " + std::to_string(i) + " rotation is not a unit quaternion");
+        if (!ZeroPadded(b.name)) Error("bone " + std::to_string(i) + " name field has bytes after its terminating zero");
     }
     if (r_.layout.Has(kChunkVertexLinks)) {
         if (m.links.size() != v) Error("vertex link count differs from the vertex count");
@@ -267,11 +302,19 @@ void Parser::CheckModel() {
                 }
             }
             if (std::isfinite(sum) && std::fabs(sum - 1.0f) > 1e-3f)
-                Warning(at + " weights sum to " + std::to_string(sum));
+                weightSums.Add([&] { return at + " weights sum to " + std::to_string(sum) + ", not 1"; });
+            // The record repeats its vertex's normal and position, float for float.
+            if (i < v && (!SameBits(l.normal, m.vertices[i].normal) || !SameBits(l.position, m.vertices[i].position)))
+                Error(at + " does not repeat its vertex's normal and position");
         }
     }
-    for (std::size_t i = 0; i < m.markers.size(); ++i)
+    weightSums.Report(r_.findings);
+    if (r_.layout.Has(kChunkMarkers) && m.markers.empty()) Error("the dummy markers chunk holds no markers");
+    for (std::size_t i = 0; i < m.markers.size(); ++i) {
         if (!IsFinite(m.markers[i].position)) Error("marker " + std::to_string(i) + " has a non-finite position");
+        if (!ZeroPadded(m.markers[i].name))
+            Error("marker " + std::to_string(i) + " name field has bytes after its terminating zero");
+    }
 }
 
 }  // namespace

@@ -36,8 +36,11 @@ struct VloReadResult {
     bool Valid() const;
 };
 
-// Parses and checks every structural invariant: headers and magic words, chunk sizes and order,
-// counts, index ranges, finite values, unit normals, bone ids and parents, link ids and weights.
+// Parses and checks every invariant of the format: headers and magic words, chunk sizes, order and
+// presence, counts (at most 65535 vertices), index ranges, grouping of polygons by texture id, finite
+// values, unit quaternions, zero-padded name fields, bone ids and parents, link ids and weights, and
+// link records that repeat their vertex's normal and position. Broken rules are errors; normals that
+// are not unit length and link weights that do not sum to one are warnings.
 VloReadResult ReadVlo(std::span<const std::uint8_t> bytes);
 
 // Reads a whole file; false with a message when it cannot be read.

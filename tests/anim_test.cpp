@@ -123,12 +123,18 @@ TEST_F(Animation, BonesSpinningAboutEachAxis) {
     scene.animRange = {0, 20 * 160};
     auto a = ExportAnim(scene, out);  // swapped
     ASSERT_TRUE(a.vla.Valid());
-    for (std::size_t k = 0; k < a.vla.animation.frames.size(); ++k)
-        for (int axis = 0; axis < 3; ++axis) {
-            Quat expected(rotate[axis](float(k) * 0.3f));
-            std::swap(expected.y, expected.z);
-            ExpectSameRotation(a.vla.animation.Key(k, std::size_t(axis + 1)), expected);
-        }
+    // The host's quaternion of a turn by a about an axis is (-sin(a/2) along the axis, cos(a/2)); the
+    // file swaps y and z: host Y spins land in z, host Z spins in y.
+    for (std::size_t k = 0; k < a.vla.animation.frames.size(); ++k) {
+        const float s = -std::sin(0.15f * float(k)), c = std::cos(0.15f * float(k));
+        ExpectSameRotation(a.vla.animation.Key(k, 1), Quat(s, 0, 0, c));
+        ExpectSameRotation(a.vla.animation.Key(k, 2), Quat(0, 0, s, c));
+        ExpectSameRotation(a.vla.animation.Key(k, 3), Quat(0, s, 0, c));
+    }
+    // Frame 5: a turn of 1.5 rad.
+    ExpectSameRotation(a.vla.animation.Key(5, 1), Quat(-0.6816388f, 0, 0, 0.7316889f));
+    ExpectSameRotation(a.vla.animation.Key(5, 2), Quat(0, 0, -0.6816388f, 0.7316889f));
+    ExpectSameRotation(a.vla.animation.Key(5, 3), Quat(0, -0.6816388f, 0, 0.7316889f));
 }
 
 TEST_F(Animation, RangesAreWholeFramesTruncatedTowardZero) {
@@ -217,15 +223,20 @@ TEST_F(Animation, KeyFrameFlagsAndTheReferenceTime) {
 TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
     auto& root = scene.CreateNode("Root");
     root.SetSelected(true);
-    standin::TransformTrack t;  // turns until its X axis points straight up, then beyond
-    t.rotation = {{0, Quat(RotateYMatrix(0))}, {1600, Quat(RotateYMatrix(-kPi / 2))}, {3200, Quat(RotateYMatrix(-kPi))}};
-    root.SetLocalTrack([t](TimeValue time) { return t.Evaluate(time); });
+    // Exact axes, so that the heading (the X axis on the ground) is exactly undefined at frames 10
+    // and 11: facing -Y up to frame 9, the X axis straight up at 10 and 11, facing +Y from 12.
+    const Matrix3 facingMinusY({0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0});
+    const Matrix3 xAxisUp({0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 0});
+    const Matrix3 facingPlusY({0, 1, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, 0});
+    root.SetLocalTrack([=](TimeValue time) {
+        const int frame = time / 160;
+        return frame < 10 ? facingMinusY : (frame < 12 ? xAxisUp : facingPlusY);
+    });
     scene.animRange = {0, 20 * 160};
-    support::Options o;
-    o.swapYZ = false;
     standin::Desktop desktop;
     desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
         d.Click(IDC_MODE_ANIMATION);
+        d.SetCheck(IDC_SWAP_YZ, false);
         d.SetCheck(IDC_ZERO_ROOT_ROTATION, true);
         d.Click(IDOK);
     });
@@ -234,10 +245,15 @@ TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
     ASSERT_TRUE(e.outcome.written);
     std::vector<std::uint8_t> bytes;
     std::string error;
-    vlo::ReadFileBytes(out, bytes, error);
+    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error)) << error;
     const auto vla = vlo::ReadVla(bytes);
-    EXPECT_TRUE(vla.Valid()) << vla.findings.front().text;
-    for (const auto& f : vla.animation.frames) EXPECT_TRUE(std::isfinite(f.rootRotation));
+    ASSERT_TRUE(vla.Valid()) << vla.findings.front().text;
+    ASSERT_EQ(vla.animation.frames.size(), 21u);
+    // The undefined reference heading counts as +X (and, for the zero-initial-rotation turn, as +Y:
+    // no turn). Facing -Y is a quarter turn from +X; frames 10 and 11 keep frame 9's heading instead
+    // of falling back to +X; facing +Y is three quarters.
+    for (std::size_t k = 0; k < 21; ++k)
+        EXPECT_NEAR(vla.animation.frames[k].rootRotation, k < 12 ? 1.5707964f : 4.712389f, 1e-6f) << k;
 }
 
 TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
@@ -282,8 +298,14 @@ TEST_F(Animation, FailuresLeaveNoFiles) {
     EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to obtain BIP export interface"});
     EXPECT_TRUE(support::ListDir(dir.Path()).empty());
 
-    auto bad = ExportAnim(broken, dir.File("no/such/dir/a.vla"));
-    ASSERT_FALSE(bad.e.Texts().empty());
+    // A good skeleton, exported into a folder that does not exist: the path and the system's reason.
+    standin::Scene good;
+    WalkingRoot(good);
+    const std::string missing = dir.File("no/such/dir/a.vla");
+    auto bad = ExportAnim(good, missing);
+    EXPECT_EQ(bad.e.Texts(), std::vector<std::string>{"Failed to create the file: Filename: " + dir.File("no/such/dir/a.VLA") +
+                                                      " (No such file or directory)"});
+    EXPECT_TRUE(support::ListDir(dir.Path()).empty());
 }
 
 TEST_F(Animation, EveryFailingFileOperationLeavesThePreviousFilesUntouched) {

@@ -1,6 +1,8 @@
 // The options dialog and its two small dialogs, driven through the headless desktop.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "standin/character.h"
 #include "test_support.h"
 #include "anim/keyframe_text.h"
@@ -118,7 +120,12 @@ TEST_F(Dialogs, SoundSelection) {
         d.Click(IDCANCEL);
     });
     EXPECT_EQ(desktop.LastOpenFileTitle(), "Select Sound File...");
-    EXPECT_EQ(std::string(desktop.LastOpenFile().lpstrFilter), "WAV Sound Files");
+    // The filter list: (description, pattern) pairs, each text zero-terminated, the list ended by an
+    // empty text.
+    std::vector<std::string> filters;
+    for (const char* f = desktop.LastOpenFile().lpstrFilter; *f != '\0'; f += std::strlen(f) + 1) filters.push_back(f);
+    EXPECT_EQ(filters, (std::vector<std::string>{"WAV Sound Files", "*.WAV", "All Files (*.*)", "*.*"}));
+    EXPECT_EQ(desktop.LastOpenFile().nFilterIndex, 1u);
     EXPECT_TRUE(e.outcome.exporter->settings.hasSound);
     EXPECT_EQ(e.outcome.exporter->settings.soundFile, "SWING\\WHOOSH.WAV");
 }

@@ -7,55 +7,12 @@
 #include "format/vla_writer.h"
 #include "format/vlo_reader.h"
 #include "format/vlo_writer.h"
+#include "format_fixtures.h"
 
 namespace {
 
-vlo::TextureName Name(const char* text) {
-    vlo::TextureName n;
-    vlo::CopyBounded(n.name, text);
-    return n;
-}
-
-// A model with every chunk the format has, with values that differ from record to record.
-vlo::VloModel EveryChunk() {
-    vlo::VloModel m;
-    m.flags = vlo::kFlagHierarchy | vlo::kFlagNoCollisions | vlo::kFlagSemiTransparent;
-    for (int i = 0; i < 3; ++i) {
-        vlo::BoneRecord b;
-        b.id = std::int16_t(i);
-        b.parentId = std::int16_t(i - 1);
-        vlo::CopyBounded(b.name, i == 2 ? std::string(40, 'x').c_str() : ("Bone" + std::to_string(i)).c_str());
-        b.offset = {float(i), 0.5f, -1.0f};
-        b.rotation[0] = 0.6f, b.rotation[3] = 0.8f;
-        b.position = {0, float(i) * 2, 0};
-        m.bones.push_back(b);
-    }
-    m.textures = {Name("Wood.tga"), Name("Metal.tga")};
-    m.sound = Name("SWING\\WHOOSH.WAV");
-    for (int i = 0; i < 4; ++i) {
-        vlo::ModelVertex v{{float(i), 1, 2}, {0, 1, 0}, 0.25f * float(i), 1.0f - 0.25f * float(i)};
-        m.vertices.push_back(v);
-        vlo::VertexLinks l;
-        l.numLinks = 2;
-        l.boneIds[0] = std::uint8_t(i % 3), l.boneIds[1] = vlo::kNoBone;
-        l.weights[0] = 0.75f, l.weights[1] = 0.25f;
-        l.normal = v.normal, l.position = v.position;
-        m.links.push_back(l);
-        m.tangents.push_back({{1, 0, 0}, {0, 0, float(i % 2 ? -1 : 1)}});
-    }
-    m.polygons = {{{0, 1, 2}, -1}, {{0, 2, 3}, 0}, {{1, 3, 2}, 1}};
-    m.indexBuffers = vlo::IndexBuffersOf(m.polygons);
-    m.bumpMap = Name("Metal_n.tga");
-    m.specularMap = Name("Metal_g.tga");
-    m.markers.resize(2);
-    vlo::CopyBounded(m.markers[0].name, "Hole");
-    m.markers[0].position = {1, 2, 3};
-    vlo::CopyBounded(m.markers[1].name, std::string(32, 'm').c_str());
-    return m;
-}
-
 TEST(VloFormat, EveryChunkReadsBackAsWritten) {
-    const vlo::VloModel model = EveryChunk();
+    const vlo::VloModel model = support::EveryChunkModel();
     const auto bytes = vlo::EncodeVlo(model);
     const vlo::VloReadResult read = vlo::ReadVlo(bytes);
     ASSERT_TRUE(read.Valid()) << read.findings.front().text;

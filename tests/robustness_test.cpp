@@ -183,10 +183,11 @@ TEST_F(Robustness, UnmappedModelWithBumpMapWritesFiniteTangents) {
 
 TEST_F(Robustness, LongMaterialNamesAreCutTo255InTheListing) {
     auto& box = AddBox(scene, "Box", {1, 1, 1}, true, false);
-    const std::string name = std::string(300, 'n');
-    box.SetMaterial(&scene.Make<standin::StdMaterial>(name + "\"\x01\xC3"));
+    // A quote, a control byte and a non-ASCII byte inside the 255 kept, 300 letters after them.
+    box.SetMaterial(&scene.Make<standin::StdMaterial>("a\"b\x01" "c\xC3" + std::string(300, 'n')));
     auto e = Export(scene, dir.File("m.vlo"), World());
-    EXPECT_NE(e.text.find("\t*MATERIAL_NAME \"" + std::string(255, 'n') + "\"\r\n"), std::string::npos);
+    EXPECT_NE(e.text.find("\t*MATERIAL_NAME \"a'b_c_" + std::string(255 - 6, 'n') + "\"\r\n"), std::string::npos)
+        << e.text.substr(0, 2000);
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ TEST_F(ShapeExport, OriginModes) {
     standin::Node& parent = scene.CreateDummyNode("Parent", Box3());
     parent.SetLocalTM(TransMatrix({1, 2, 3}));
     auto& box = AddBox(scene, "Box", {2, 2, 2}, true, false, &parent);
-    box.SetLocalTM(TransMatrix({5, 0, 10}));  // world (6, 2, 13) to (8, 4, 15) in x, y and base z 13
+    box.SetLocalTM(TransMatrix({5, 0, 10}));  // world (5, 1, 13) to (7, 3, 15)
 
     auto minMax = [](const vlo::VloModel& m, int axis) {
         float lo = 1e30f, hi = -1e30f;
@@ -192,7 +192,7 @@ TEST_F(ShapeExport, OriginModes) {
     auto pivot = Export(scene, dir.File("pivot.vlo"), o);
     ASSERT_TRUE(pivot.file.Valid());
     // Relative to the parent's position (1, 2, 3), not the node's own pivot.
-    EXPECT_FLOAT_EQ(minMax(pivot.file.model, 0).first, 6.0f - 1.0f - 1.0f);
+    EXPECT_FLOAT_EQ(minMax(pivot.file.model, 0).first, 5.0f - 1.0f);
     EXPECT_FLOAT_EQ(minMax(pivot.file.model, 2).first, 13.0f - 3.0f);
 
     o.origin = OriginMode::Center;
@@ -214,7 +214,13 @@ TEST_F(ShapeExport, OriginModes) {
     o.origin = OriginMode::World;
     o.swapYZ = false;
     auto world = Export(scene, dir.File("world.vlo"), o);
-    EXPECT_FLOAT_EQ(minMax(world.file.model, 2).first, 13.0f);
+    ASSERT_TRUE(world.file.Valid());
+    // World coordinates, unmoved: from (5, 1, 13), 2 across on each axis.
+    const float low[3] = {5.0f, 1.0f, 13.0f};
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_FLOAT_EQ(minMax(world.file.model, axis).first, low[axis]) << axis;
+        EXPECT_FLOAT_EQ(minMax(world.file.model, axis).second, low[axis] + 2.0f) << axis;
+    }
 }
 
 TEST_F(ShapeExport, OriginAtCenterOfAnEmptyMeshIsTheWorldOrigin) {

@@ -3,8 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <iomanip>
+#include <optional>
+#include <variant>
 
+#include "format/info_text.h"
+#include "format/output_file.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
 
@@ -12,6 +17,43 @@ namespace tools {
 namespace {
 
 using nlohmann::json;
+using vlo::Finding;
+
+struct Options {
+    std::vector<std::string> files;
+    bool json = false;
+    bool full = false;
+    bool strict = false;
+    std::optional<long> frame;       // a frame to print, counted as firstFrame says
+    std::optional<long> firstFrame;  // the timeline frame of the animation's first record
+};
+
+// One file given on the command line, read and checked.
+struct Checked {
+    std::string path;
+    std::variant<vlo::VloReadResult, vlo::VlaReadResult> read;
+    std::vector<Finding> findings;  // the reader's, then those of the text beside it and of pairing
+    std::string pairedWith;                    // the skinned model whose bones an animation pairs with
+    const vlo::VloModel* boneNames = nullptr;  // that model, whose bones name the animation's
+
+    const vlo::VloReadResult* Model() const { return std::get_if<vlo::VloReadResult>(&read); }
+    const vlo::VlaReadResult* Animation() const { return std::get_if<vlo::VlaReadResult>(&read); }
+    bool HasErrors() const {
+        for (const Finding& f : findings)
+            if (f.severity == Finding::Severity::Error) return true;
+        return false;
+    }
+};
+
+bool IsSkinned(const Checked& c) { return c.Model() && c.Model()->layout.Has(vlo::kChunkHierarchy); }
+
+// The names of the key-frame bits a frame's flags hold, joined by '+'.
+std::string KeyFrameNames(std::uint32_t flags) {
+    std::string names;
+    for (int slot = 0; slot < vlo::kNumKeyFrameSlots; ++slot)
+        if (flags & vlo::KeyFrameBit(slot)) names += (names.empty() ? "" : "+") + std::string(vlo::kKeyFrameNames[slot]);
+    return names;
+}
 
 json Vec(const vlo::Vec3& v) { return json::array({v.x, v.y, v.z}); }
 
@@ -25,11 +67,33 @@ std::pair<vlo::Vec3, vlo::Vec3> Bounds(const vlo::VloModel& m) {
     return {lo, hi};
 }
 
-json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
+const char* SeverityWord(const Finding& f) { return f.severity == Finding::Severity::Error ? "error" : "warning"; }
+
+json FindingsJson(const std::vector<Finding>& findings) {
+    json out = json::array();
+    for (const auto& f : findings) out.push_back({{"severity", SeverityWord(f)}, {"text", f.text}});
+    return out;
+}
+
+void PrintFindings(const std::vector<Finding>& findings, std::ostream& out) {
+    constexpr std::size_t kShown = 20;
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        if (i == kShown) {
+            out << "  ... " << findings.size() - kShown << " more findings (all of them with --json)\n";
+            break;
+        }
+        out << "  " << SeverityWord(findings[i]) << ": " << findings[i].text << "\n";
+    }
+}
+
+// ---- models ---------------------------------------------------------------------------------------
+
+json ModelJson(const Checked& c, bool full) {
+    const vlo::VloReadResult& r = *c.Model();
     const vlo::VloModel& m = r.model;
     json j;
-    j["file"] = path;
-    j["valid"] = r.Valid();
+    j["file"] = c.path;
+    j["valid"] = !c.HasErrors();
     j["size"] = r.layout.fileSize;
     j["flags"] = {{"noCollisions", (m.flags & vlo::kFlagNoCollisions) != 0},
                   {"hierarchy", (m.flags & vlo::kFlagHierarchy) != 0},
@@ -59,11 +123,9 @@ json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
         const auto [lo, hi] = Bounds(m);
         j["bounds"] = {{"min", Vec(lo)}, {"max", Vec(hi)}};
     }
-    std::map<int, int> groups;
-    for (const auto& p : m.polygons) ++groups[p.textureId];
-    json g = json::array();
-    for (const auto& [id, n] : groups) g.push_back({{"textureId", id}, {"polygons", n}});
-    j["polygonGroups"] = g;
+    json groups = json::array();
+    for (const auto& b : m.indexBuffers) groups.push_back({{"textureId", b.textureId}, {"polygons", b.numPolys}});
+    j["polygonGroups"] = groups;
     if (full) {
         json verts = json::array();
         for (const auto& v : m.vertices) verts.push_back({{"p", Vec(v.position)}, {"n", Vec(v.normal)}, {"uv", {v.u, v.v}}});
@@ -82,16 +144,14 @@ json ToJson(const std::string& path, const vlo::VloReadResult& r, bool full) {
         }
         j["vertexLinks"] = links;
     }
-    json findings = json::array();
-    for (const auto& f : r.findings)
-        findings.push_back({{"severity", f.severity == vlo::Finding::Severity::Error ? "error" : "warning"}, {"text", f.text}});
-    j["findings"] = findings;
+    j["findings"] = FindingsJson(c.findings);
     return j;
 }
 
-void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ostream& out) {
+void PrintModel(const Checked& c, std::ostream& out) {
+    const vlo::VloReadResult& r = *c.Model();
     const vlo::VloModel& m = r.model;
-    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLO model, " << r.layout.fileSize << " bytes\n";
+    out << c.path << ": " << (c.HasErrors() ? "INVALID" : "valid") << " VLO model, " << r.layout.fileSize << " bytes\n";
     out << "  flags:    " << ((m.flags & vlo::kFlagNoCollisions) ? "no-collisions " : "")
         << ((m.flags & vlo::kFlagHierarchy) ? "hierarchy " : "") << ((m.flags & vlo::kFlagSemiTransparent) ? "semi-transparent" : "")
         << (m.flags == 0 ? "none" : "") << "\n";
@@ -121,64 +181,80 @@ void PrintSummary(const std::string& path, const vlo::VloReadResult& r, std::ost
             out << "    " << b.id << " " << vlo::FieldText(b.name) << " (parent " << b.parentId << ")\n";
         out << "  links:    " << m.links.size() << "\n";
     }
-    std::size_t shown = 0;
-    for (const auto& f : r.findings) {
-        if (++shown > 20) {
-            out << "  ... " << r.findings.size() - 20 << " more findings\n";
-            break;
-        }
-        out << "  " << (f.severity == vlo::Finding::Severity::Error ? "error: " : "warning: ") << f.text << "\n";
-    }
+    PrintFindings(c.findings, out);
 }
 
-json AnimationJson(const std::string& path, const vlo::VlaReadResult& r, bool full) {
+// ---- animations -----------------------------------------------------------------------------------
+
+json AnimationJson(const Checked& c, const Options& o, const vlo::VloModel* model) {
+    const vlo::VlaReadResult& r = *c.Animation();
     const vlo::VlaAnimation& a = r.animation;
+    const long first = o.firstFrame.value_or(0);
     json j;
-    j["file"] = path;
-    j["valid"] = r.Valid();
+    j["file"] = c.path;
+    j["valid"] = !c.HasErrors();
     j["size"] = r.fileSize;
     j["header"] = {{"bones", a.header.numBones}, {"frames", a.header.numFrames}, {"frameRate", a.header.frameRate},
                    {"markers", a.header.numMarkers}};
-    json flagged = json::array();
+    if (o.firstFrame) j["timeline"] = {{"first", first}, {"last", first + long(a.frames.size()) - 1}};
+    json keyFrames = json::array();
     for (std::size_t k = 0; k < a.frames.size(); ++k)
-        if (a.frames[k].flags) flagged.push_back({{"frame", k}, {"flags", a.frames[k].flags}});
-    j["flaggedFrames"] = flagged;
+        if (a.frames[k].flags) {
+            json names = json::array();
+            for (int slot = 0; slot < vlo::kNumKeyFrameSlots; ++slot)
+                if (a.frames[k].flags & vlo::KeyFrameBit(slot)) names.push_back(vlo::kKeyFrameNames[slot]);
+            json entry = {{"index", k}, {"flags", a.frames[k].flags}, {"names", names}};
+            if (o.firstFrame) entry["frame"] = first + long(k);
+            keyFrames.push_back(entry);
+        }
+    j["keyFrames"] = keyFrames;
     json markers = json::array();
     for (const auto& m : a.markers) markers.push_back(vlo::FieldText(m.header.name));
     j["markers"] = markers;
-    if (full) {
-        json frames = json::array();
-        for (std::size_t k = 0; k < a.frames.size(); ++k) {
-            const vlo::VlaFrameHeader& f = a.frames[k];
-            json keys = json::array();
-            for (std::size_t b = 0; b < a.header.numBones; ++b) {
-                const vlo::BoneKey& q = a.Key(k, b);
-                keys.push_back({q.x, q.y, q.z, q.w});
-            }
-            frames.push_back({{"flags", f.flags}, {"rootPosition", Vec(f.rootPosition)}, {"rootRotation", f.rootRotation},
-                              {"keys", keys}});
+    if (!c.pairedWith.empty()) j["pairedWith"] = c.pairedWith;
+    auto frameJson = [&](std::size_t k) {
+        const vlo::VlaFrameHeader& f = a.frames[k];
+        json keys = json::array();
+        for (std::size_t b = 0; b < a.header.numBones; ++b) {
+            const vlo::BoneKey& q = a.Key(k, b);
+            json key = {{"bone", b}, {"rotation", {q.x, q.y, q.z, q.w}}};
+            if (model) key["name"] = vlo::FieldText(model->bones[b].name);
+            keys.push_back(key);
         }
+        json out = {{"index", k}, {"flags", f.flags}, {"rootPosition", Vec(f.rootPosition)}, {"rootRotation", f.rootRotation},
+                    {"keys", keys}};
+        if (o.firstFrame) out["frame"] = first + long(k);
+        return out;
+    };
+    if (o.frame && !a.frames.empty()) j["frame"] = frameJson(std::size_t(*o.frame - first));
+    if (o.full) {
+        json frames = json::array();
+        for (std::size_t k = 0; k < a.frames.size(); ++k) frames.push_back(frameJson(k));
         j["frames"] = frames;
     }
-    json findings = json::array();
-    for (const auto& f : r.findings)
-        findings.push_back({{"severity", f.severity == vlo::Finding::Severity::Error ? "error" : "warning"}, {"text", f.text}});
-    j["findings"] = findings;
+    j["findings"] = FindingsJson(c.findings);
     return j;
 }
 
-void PrintAnimation(const std::string& path, const vlo::VlaReadResult& r, std::ostream& out) {
+void PrintAnimation(const Checked& c, const Options& o, const vlo::VloModel* model, std::ostream& out) {
+    const vlo::VlaReadResult& r = *c.Animation();
     const vlo::VlaAnimation& a = r.animation;
-    out << path << ": " << (r.Valid() ? "valid" : "INVALID") << " VLA animation, " << r.fileSize << " bytes\n";
+    const long first = o.firstFrame.value_or(0);
+    out << c.path << ": " << (c.HasErrors() ? "INVALID" : "valid") << " VLA animation, " << r.fileSize << " bytes\n";
     out << "  bones:    " << a.header.numBones << "\n  frames:   " << a.header.numFrames << " at " << a.header.frameRate
-        << " fps\n";
-    std::size_t flagged = 0;
+        << " fps";
+    if (o.firstFrame && !a.frames.empty()) out << ", timeline frames " << first << " to " << first + long(a.frames.size()) - 1;
+    out << "\n";
+    // Frames count from the first record (0) unless the user said where the export started.
+    const char* counted = o.firstFrame ? "" : " (frame index from 0)";
+    bool any = false;
     for (std::size_t k = 0; k < a.frames.size(); ++k)
         if (a.frames[k].flags) {
-            if (flagged++ == 0) out << "  key frames:";
-            out << " " << k << "=0x" << std::hex << a.frames[k].flags << std::dec;
+            out << (any ? ", " : std::string("  key frames") + counted + ": ") << first + long(k) << " "
+                << KeyFrameNames(a.frames[k].flags);
+            any = true;
         }
-    if (flagged) out << "\n";
+    if (any) out << "\n";
     if (!a.frames.empty()) {
         const auto& last = a.frames.back();
         out << "  root:     travels to (" << last.rootPosition.x << ", " << last.rootPosition.y << ", " << last.rootPosition.z
@@ -186,38 +262,92 @@ void PrintAnimation(const std::string& path, const vlo::VlaReadResult& r, std::o
     }
     out << "  markers:  " << a.markers.size() << "\n";
     for (const auto& m : a.markers) out << "    " << vlo::FieldText(m.header.name) << "\n";
-    for (const auto& f : r.findings)
-        out << "  " << (f.severity == vlo::Finding::Severity::Error ? "error: " : "warning: ") << f.text << "\n";
+    if (!c.pairedWith.empty()) out << "  bones pair with the " << a.header.numBones << " bones of " << c.pairedWith << "\n";
+    if (o.frame && !a.frames.empty()) {
+        const std::size_t k = std::size_t(*o.frame - first);
+        const auto& f = a.frames[k];
+        out << "  frame " << *o.frame << ": flags 0x" << std::hex << f.flags << std::dec;
+        if (f.flags) out << " " << KeyFrameNames(f.flags);
+        out << ", root (" << f.rootPosition.x << ", " << f.rootPosition.y << ", " << f.rootPosition.z << ") turned "
+            << f.rootRotation << "\n";
+        for (std::size_t b = 0; b < a.header.numBones; ++b) {
+            const auto& q = a.Key(k, b);
+            out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << q.x
+                << ", " << q.y << ", " << q.z << ", " << q.w << ")\n";
+        }
+    }
+    PrintFindings(c.findings, out);
 }
 
-// One frame's bone rotations by name, from the bone list of the matching model.
-void PrintFrame(const vlo::VlaAnimation& a, const vlo::VloModel* model, std::size_t frame, std::ostream& out) {
-    const auto& f = a.frames[frame];
-    out << "  frame " << frame << ": flags 0x" << std::hex << f.flags << std::dec << ", root (" << f.rootPosition.x << ", "
-        << f.rootPosition.y << ", " << f.rootPosition.z << ") turned " << f.rootRotation << "\n";
-    for (std::size_t b = 0; b < a.header.numBones; ++b) {
-        const auto& k = a.Key(frame, b);
-        out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << k.x
-            << ", " << k.y << ", " << k.z << ", " << k.w << ")\n";
+// ---- checks across files --------------------------------------------------------------------------
+
+// The information text beside a file, when there is one, must describe it.
+void CheckTextBeside(Checked& c) {
+    const std::string textPath = vlo::SiblingFileName(c.path, ".TXT");
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (textPath == c.path || !std::filesystem::is_regular_file(textPath) || !vlo::ReadFileBytes(textPath, bytes, error))
+        return;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string difference = c.Model() ? vlo::ModelTextDifference(c.Model()->model, text)
+                                             : vlo::AnimationTextDifference(c.Animation()->animation, text);
+    if (!difference.empty())
+        c.findings.push_back({Finding::Severity::Warning, "the information file " + textPath + " does not describe this file: " +
+                                                              difference + " (is it left from another export?)"});
+}
+
+// An animation and a skinned model of one skeleton number the same bones: every animation is
+// paired with every skinned model given; the last model that pairs names its bones.
+void PairBones(std::vector<Checked>& checked) {
+    bool anyModel = false;
+    for (const Checked& c : checked) anyModel |= c.Model() != nullptr;
+    for (Checked& anim : checked) {
+        if (!anim.Animation() || !anim.Animation()->Valid()) continue;
+        const std::uint32_t bones = anim.Animation()->animation.header.numBones;
+        bool skinned = false;
+        for (const Checked& model : checked) {
+            if (!IsSkinned(model) || !model.Model()->Valid()) continue;
+            skinned = true;
+            const std::size_t modelBones = model.Model()->model.bones.size();
+            if (modelBones != bones) {
+                anim.findings.push_back({Finding::Severity::Error, "it animates " + std::to_string(bones) + " bones but " +
+                                                                       model.path + " has " + std::to_string(modelBones) +
+                                                                       ": they are not of one skeleton"});
+                continue;
+            }
+            anim.pairedWith = model.path;
+            anim.boneNames = &model.Model()->model;
+        }
+        if (anyModel && !skinned)
+            anim.findings.push_back({Finding::Severity::Warning,
+                                     "none of the models given has bones (they were exported as shapes), so its bones "
+                                     "were not paired with a model"});
     }
 }
 
 }  // namespace
 
 int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> files;
-    bool asJson = false, full = false;
-    long frame = -1;
-    CLI::App app{"Reads VLO models and VLA animations, checks them and prints what they hold. Given an animation "
-                 "and a model, checks that they number the same bones.",
+    Options o;
+    CLI::App app{"Reads VLO models and VLA animations, checks every rule of their formats and prints what they hold. "
+                 "The .TXT written beside a file is checked against it. Given an animation and a skinned model, checks "
+                 "that they number the same bones and names the bones of a printed frame.",
                  "vloinfo"};
-    app.add_option("files", files, "VLO and VLA files")->required();
-    app.add_flag("--json", asJson, "Print JSON");
-    app.add_flag("--full", full, "With --json: every vertex, polygon, vertex link and frame too");
-    app.add_option("--frame", frame, "Print this frame's bone rotations (by bone name when a model is given)");
+    app.add_option("files", o.files, "VLO and VLA files")->required();
+    app.add_flag("--json", o.json, "Print JSON on stdout, nothing else");
+    app.add_flag("--full", o.full, "With --json: every vertex, polygon, vertex link and frame too");
+    app.add_option("--frame", o.frame, "Print this frame of each animation (its bone rotations, by name when a skinned "
+                                       "model is given)");
+    app.add_option("--first-frame", o.firstFrame,
+                   "The timeline frame the animation's first record was exported from (1 for a Blender scene's "
+                   "default range): --frame and the key frames then count on that timeline");
+    app.add_flag("--strict", o.strict, "Warnings make the check fail (exit 1)");
+    app.footer("Exit status: 0 every file valid; 1 a file breaks a rule of its format (or has warnings, with "
+               "--strict); 2 bad usage or a file that cannot be read.");
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
+        if (o.full && !o.json) throw CLI::ValidationError("--full", "lists every record and needs --json");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return 0;
@@ -225,55 +355,62 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "error: " << e.what() << "\n";
         return 2;
     }
+
     int status = 0;
-    json all = json::array();
-    std::vector<std::pair<std::string, vlo::VloReadResult>> models;
-    std::vector<std::pair<std::string, vlo::VlaReadResult>> animations;
-    for (const std::string& path : files) {
+    std::vector<Checked> checked;
+    for (const std::string& path : o.files) {
         std::vector<std::uint8_t> bytes;
         std::string error;
+        if (std::filesystem::is_directory(path)) {
+            err << "error: " << path << " is a folder, not a VLO or VLA file\n";
+            status = 2;
+            continue;
+        }
         if (!vlo::ReadFileBytes(path, bytes, error)) {
             err << "error: " << error << "\n";
             status = 2;
             continue;
         }
-        if (vlo::LooksLikeVla(bytes)) {
-            vlo::VlaReadResult r = vlo::ReadVla(bytes);
-            if (!r.Valid() && status == 0) status = 1;
-            if (asJson) all.push_back(AnimationJson(path, r, full));
-            else PrintAnimation(path, r, out);
-            animations.emplace_back(path, std::move(r));
-            continue;
-        }
-        vlo::VloReadResult r = vlo::ReadVlo(bytes);
-        if (!r.Valid() && status == 0) status = 1;
-        if (asJson) all.push_back(ToJson(path, r, full));
-        else PrintSummary(path, r, out);
-        models.emplace_back(path, std::move(r));
+        Checked c{path, vlo::LooksLikeVla(bytes) ? decltype(Checked::read)(vlo::ReadVla(bytes)) : vlo::ReadVlo(bytes), {}, {}};
+        c.findings = c.Model() ? c.Model()->findings : c.Animation()->findings;
+        CheckTextBeside(c);
+        checked.push_back(std::move(c));
     }
-    // An animation and a skinned model of the same skeleton number their bones alike.
-    const vlo::VloModel* model = nullptr;
-    for (const auto& [path, m] : models)
-        if (m.layout.Has(vlo::kChunkHierarchy)) model = &m.model;
-    for (const auto& [path, a] : animations) {
-        if (model && model->bones.size() != a.animation.header.numBones) {
-            err << "error: " << path << " animates " << a.animation.header.numBones << " bones but the model has "
-                << model->bones.size() << "\n";
-            if (status == 0) status = 1;
-            model = nullptr;
-        } else if (model && !asJson) {
-            out << "  bones pair with the model's " << model->bones.size() << " bones\n";
-        }
-        if (frame >= 0) {
-            if (std::size_t(frame) >= a.animation.frames.size()) {
-                err << "error: " << path << " has " << a.animation.frames.size() << " frames; there is no frame " << frame
+    PairBones(checked);
+
+    // A frame to print must be in every animation given, before anything is printed.
+    if (o.frame) {
+        bool anyAnimation = false;
+        for (const Checked& c : checked) {
+            if (!c.Animation()) continue;
+            anyAnimation = true;
+            if (c.Animation()->animation.frames.empty()) continue;  // unreadable: its findings say why
+            const long first = o.firstFrame.value_or(0), count = long(c.Animation()->animation.frames.size());
+            if (*o.frame < first || *o.frame >= first + count) {
+                err << "error: " << c.path << " holds frames " << first << " to " << first + count - 1
+                    << (o.firstFrame ? "" : " (counted from 0; see --first-frame)") << ": there is no frame " << *o.frame
                     << "\n";
                 return 2;
             }
-            PrintFrame(a.animation, model, std::size_t(frame), out);
+        }
+        if (!anyAnimation && status == 0) {
+            err << "error: --frame needs a VLA animation among the files\n";
+            return 2;
         }
     }
-    if (asJson) out << (all.size() == 1 ? all[0] : all).dump(2) << "\n";
+
+    json all = json::array();
+    for (const Checked& c : checked) {
+        if (c.HasErrors() || (o.strict && !c.findings.empty())) status = std::max(status, 1);
+        if (c.Model()) {
+            if (o.json) all.push_back(ModelJson(c, o.full));
+            else PrintModel(c, out);
+        } else {
+            if (o.json) all.push_back(AnimationJson(c, o, c.boneNames));
+            else PrintAnimation(c, o, c.boneNames, out);
+        }
+    }
+    if (o.json) out << (all.size() == 1 ? all[0] : all).dump(2) << "\n";
     return status;
 }
 
