@@ -139,7 +139,8 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         meshes[0]->SetSelected(true);
         return {};
     }
-    if (meshes.empty()) return Problem("no mesh objects in " + r.input);
+    if (meshes.empty())
+        return Problem("no mesh objects in " + r.input + " (to export the animation of a skeleton: --mode animation)");
     std::string names;
     for (standin::Node* n : meshes) names += "\n  " + PathOf(*n);
     return Choice(r.input + " holds " + std::to_string(meshes.size()) +

@@ -1,0 +1,264 @@
+// What vloexport promises its users: error only when nothing was written, files that are not
+// overwritten when they should not be, nothing dropped without a warning, and its exit statuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/export_job.h"
+#include "app/selection.h"
+#include "scene_files.h"
+#include "test_support.h"
+#include "tools/vloexport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+    // The lines of stderr that start with prefix ("error: ", "warning: ").
+    std::vector<std::string> Lines(const std::string& prefix) const {
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+        return lines;
+    }
+};
+
+ToolRun Export(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = tools::RunVloExport(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        support::WriteGltf(scene);
+        support::WriteSkinnedGltf(rig);
+        support::WriteAnimatedGltf(swing);
+        fs::create_directory(dir.File("textures"));
+        for (const char* texture : {"grass.png", "stone.png", "textures/stone.png", "stone_n.png"})
+            std::ofstream(dir.File(texture)) << "PNG";
+        inputs = support::ListDir(dir.Path());
+    }
+    support::TempDir dir;
+    std::string scene = dir.File("scene.gltf"), rig = dir.File("rig.gltf"), swing = dir.File("swing.gltf");
+    std::string out = dir.File("out.VLO");
+    std::vector<std::string> inputs;  // the folder's files before a test
+};
+
+TEST_F(Cli, ErrorMeansNothingWasWrittenEverythingElseIsAWarning) {
+    // A message box after which the export goes on, whatever its caption, is a warning.
+    ToolRun r = Export({scene, "--select", "Spin", "--bump", "--origin", "world", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.Lines("error: ").empty()) << r.err;
+    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: Currently only support one bump map (found 0) "
+                                                             "(--bump needs exactly one bump (normal) map in the "
+                                                             "object's material) [object 'Spin']"});
+    EXPECT_TRUE(support::Exists(out));
+
+    // A failure is an error, in the host's words with their meaning after them, and writes nothing.
+    r = Export({scene, "--select", "Box", "--mode", "hierarchy", "-o", dir.File("h.VLO")});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_NE(r.err.find("error: Neither Physique modifier nor Skin modifier found on selected object (the object has "
+                         "no skin: use --mode shape, or bind it to an armature) [object 'Box']"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("h.VLO")));
+    EXPECT_FALSE(support::Exists(dir.File("h.TXT")));
+}
+
+TEST_F(Cli, StrictTurnsWarningsIntoFailure) {
+    const ToolRun r = Export({scene, "--select", "Spin", "--bump", "--origin", "world", "--strict", "-o", out});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_NE(r.err.find("warning: Currently only support one bump map"), std::string::npos);
+    EXPECT_NE(r.err.find("error: --strict: the warnings above fail the export; nothing was written"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(support::ListDir(dir.Path()), inputs);
+    // Without warnings, --strict changes nothing.
+    const ToolRun clean = Export({scene, "--select", "Spin", "--origin", "world", "--strict", "-o", out});
+    EXPECT_EQ(clean.status, 0) << clean.err;
+    EXPECT_EQ(clean.err, "");
+}
+
+TEST_F(Cli, TheInputAndTheFilesItUsesAreNeverOverwritten) {
+    const std::string before = support::ReadText(scene);
+    ToolRun r = Export({scene, "--select", "Box", "-o", scene, "--force"});
+    EXPECT_EQ(r.status, app::kExitUsage);
+    EXPECT_NE(r.err.find("error: the output " + scene + " is the scene file or a file it uses: nothing was written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(support::ReadText(scene), before);
+
+    // A texture the scene uses, even by another spelling of its path.
+    r = Export({scene, "--select", "Box", "-o", dir.Path() + "/./grass.png", "--force"});
+    EXPECT_EQ(r.status, app::kExitUsage);
+    EXPECT_NE(r.err.find("is the scene file or a file it uses"), std::string::npos) << r.err;
+    EXPECT_EQ(support::ReadText(dir.File("grass.png")), "PNG");
+
+    // Only .VLO and .VLA (any case) unless forced.
+    r = Export({scene, "--select", "Box", "-o", dir.File("box.obj")});
+    EXPECT_EQ(r.status, app::kExitUsage);
+    EXPECT_NE(r.err.find("error: the output " + dir.File("box.obj") + " is not a .VLO or .VLA file (--force writes it "
+                                                                        "all the same)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("box.obj")));
+    EXPECT_EQ(Export({scene, "--select", "Box", "-o", dir.File("box.vlo")}).status, 0);
+    EXPECT_EQ(Export({scene, "--select", "Box", "-o", dir.File("box.obj"), "--force"}).status, 0);
+    EXPECT_TRUE(support::Exists(dir.File("box.obj")));
+}
+
+TEST_F(Cli, ReadOnlyOutputsStayAndReplacedOnesKeepTheirPermissions) {
+    std::ofstream(out) << "previous";
+    fs::permissions(out, fs::perms::owner_read | fs::perms::group_read);
+    ToolRun r = Export({scene, "--select", "Box", "-o", out});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_NE(r.err.find("error: Failed to create the file: " + out + " (Permission denied)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(support::ReadText(out), "previous");
+    EXPECT_FALSE(support::Exists(dir.File("out.TXT")));
+
+    fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    r = Export({scene, "--select", "Box", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(support::ReadText(out), "previous");
+    EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(Cli, AnInformationFileThatCannotBeMadeIsAWarning) {
+    fs::create_directory(dir.File("out.TXT"));  // a folder where the text would go
+    const ToolRun r = Export({scene, "--select", "Box", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.Lines("error: ").empty()) << r.err;
+    EXPECT_NE(r.err.find("warning: The information file " + dir.File("out.TXT") + " cannot be created"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(support::Exists(out));
+    EXPECT_TRUE(fs::is_directory(dir.File("out.TXT")));
+}
+
+TEST_F(Cli, FileSystemFailuresNameThePathAndTheReason) {
+    ToolRun r = Export({dir.Path(), "-o", out});
+    EXPECT_EQ(r.status, app::kExitUsage);
+    EXPECT_NE(r.err.find("it is a folder, not a scene file"), std::string::npos) << r.err;
+    r = Export({scene, "--select", "Box", "-o", dir.File("out/m.VLO")});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_NE(r.err.find("error: Failed to create the file: " + dir.File("out/m.VLO") + " (No such file or directory)"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {
+    const std::string anim = dir.File("swing.VLA");
+    ToolRun r = Export({swing, "--clip", "Swing", "--keyframe", "99:BALL_STRUCK", "-o", anim});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: the key frame BALL_STRUCK at frame 99 lies outside the exported frames 0 to 36: no "
+                         "frame is flagged"),
+              std::string::npos)
+        << r.err;
+
+    r = Export({swing, "--clip", "Swing", "--range", "0:50", "-o", anim});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: the frames 0 to 50 reach past the clip 'Swing' (frames 0 to 36)"), std::string::npos)
+        << r.err;
+
+    r = Export({scene, "--select", "Box", "--remove-marker", "pin", "--add-marker", "Box", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: --remove-marker: no marker named 'pin'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: --add-marker: no marker named 'Box'"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, NamesCutTo32CharactersAreReported) {
+    std::string text = support::ReadText(swing);
+    const std::string spine = "SpineOfAGolferWithAVeryLongName_40chars", ball = "BallMarkerWhoseNameIsLongerThan32Bytes";
+    for (auto [from, to] : {std::pair{std::string("\"name\": \"Spine\""), "\"name\": \"" + spine + "\""},
+                            std::pair{std::string("\"name\": \"Ball\""), "\"name\": \"" + ball + "\""}}) {
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    }
+    std::ofstream(swing) << text;
+    const ToolRun r = Export({swing, "--clip", "Swing", "-o", dir.File("long.VLA")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: bone names longer than 32 characters are cut to their first 32 in the file: " + spine +
+                         "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("warning: marker names longer than 32 characters are cut to their first 32 in the file: " +
+                         ball + "\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(CliSelection, ASharedNameTakesTheFirstAndSaysHowToPickAnother) {
+    standin::Scene scene;
+    standin::Node& a = scene.CreateNode("A");
+    standin::Node& b = scene.CreateNode("B");
+    support::AddBox(scene, "Cube", {1, 1, 1}, false, false, &a);
+    standin::Node& second = support::AddBox(scene, "Cube", {1, 1, 1}, false, false, &b);
+    app::SelectionRequest request;
+    request.select = "Cube";
+    app::Selection s = app::ChooseSelection(scene, request);
+    ASSERT_EQ(s.problem, "");
+    EXPECT_EQ(app::PathOf(*app::SelectedNode(scene)), "A/Cube");
+    ASSERT_EQ(s.warnings.size(), 1u);
+    EXPECT_NE(s.warnings[0].find("A/Cube"), std::string::npos) << s.warnings[0];
+    EXPECT_NE(s.warnings[0].find("B/Cube"), std::string::npos) << s.warnings[0];
+
+    request.select = "B/Cube";
+    s = app::ChooseSelection(scene, request);
+    ASSERT_EQ(s.problem, "");
+    EXPECT_TRUE(s.warnings.empty());
+    EXPECT_EQ(app::SelectedNode(scene), &second);
+}
+
+TEST_F(Cli, ExitStatusesVersionAndTheDefaultOutput) {
+    ToolRun r = Export({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "vloexport " + std::string(app::kVersion) + "\n");
+    r = Export({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"--mode hierarchy", "--clip Swing", "Exit status: 0", "3 the input needs a choice"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+
+    EXPECT_EQ(Export({scene}).status, app::kExitNeedsChoice);  // two meshes
+    EXPECT_EQ(Export({swing, "--mode", "animation"}).status, app::kExitNeedsChoice);  // two clips
+    const ToolRun noMesh = Export({swing});
+    EXPECT_EQ(noMesh.status, app::kExitUsage);
+    EXPECT_NE(noMesh.err.find("no mesh objects in " + swing + " (to export the animation of a skeleton: --mode animation)"),
+              std::string::npos)
+        << noMesh.err;
+
+    // Without -o: the input's name in the current folder, .VLA for an animation.
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.Path());
+    const ToolRun model = Export({scene, "--select", "Box"});
+    const ToolRun animation = Export({swing, "--clip", "Idle", "--mode", "animation"});
+    fs::current_path(previous);
+    EXPECT_EQ(model.status, 0) << model.err;
+    EXPECT_EQ(animation.status, 0) << animation.err;
+    EXPECT_TRUE(support::Exists(dir.File("scene.VLO")));
+    EXPECT_TRUE(support::Exists(dir.File("swing.VLA")));
+}
+
+TEST_F(Cli, ValuesAreCheckedWhenTheFlagsAreRead) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{rig, "--mode", "hierarchy", "--pose", "12abc"},
+                                                 {swing, "--range", "5"},
+                                                 {swing, "--range", "5:x"},
+                                                 {swing, "--keyframe", "12"},
+                                                 {swing, "--keyframe", "x:BALL_STRUCK"},
+                                                 {swing, "--fps", "0"},
+                                                 {scene, "--all", "--select", "Box"}}) {
+        const ToolRun r = Export(args);
+        EXPECT_EQ(r.status, app::kExitUsage) << args[1] << " " << args[2];
+        EXPECT_NE(r.err.find("error: "), std::string::npos);
+        EXPECT_EQ(support::ListDir(dir.Path()), inputs);
+    }
+}
+
+}  // namespace
