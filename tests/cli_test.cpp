@@ -4,36 +4,19 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/export_job.h"
 #include "app/selection.h"
 #include "scene_files.h"
 #include "test_support.h"
-#include "tools/vloexport.h"
+#include "tool_runs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-    // The lines of stderr that start with prefix ("error: ", "warning: ").
-    std::vector<std::string> Lines(const std::string& prefix) const {
-        std::vector<std::string> lines;
-        std::istringstream in(err);
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-        return lines;
-    }
-};
-
-ToolRun Export(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = tools::RunVloExport(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using support::ToolRun;
+ToolRun Export(const std::vector<std::string>& args) { return support::RunVloExport(args); }
 
 class Cli : public ::testing::Test {
 protected:

@@ -10,27 +10,13 @@
 #include "scene_files.h"
 #include "app/export_job.h"
 #include "test_support.h"
-#include "tools/vloexport.h"
-#include "tools/vloinfo.h"
+#include "tool_runs.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun Export(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = tools::RunVloExport(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-ToolRun Info(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = tools::RunVloInfo(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using support::ToolRun;
+ToolRun Export(const std::vector<std::string>& args) { return support::RunVloExport(args); }
+ToolRun Info(const std::vector<std::string>& args) { return support::RunVloInfo(args); }
 
 class Tools : public ::testing::Test {
 protected:

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 
 #include "format/info_text.h"
 #include "format/vla_writer.h"
@@ -17,23 +16,14 @@
 #include "layout_check.h"
 #include "scene_files.h"
 #include "test_support.h"
-#include "tools/vloexport.h"
-#include "tools/vloinfo.h"
+#include "tool_runs.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct InfoRun {
-    int status;
-    std::string out, err;
-};
-
-InfoRun Info(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = tools::RunVloInfo(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using InfoRun = support::ToolRun;
+InfoRun Info(const std::vector<std::string>& args) { return support::RunVloInfo(args); }
 
 std::string Write(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -297,8 +287,7 @@ TEST(VloInfoText, TheTextBesideAFileMustDescribeIt) {
     support::TempDir dir;
     const std::string scene = dir.File("scene.gltf"), model = dir.File("box.VLO"), text = dir.File("box.TXT");
     support::WriteGltf(scene);
-    std::ostringstream ignored;
-    ASSERT_EQ(tools::RunVloExport({scene, "--select", "Box", "-o", model}, ignored, ignored), 0);
+    ASSERT_EQ(support::RunVloExport({scene, "--select", "Box", "-o", model}).status, 0);
     InfoRun r = Info({model});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("warning"), std::string::npos) << r.out;
