@@ -49,8 +49,9 @@ FileUnit ColladaUnit(const std::string& path) {
     std::smatch m;
     static const std::regex kUnit(R"(<unit\b[^>]*\bmeter\s*=\s*["']([^"']+)["'])");
     if (std::regex_search(head, m, kUnit)) {
+        const std::string text = m[1].str();
         char* end = nullptr;
-        const double metres = std::strtod(m[1].str().c_str(), &end);
+        const double metres = std::strtod(text.c_str(), &end);
         if (end && *end == '\0' && metres > 0 && std::isfinite(metres)) {
             unit.metresPerUnit = metres;
             unit.stated = true;
