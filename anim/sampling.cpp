@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 namespace vlo {
 namespace {
@@ -67,15 +68,38 @@ std::vector<float> RootRotations(INode* root, const SampleRequest& r) {
 }
 
 std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base) {
+    // A bone's rotation relative to its parent: its world rotation times the inverse of the parent's.
+    // Per frame, each bone's world rotation is taken once and each parent's inverse once, however
+    // many children share it (bones come parents first, so a parent's are ready for its children).
+    const std::size_t count = r.bones.size();
+    std::unordered_map<INode*, std::ptrdiff_t> indexOf;
+    std::vector<std::ptrdiff_t> parentOf(count, -1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto parent = indexOf.find(r.bones[i]->GetParentNode());
+        if (parent != indexOf.end()) parentOf[i] = parent->second;
+        indexOf.emplace(r.bones[i], std::ptrdiff_t(i));
+    }
+    std::vector<Matrix3> world(count), inverse(count);
+    std::vector<char> inverted(count);
     std::vector<BoneKey> out;
-    out.reserve(std::size_t(r.range.Count()) * r.bones.size());
+    out.reserve(std::size_t(r.range.Count()) * count);
     std::size_t k = 0;
     for (int f = r.range.startFrame; f <= r.range.endFrame; ++f, ++k) {
         const TimeValue t = f * r.range.ticksPerFrame;
         const Matrix3 z = RotateZMatrix(rootRotations[k] + base);
-        for (std::size_t i = 0; i < r.bones.size(); ++i) {
+        std::fill(inverted.begin(), inverted.end(), 0);
+        for (std::size_t i = 0; i < count; ++i) {
             INode* node = r.bones[i];
-            Matrix3 local = RotationPart(node->GetNodeTM(t)) * Inverse(RotationPart(node->GetParentTM(t)));
+            world[i] = RotationPart(node->GetNodeTM(t));
+            Matrix3 parentInverse;
+            if (const std::ptrdiff_t p = parentOf[i]; p >= 0) {
+                if (!inverted[std::size_t(p)]) inverse[std::size_t(p)] = Inverse(world[std::size_t(p)]);
+                inverted[std::size_t(p)] = 1;
+                parentInverse = inverse[std::size_t(p)];
+            } else {
+                parentInverse = Inverse(RotationPart(node->GetParentTM(t)));
+            }
+            Matrix3 local = world[i] * parentInverse;
             if (i == 0) local = local * z;
             out.push_back(r.space.Rotation(Quat(local)));
         }

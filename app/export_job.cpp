@@ -12,6 +12,7 @@
 #include "app/plugin_host.h"
 #include "app/selection.h"
 #include "format/output_file.h"
+#include "format/vlo_reader.h"
 
 namespace app {
 namespace {
@@ -180,9 +181,9 @@ void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, con
         const fs::path target = fs::path(folder) / image.name;
         const std::string bytes(image.bytes.begin(), image.bytes.end());
         if (fs::exists(target)) {
-            std::ifstream in(target, std::ios::binary);
-            const std::string existing((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (existing != bytes) Add(r, Warning(target.string() + " exists with other content: left as it is"));
+            std::vector<std::uint8_t> existing;
+            std::string error;
+            if (!vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes) Add(r, Warning(target.string() + " exists with other content: left as it is"));
             continue;
         }
         vlo::OutputFile out;

@@ -341,7 +341,19 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
         error = "cannot open " + path;
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // One read of the size the file has; files that cannot tell their size are read in blocks.
+    bytes.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+        bytes.resize(std::size_t(size));
+        in.read(reinterpret_cast<char*>(bytes.data()), size);
+        bytes.resize(std::size_t(in.gcount()));
+    }
+    in.clear();
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0) bytes.insert(bytes.end(), block, block + in.gcount());
     if (in.bad()) {
         error = "cannot read " + path;
         return false;

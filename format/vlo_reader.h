@@ -43,7 +43,8 @@ struct VloReadResult {
 // are not unit length and link weights that do not sum to one are warnings.
 VloReadResult ReadVlo(std::span<const std::uint8_t> bytes);
 
-// Reads a whole file; false with a message when it cannot be read.
+// Reads a whole file (in one read when it can tell its size); false with a message when it cannot be
+// read.
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 const char* ChunkTypeName(std::uint32_t type);

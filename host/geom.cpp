@@ -1,50 +1,11 @@
 #include "host/geom.h"
 
-Point3 CrossProd(const Point3& a, const Point3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-Point3 Normalize(const Point3& p) {
-    const float len = p.Length();
-    if (len == 0.0f) return p;
-    return p / len;
-}
-
 bool IsFinite(const Point3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
-Matrix3::Matrix3() { IdentityMatrix(); }
-
-Matrix3::Matrix3(const Point3& r0, const Point3& r1, const Point3& r2, const Point3& r3) : m_{r0, r1, r2, r3} {}
-
-void Matrix3::IdentityMatrix() {
-    m_[0] = {1, 0, 0};
-    m_[1] = {0, 1, 0};
-    m_[2] = {0, 0, 1};
-    m_[3] = {0, 0, 0};
-}
-
-void Matrix3::NoScale() {
-    for (int i = 0; i < 3; ++i) m_[i] = Normalize(m_[i]);
-}
-
-Matrix3 Matrix3::operator*(const Matrix3& b) const {
-    Matrix3 r;
-    for (int i = 0; i < 3; ++i) r.m_[i] = VectorTransform(b, m_[i]);
-    r.m_[3] = m_[3] * b;
-    return r;
-}
-
 bool Matrix3::operator==(const Matrix3& o) const {
     return m_[0] == o.m_[0] && m_[1] == o.m_[1] && m_[2] == o.m_[2] && m_[3] == o.m_[3];
-}
-
-Point3 operator*(const Point3& p, const Matrix3& m) { return VectorTransform(m, p) + m[3]; }
-
-Point3 VectorTransform(const Matrix3& m, const Point3& v) {
-    return {v.x * m[0].x + v.y * m[1].x + v.z * m[2].x, v.x * m[0].y + v.y * m[1].y + v.z * m[2].y,
-            v.x * m[0].z + v.y * m[1].z + v.z * m[2].z};
 }
 
 Matrix3 Inverse(const Matrix3& m) {
@@ -77,14 +38,6 @@ Matrix3 RotateZMatrix(float angle) {
     const float c = std::cos(angle), s = std::sin(angle);
     return Matrix3({c, s, 0}, {-s, c, 0}, {0, 0, 1}, {0, 0, 0});
 }
-
-Matrix3 TransMatrix(const Point3& p) {
-    Matrix3 r;
-    r.SetTrans(p);
-    return r;
-}
-
-Matrix3 ScaleMatrix(const Point3& s) { return Matrix3({s.x, 0, 0}, {0, s.y, 0}, {0, 0, s.z}, {0, 0, 0}); }
 
 Quat::Quat(const Matrix3& m) {
     // The standard conversion applied to the row-vector matrix read as a column-vector matrix gives

@@ -36,19 +36,25 @@ public:
 inline Point3 operator*(float s, const Point3& p) { return p * s; }
 inline float DotProd(const Point3& a, const Point3& b) { return a % b; }
 inline float Length(const Point3& p) { return p.Length(); }
-Point3 CrossProd(const Point3& a, const Point3& b);
+inline Point3 CrossProd(const Point3& a, const Point3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 // Unit vector in the direction of p. A zero vector is returned unchanged (0, 0, 0); a vector with a
 // non-finite component gives non-finite components, as the division does.
-Point3 Normalize(const Point3& p);
+inline Point3 Normalize(const Point3& p) {
+    const float len = p.Length();
+    if (len == 0.0f) return p;
+    return p / len;
+}
 // True when every component is finite.
 bool IsFinite(const Point3& p);
 
 class Matrix3 {
 public:
     // The identity.
-    Matrix3();
+    Matrix3() { IdentityMatrix(); }
     // Rows 0..2 are the axes, row 3 the translation.
-    Matrix3(const Point3& r0, const Point3& r1, const Point3& r2, const Point3& r3);
+    Matrix3(const Point3& r0, const Point3& r1, const Point3& r2, const Point3& r3) : m_{r0, r1, r2, r3} {}
 
     Point3& operator[](int row) { return m_[row]; }
     const Point3& operator[](int row) const { return m_[row]; }
@@ -56,13 +62,20 @@ public:
     void SetRow(int i, const Point3& p) { m_[i] = p; }
     Point3 GetTrans() const { return m_[3]; }
     void SetTrans(const Point3& p) { m_[3] = p; }
-    void IdentityMatrix();
+    void IdentityMatrix() {
+        m_[0] = {1, 0, 0};
+        m_[1] = {0, 1, 0};
+        m_[2] = {0, 0, 1};
+        m_[3] = {0, 0, 0};
+    }
     // Translation row set to zero.
     void NoTrans() { m_[3] = Point3(0, 0, 0); }
     // Each axis row scaled to unit length (zero rows stay zero).
-    void NoScale();
+    void NoScale() {
+        for (int i = 0; i < 3; ++i) m_[i] = Normalize(m_[i]);
+    }
     // A * B applies A first.
-    Matrix3 operator*(const Matrix3& b) const;
+    inline Matrix3 operator*(const Matrix3& b) const;
     Matrix3& operator*=(const Matrix3& b) { return *this = *this * b; }
     bool operator==(const Matrix3& o) const;
 
@@ -70,17 +83,25 @@ private:
     Point3 m_[4];
 };
 
-// Point transform: p * M, translation included.
-Point3 operator*(const Point3& p, const Matrix3& m);
 // Direction transform: the 3x3 part only.
-Point3 VectorTransform(const Matrix3& m, const Point3& v);
+inline Point3 VectorTransform(const Matrix3& m, const Point3& v) {
+    return {v.x * m[0].x + v.y * m[1].x + v.z * m[2].x, v.x * m[0].y + v.y * m[1].y + v.z * m[2].y,
+            v.x * m[0].z + v.y * m[1].z + v.z * m[2].z};
+}
+// Point transform: p * M, translation included.
+inline Point3 operator*(const Point3& p, const Matrix3& m) { return VectorTransform(m, p) + m[3]; }
+
+inline Matrix3 Matrix3::operator*(const Matrix3& b) const {
+    Matrix3 r(VectorTransform(b, m_[0]), VectorTransform(b, m_[1]), VectorTransform(b, m_[2]), m_[3] * b);
+    return r;
+}
 // General inverse of the affine transform; a singular matrix gives non-finite entries.
 Matrix3 Inverse(const Matrix3& m);
 Matrix3 RotateXMatrix(float angle);
 Matrix3 RotateYMatrix(float angle);
 Matrix3 RotateZMatrix(float angle);
-Matrix3 TransMatrix(const Point3& p);
-Matrix3 ScaleMatrix(const Point3& s);
+inline Matrix3 TransMatrix(const Point3& p) { return Matrix3({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, p); }
+inline Matrix3 ScaleMatrix(const Point3& s) { return Matrix3({s.x, 0, 0}, {0, s.y, 0}, {0, 0, s.z}, {0, 0, 0}); }
 
 class Quat {
 public:

@@ -11,9 +11,11 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 
+#include "format/vlo_reader.h"
 #include "host/node_walk.h"
 #include "importer/animation.h"
 #include "importer/convert.h"
@@ -52,6 +54,34 @@ bool MetadataBool(const aiMetadata* md, const char* key) {
     bool value = false;
     return md && md->Get(key, value) && value;
 }
+
+// A node's local transform over a clip: its own channel (or static transform) times those of its
+// folded pivot helpers, in host axes. Each channel keeps a cursor, so sampling in time order is
+// constant cost per sample.
+class ClipTrack final : public standin::LocalTrack {
+public:
+    struct Part {
+        Matrix3 base;                                // the part's static transform
+        std::optional<standin::TrackSampler> track;  // its channel, when it has one
+    };
+    ClipTrack(std::vector<Part> parts, const Matrix3& rest, const Matrix3& toHost, const Matrix3& fromHost)
+        : parts_(std::move(parts)), rest_(rest), to_(toHost), from_(fromHost) {}
+
+    Matrix3 At(TimeValue t) override {
+        Matrix3 m;
+        bool first = true;
+        for (Part& p : parts_) {
+            const Matrix3 local = p.track ? p.track->At(double(t)) : p.base;
+            m = first ? local : m * local;
+            first = false;
+        }
+        return from_ * (m * rest_) * to_;
+    }
+
+private:
+    std::vector<Part> parts_;
+    Matrix3 rest_, to_, from_;
+};
 
 class TreeBuilder {
 public:
@@ -182,11 +212,7 @@ public:
         for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
         const double tps = ClipTicksPerSecond(clip);
         for (const Source& src : sources_) {
-            struct Part {
-                bool animated;
-                standin::TransformTrack track;
-            };
-            std::vector<Part> parts;
+            std::vector<ClipTrack::Part> parts;
             bool any = false;
             for (const aiNode* n : [&] {
                      std::vector<const aiNode*> chain{src.node};
@@ -196,26 +222,13 @@ public:
                 const auto it = channels.find(n->mName.C_Str());
                 const Matrix3 base = ToMatrix3(n->mTransformation);
                 if (it == channels.end()) {
-                    standin::TransformTrack fixed;
-                    fixed.base = base;
-                    parts.push_back({false, fixed});
+                    parts.push_back({base, std::nullopt});
                 } else {
-                    parts.push_back({true, TrackFromChannel(*it->second, tps, keyOffset, base)});
+                    parts.push_back({base, standin::TrackSampler(TrackFromChannel(*it->second, tps, keyOffset, base))});
                     any = true;
                 }
             }
-            if (!any) continue;
-            const Matrix3 rest = src.rest, to = toHost_, from = fromHost_;
-            src.host->SetLocalTrack([parts, rest, to, from](TimeValue t) {
-                Matrix3 m;
-                bool first = true;
-                for (const Part& p : parts) {
-                    const Matrix3 local = p.animated ? p.track.Evaluate(double(t)) : p.track.base;
-                    m = first ? local : m * local;
-                    first = false;
-                }
-                return from * (m * rest) * to;
-            });
+            if (any) src.host->SetTrack(std::make_shared<ClipTrack>(std::move(parts), src.rest, toHost_, fromHost_));
         }
     }
     const Matrix3& ToHost() const { return toHost_; }
@@ -497,10 +510,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     std::optional<FbxFacts> facts;
     if (format == Format::Fbx) {
         std::vector<std::uint8_t> bytes;
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         std::string why;
-        if (const auto doc = ReadFbx(bytes, why))
+        if (!vlo::ReadFileBytes(path, bytes, why))
+            info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
+        else if (const auto doc = ReadFbx(bytes, why))
             facts = ReadFbxFacts(*doc);
         else
             info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");

@@ -9,24 +9,36 @@
 #include <iterator>
 #include <sstream>
 
+#include "format/vlo_reader.h"
+
 namespace importer {
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    vlo::ReadFileBytes(path, bytes, error);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-// The uris of a glTF file's buffers and images (from a .gltf text, or a .glb's JSON chunk).
-std::vector<std::string> GltfUris(const std::string& bytes) {
-    std::string json = bytes;
-    if (bytes.size() >= 20 && std::memcmp(bytes.data(), "glTF", 4) == 0) {
-        std::uint32_t length = 0;
-        std::memcpy(&length, bytes.data() + 12, 4);
-        json = bytes.substr(20, std::min<std::size_t>(length, bytes.size() - 20));
-    }
+// The JSON of a glTF file: the whole of a .gltf, the first chunk of a .glb (its binary chunk is not
+// read).
+std::string GltfJson(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[20] = {};
+    if (!in.read(header, sizeof header) || std::memcmp(header, "glTF", 4) != 0) return ReadAll(path);
+    std::uint32_t length = 0;
+    std::memcpy(&length, header + 12, 4);
+    std::string json(std::min<std::uint32_t>(length, 1u << 30), '\0');
+    in.read(json.data(), std::streamsize(json.size()));
+    json.resize(std::size_t(in.gcount()));
+    return json;
+}
+
+// The uris of a glTF file's buffers and images.
+std::vector<std::string> GltfUris(const std::string& json) {
     std::vector<std::string> uris;
     const auto doc = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
     if (!doc.is_object()) return uris;
@@ -61,7 +73,7 @@ std::vector<std::string> UsedFiles(const std::string& path, const std::vector<st
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     std::vector<std::string> references = textures;
     if (ext == ".gltf" || ext == ".glb") {
-        const auto uris = GltfUris(ReadAll(path));
+        const auto uris = GltfUris(GltfJson(path));
         references.insert(references.end(), uris.begin(), uris.end());
     } else if (ext == ".obj") {
         const auto libraries = ObjLibraries(ReadAll(path));

@@ -19,7 +19,7 @@ void BipedExport::EndFigureMode(int) {
     if (!figureMode_) return;
     figureMode_ = false;
     for (Pose& p : poses_) {
-        p.node->SetLocalTrack(p.saved);
+        p.node->SetTrack(p.saved);
         if (!p.saved) p.node->SetLocalTM(p.savedLocal);
     }
 }

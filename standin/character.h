@@ -28,7 +28,7 @@ private:
     struct Pose {
         Node* node;
         Matrix3 figure;
-        std::function<Matrix3(TimeValue)> saved;  // the node's animation while figure mode is on
+        LocalTrackPtr saved;  // the node's animation while figure mode is on
         Matrix3 savedLocal;
     };
     bool figureMode_ = false;

@@ -16,11 +16,62 @@ ObjectState Node::EvalWorldState(TimeValue t, BOOL) {
     return object_ ? object_->Eval(t) : ObjectState{};
 }
 
+namespace {
+
+// A track given as a function.
+class FunctionTrack final : public LocalTrack {
+public:
+    explicit FunctionTrack(std::function<Matrix3(TimeValue)> f) : f_(std::move(f)) {}
+    Matrix3 At(TimeValue t) override { return f_(t); }
+
+private:
+    std::function<Matrix3(TimeValue)> f_;
+};
+
+}  // namespace
+
+void Node::SetLocalTM(const Matrix3& tm) {
+    local_ = tm;
+    scene_.TransformsChanged();
+}
+
+void Node::SetLocalTrack(std::function<Matrix3(TimeValue)> track) {
+    SetTrack(track ? std::make_shared<FunctionTrack>(std::move(track)) : nullptr);
+}
+
+void Node::SetTrack(LocalTrackPtr track) {
+    track_ = std::move(track);
+    scene_.TransformsChanged();
+}
+
 Matrix3 Node::GetNodeTM(TimeValue t) {
-    // local * parent's local * ... up to (not including) the scene root; iterative for any depth.
-    Matrix3 tm;
-    for (Node* n = this; n->parent_; n = n->parent_) tm = tm * n->LocalTM(t);
-    return tm;
+    // NodeTM = local * parent's NodeTM up to (not including) the scene root. The nodes from this one
+    // up to the first whose transform at t is cached are computed top down, each once, iteratively
+    // for any depth.
+    if (!parent_) return Matrix3();
+    const std::uint64_t generation = scene_.TransformGeneration();
+    auto known = [&](const Node* n) { return n->cachedGeneration_ == generation && n->cachedTime_ == t; };
+    if (known(this)) return cachedTM_;
+    constexpr std::size_t kInline = 32;
+    Node* inlinePath[kInline];
+    std::vector<Node*> deepPath;
+    std::size_t depth = 0;
+    Node* top = this;
+    for (; top->parent_ && !known(top); top = top->parent_) {
+        if (depth == kInline) deepPath.assign(inlinePath, inlinePath + kInline);
+        if (depth < kInline) inlinePath[depth] = top;
+        else deepPath.push_back(top);
+        ++depth;
+    }
+    Node* const* path = depth <= kInline ? inlinePath : deepPath.data();
+    for (std::size_t i = depth; i-- > 0;) {
+        Node* n = path[i];
+        // Directly below the scene root the transform is the local one (as identity times it).
+        n->cachedTM_ = n->parent_->parent_ ? n->LocalTM(t) * n->parent_->cachedTM_ : Matrix3() * n->LocalTM(t);
+        n->cachedTime_ = t;
+        n->cachedGeneration_ = generation;
+    }
+    return cachedTM_;
 }
 
 Matrix3 Node::GetParentTM(TimeValue t) { return parent_ ? parent_->GetNodeTM(t) : Matrix3(); }
@@ -29,13 +80,14 @@ Matrix3 Node::GetObjTMAfterWSM(TimeValue t) { return objectOffset_ * GetNodeTM(t
 
 Node& Node::AddChild(const std::string& name) { return scene_.CreateNode(name, this); }
 
-void Node::SetWorldTM(const Matrix3& tm) { local_ = parent_ ? tm * Inverse(parent_->GetNodeTM(0)) : tm; }
+void Node::SetWorldTM(const Matrix3& tm) { SetLocalTM(parent_ ? tm * Inverse(parent_->GetNodeTM(0)) : tm); }
 
 std::vector<Node*> Node::Children() const { return children_; }
 
 void Node::DetachChild(Node& child) {
     children_.erase(std::remove(children_.begin(), children_.end(), &child), children_.end());
     if (child.parent_ == this) child.parent_ = nullptr;
+    scene_.TransformsChanged();
 }
 
 void Node::Reparent(Node& newParent) {

@@ -17,6 +17,15 @@ namespace standin {
 class Scene;
 class Desktop;
 
+// A node's local transform over time, relative to its parent's pivot. Tracks are asked in any time
+// order, but mostly in increasing time, which keyed tracks exploit.
+class LocalTrack {
+public:
+    virtual ~LocalTrack() = default;
+    virtual Matrix3 At(TimeValue t) = 0;
+};
+using LocalTrackPtr = std::shared_ptr<LocalTrack>;
+
 class Node final : public INode {
 public:
     Node(Scene& scene, std::string name, Node* parent);
@@ -46,16 +55,18 @@ public:
     void SetObject(Object* object) { object_ = object; }
     void SetController(Control* controller) { controller_ = controller; }
     // Transform relative to the parent's pivot, the same at every time.
-    void SetLocalTM(const Matrix3& tm) { local_ = tm; }
-    // Transform relative to the parent's pivot as a function of time (overrides SetLocalTM).
-    void SetLocalTrack(std::function<Matrix3(TimeValue)> track) { track_ = std::move(track); }
+    void SetLocalTM(const Matrix3& tm);
+    // Transform relative to the parent's pivot as a function of time (overrides SetLocalTM); null
+    // removes the track.
+    void SetLocalTrack(std::function<Matrix3(TimeValue)> track);
+    void SetTrack(LocalTrackPtr track);
     // Sets the local transform so the node's world transform at time 0 is tm.
     void SetWorldTM(const Matrix3& tm);
     // The object's offset from the pivot: the object transform is offset * node transform.
     void SetObjectOffset(const Matrix3& offset) { objectOffset_ = offset; }
     const Matrix3& ObjectOffset() const { return objectOffset_; }
-    Matrix3 LocalTM(TimeValue t) const { return track_ ? track_(t) : local_; }
-    const std::function<Matrix3(TimeValue)>& Track() const { return track_; }
+    Matrix3 LocalTM(TimeValue t) const { return track_ ? track_->At(t) : local_; }
+    const LocalTrackPtr& Track() const { return track_; }
     Node* Parent() { return parent_; }
     std::vector<Node*> Children() const;
     const std::string& Name() const { return name_; }
@@ -77,7 +88,12 @@ private:
     Control* controller_ = nullptr;
     Matrix3 local_;
     Matrix3 objectOffset_;
-    std::function<Matrix3(TimeValue)> track_;
+    LocalTrackPtr track_;
+    // The node transform at cachedTime_, valid while the scene's transform generation is
+    // cachedGeneration_: each node's transform is computed once per time, from its parent's.
+    Matrix3 cachedTM_;
+    TimeValue cachedTime_ = 0;
+    std::uint64_t cachedGeneration_ = 0;
 };
 
 // A helper object of the dummy class, with its display box.
@@ -246,6 +262,11 @@ public:
     std::vector<Node*> AllNodes();
     Node* FindByName(const std::string& name);
 
+    // Counts the edits of node transforms, tracks and parents; node transforms cached under an older
+    // count are recomputed.
+    std::uint64_t TransformGeneration() const { return transformGeneration_; }
+    void TransformsChanged() { ++transformGeneration_; }
+
     Interval animRange{0, 100 * 160};
     int frameRate = 30;
     int TicksPerFrame() const { return TIME_TICKSPERSEC / frameRate; }
@@ -254,6 +275,7 @@ private:
     std::vector<std::unique_ptr<Node>> nodes_;
     std::vector<std::shared_ptr<void>> owned_;
     Node* root_;
+    std::uint64_t transformGeneration_ = 1;
 };
 
 // The Interface the exporter receives: the scene, the desktop's main window, time settings and the

@@ -13,7 +13,8 @@ Quat Slerp(const Quat& a, const Quat& bIn, float t) {
         b = Quat(-b.x, -b.y, -b.z, -b.w);
     }
     double s0 = 1.0 - t, s1 = t;
-    if (1.0 - cosom > 1e-6) {
+    // At t = 0 (a sample on a key) the arc's weights are exactly 1 and 0: no need to measure it.
+    if (t != 0.0f && 1.0 - cosom > 1e-6) {
         const double omega = std::acos(std::min(1.0, cosom)), sinom = std::sin(omega);
         s0 = std::sin((1.0 - t) * omega) / sinom;
         s1 = std::sin(t * omega) / sinom;
@@ -28,30 +29,70 @@ namespace {
 Point3 Lerp(const Point3& a, const Point3& b, float t) { return a + (b - a) * t; }
 Quat Lerp(const Quat& a, const Quat& b, float t) { return Slerp(a, b, t); }
 
+// The index of the last key at or before ticks, which lies strictly between the first and the last
+// key's times: the cursor's key or the next when they fit, else a binary search.
 template <class T>
-T Sample(const std::vector<Key<T>>& keys, double ticks, Interpolation mode, const T& fallback) {
-    if (keys.empty()) return fallback;
+std::size_t KeyBefore(const std::vector<Key<T>>& keys, double ticks, std::size_t cursor) {
+    const std::size_t last = keys.size() - 1;
+    for (std::size_t i = std::min(cursor, last - 1), stop = std::min(cursor + 2, last); i < stop; ++i)
+        if (keys[i].time <= ticks && ticks < keys[i + 1].time) return i;
+    const auto next = std::upper_bound(keys.begin(), keys.end(), ticks, [](double t, const Key<T>& k) { return t < k.time; });
+    return std::size_t(next - keys.begin()) - 1;
+}
+
+template <class T, class Fallback>
+T Sample(const std::vector<Key<T>>& keys, double ticks, Interpolation mode, std::size_t& cursor, Fallback fallback) {
+    if (keys.empty()) return fallback();
     if (ticks <= keys.front().time) return keys.front().value;
     if (ticks >= keys.back().time) return keys.back().value;
-    const auto next = std::upper_bound(keys.begin(), keys.end(), ticks, [](double t, const Key<T>& k) { return t < k.time; });
-    const auto prev = next - 1;
-    if (mode == Interpolation::Step) return prev->value;
-    const double span = next->time - prev->time;
-    const float f = span > 0 ? float((ticks - prev->time) / span) : 0.0f;
-    return Lerp(prev->value, next->value, f);
+    cursor = KeyBefore(keys, ticks, cursor);
+    const Key<T>& prev = keys[cursor];
+    if (mode == Interpolation::Step) return prev.value;
+    const Key<T>& next = keys[cursor + 1];
+    const double span = next.time - prev.time;
+    const float f = span > 0 ? float((ticks - prev.time) / span) : 0.0f;
+    return Lerp(prev.value, next.value, f);
 }
+
+struct BaseParts {
+    Point3 translation, scale;
+    Quat rotation;
+};
+
+BaseParts Split(const Matrix3& base) {
+    Matrix3 rotationOnly = base;
+    rotationOnly.NoTrans();
+    const Point3 scale(base[0].Length(), base[1].Length(), base[2].Length());
+    rotationOnly.NoScale();
+    return {base.GetTrans(), scale, Quat(rotationOnly)};
+}
+
+Matrix3 Compose(const Point3& s, const Quat& q, const Point3& p) { return ScaleMatrix(s) * q.MakeMatrix() * TransMatrix(p); }
 
 }  // namespace
 
 Matrix3 TransformTrack::Evaluate(double ticks) const {
-    Matrix3 rotationOnly = base;
-    rotationOnly.NoTrans();
-    const Point3 baseScale(base[0].Length(), base[1].Length(), base[2].Length());
-    rotationOnly.NoScale();
-    const Point3 p = Sample(position, ticks, positionMode, base.GetTrans());
-    const Quat q = Sample(rotation, ticks, rotationMode, Quat(rotationOnly));
-    const Point3 s = Sample(scale, ticks, scaleMode, baseScale);
-    return ScaleMatrix(s) * q.MakeMatrix() * TransMatrix(p);
+    const BaseParts b = Split(base);
+    TrackCursor c;
+    const Point3 p = Sample(position, ticks, positionMode, c.position, [&] { return b.translation; });
+    const Quat q = Sample(rotation, ticks, rotationMode, c.rotation, [&] { return b.rotation; });
+    const Point3 s = Sample(scale, ticks, scaleMode, c.scale, [&] { return b.scale; });
+    return Compose(s, q, p);
+}
+
+TrackSampler::TrackSampler(TransformTrack track) : track_(std::move(track)) {
+    const BaseParts b = Split(track_.base);
+    baseTranslation_ = b.translation;
+    baseScale_ = b.scale;
+    baseRotation_ = b.rotation;
+}
+
+Matrix3 TrackSampler::At(double ticks) {
+    const TransformTrack& t = track_;
+    const Point3 p = Sample(t.position, ticks, t.positionMode, cursor_.position, [&] { return baseTranslation_; });
+    const Quat q = Sample(t.rotation, ticks, t.rotationMode, cursor_.rotation, [&] { return baseRotation_; });
+    const Point3 s = Sample(t.scale, ticks, t.scaleMode, cursor_.scale, [&] { return baseScale_; });
+    return Compose(s, q, p);
 }
 
 }  // namespace standin

@@ -1,0 +1,69 @@
+// The stand-in host's transforms: node transforms computed from the parent's, once per time, and
+// keyed tracks that sample in constant time per frame without changing a bit of the result.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "standin/scene.h"
+#include "standin/track.h"
+
+namespace {
+
+TEST(StandInTransforms, NodeTMIsLocalTimesTheParentsAndFollowsEveryEdit) {
+    standin::Scene scene;
+    standin::Node& a = scene.CreateNode("A");
+    standin::Node& b = a.AddChild("B");
+    standin::Node& c = b.AddChild("C");
+    const Matrix3 la = RotateZMatrix(0.3f) * TransMatrix({1, 2, 3});
+    const Matrix3 lb = RotateXMatrix(-0.7f) * TransMatrix({0, 5, 0});
+    const Matrix3 lc = RotateYMatrix(1.1f) * TransMatrix({0, 0, 2});
+    a.SetLocalTM(la), b.SetLocalTM(lb), c.SetLocalTM(lc);
+    EXPECT_EQ(c.GetNodeTM(0), lc * (lb * la));
+    EXPECT_EQ(c.GetParentTM(0), lb * la);
+
+    // An edit of an ancestor after the transforms were computed.
+    b.SetLocalTM(TransMatrix({0, 6, 0}));
+    EXPECT_EQ(c.GetNodeTM(0), lc * (TransMatrix({0, 6, 0}) * la));
+    // A track: each time asked gives that time's transform, in any order.
+    a.SetLocalTrack([](TimeValue t) { return TransMatrix({float(t), 0, 0}); });
+    for (TimeValue t : {160, 0, 320, 160})
+        EXPECT_EQ(c.GetNodeTM(t).GetTrans(), (Point3(0, 0, 2) * (TransMatrix({0, 6, 0}) * TransMatrix({float(t), 0, 0}))))
+            << t;
+    // A new parent.
+    c.Reparent(a);
+    EXPECT_EQ(c.Parent(), &a);
+    EXPECT_FLOAT_EQ(c.GetNodeTM(0).GetTrans().y, 6.0f);  // kept where it was at time 0
+}
+
+TEST(StandInTransforms, ADeepChainIsWalkedWithoutRecursion) {
+    standin::Scene scene;
+    standin::Node* n = &scene.CreateNode("0");
+    for (int i = 1; i < 200000; ++i) {
+        n = &n->AddChild(std::to_string(i));
+        n->SetLocalTM(TransMatrix({0, 0, 1}));
+    }
+    EXPECT_EQ(n->GetNodeTM(0).GetTrans(), Point3(0, 0, 199999));
+}
+
+TEST(TrackSampler, SamplesExactlyAsEvaluateInEveryTimeOrder) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-2, 2);
+    standin::TransformTrack track;
+    track.base = RotateXMatrix(0.4f) * ScaleMatrix({1, 2, 1}) * TransMatrix({1, 0, 0});
+    double time = -300;
+    for (int k = 0; k < 50; ++k) {
+        time += k % 7 == 3 ? 0 : 37.5;  // some keys share a time
+        const Quat q = Quat(RotateZMatrix(value(rng)) * RotateXMatrix(value(rng)));
+        track.rotation.push_back({time, q});
+        track.position.push_back({time, {value(rng), value(rng), value(rng)}});
+    }
+    track.positionMode = standin::Interpolation::Step;  // scale has no keys: from base
+    standin::TrackSampler sampler(track);
+    std::vector<double> times;
+    for (double t = -400; t < time + 100; t += 12.5) times.push_back(t);  // forwards, on and between keys
+    for (double t = time + 100; t > -400; t -= 30) times.push_back(t);    // backwards
+    for (int i = 0; i < 200; ++i) times.push_back(std::uniform_real_distribution<double>(-400, time + 100)(rng));
+    for (double t : times) ASSERT_EQ(sampler.At(t), track.Evaluate(t)) << t;
+}
+
+}  // namespace
