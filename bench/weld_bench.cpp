@@ -34,7 +34,7 @@ void BM_WeldHashIndex(benchmark::State& state) {
     const auto corners = GridCorners(int(state.range(0)));
     for (auto _ : state) {
         std::vector<vlo::ModelVertex> out;
-        vlo::VertexWelder welder(out);
+        vlo::VertexWelder welder(out, corners.size());
         std::uint32_t sum = 0;
         for (const auto& c : corners) sum += welder.FindOrAdd(c);
         benchmark::DoNotOptimize(sum);

@@ -41,29 +41,35 @@ void PrintBoneList(TextWriter& t, const std::vector<BoneRecord>& bones) {
     }
 }
 
+// "%03d: %f, %f, %f\n" (the separator after the number given).
+void IndexedTriple(TextWriter& t, std::size_t index, const char* separator, const Vec3& v, int decimals) {
+    t.Int(int(index), 3, '0').Str(separator).Fixed(v.x, decimals).Str(", ").Fixed(v.y, decimals).Str(", ");
+    t.Fixed(v.z, decimals).EndLine();
+}
+
 void PrintVertices(TextWriter& t, const std::vector<ModelVertex>& vertices) {
     t.Printf("Vertex Positions\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        t.Printf("%03d: %f, %f, %f\n", int(i), vertices[i].position.x, vertices[i].position.y, vertices[i].position.z);
+    for (std::size_t i = 0; i < vertices.size(); ++i) IndexedTriple(t, i, ": ", vertices[i].position, 6);
     t.Printf("Vertex Normals\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        t.Printf("%03d: %f, %f, %f\n", int(i), vertices[i].normal.x, vertices[i].normal.y, vertices[i].normal.z);
+    for (std::size_t i = 0; i < vertices.size(); ++i) IndexedTriple(t, i, ": ", vertices[i].normal, 6);
     t.Printf("Vertex UVs\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i) t.Printf("%03d: %f, %f\n", int(i), vertices[i].u, vertices[i].v);
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        t.Int(int(i), 3, '0').Str(": ").Fixed(vertices[i].u, 6).Str(", ").Fixed(vertices[i].v, 6).EndLine();
 }
 
 void PrintLinks(TextWriter& t, const VloModel& m) {
     for (std::size_t i = 0; i < m.links.size(); ++i) {
         const VertexLinks& l = m.links[i];
         const Vec3 p = i < m.text.linkPositions.size() ? m.text.linkPositions[i] : l.position;
-        t.Printf("Vertex %d : Linked to %d Bones: ", int(i), l.numLinks);
+        t.Str("Vertex ").Int(int(i)).Str(" : Linked to ").Int(l.numLinks).Str(" Bones: ");
         for (int k = 0; k < l.numLinks && k < 4; ++k) {
             const int id = static_cast<signed char>(l.boneIds[k]);
             const std::string name =
                 l.boneIds[k] < m.bones.size() ? FieldText(m.bones[l.boneIds[k]].name) : std::string("<no bone>");
-            t.Printf(" %d) %s (%d) [%.2f, %.2f, %.2f] (%.3f)", k, name.c_str(), id, p.x, p.y, p.z, l.weights[k]);
+            t.Str(" ").Int(k).Str(") ").Str(name).Str(" (").Int(id).Str(") [").Fixed(p.x, 2).Str(", ").Fixed(p.y, 2);
+            t.Str(", ").Fixed(p.z, 2).Str("] (").Fixed(l.weights[k], 3).Str(")");
         }
-        t.Printf("\n");
+        t.EndLine();
     }
 }
 
@@ -89,7 +95,7 @@ void PrintHeaderAndFlags(TextWriter& t, const VlaAnimation& a) {
     t.Printf("  Num Frames: %d\n", int(a.header.numFrames));
     t.Printf("  Frame Rate: %d\n\n", a.header.frameRate);
     t.Printf("Flags\n");
-    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %x\n", int(k), a.frames[k].flags);
+    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Int(int(k), 3, '0').Str(" - ").Hex(a.frames[k].flags).EndLine();
 }
 
 // The lines of text, without their line ends.
@@ -143,9 +149,21 @@ std::string SanitizeName(const std::string& text) {
     return out;
 }
 
-std::string ModelText(const VloModel& m, const std::string& dataPath, const std::string& textPath,
+std::string ModelText(const VloModel& model, const std::string& dataPath, const std::string& textPath,
                       const Timestamp& created) {
     TextWriter t;
+    WriteModelText(model, dataPath, textPath, created, t);
+    return t.Take();
+}
+
+std::string AnimationText(const VlaAnimation& animation, const std::string& dataPath, const std::string& textPath) {
+    TextWriter t;
+    WriteAnimationText(animation, dataPath, textPath, t);
+    return t.Take();
+}
+
+void WriteModelText(const VloModel& m, const std::string& dataPath, const std::string& textPath, const Timestamp& created,
+                    TextWriter& t) {
     t.Printf("VLO (Velmora Object 2) Exporter Output Information\n\n");
     t.Printf("Created: [%02d/%02d/%04d %02d:%02d:%02d]\n\n", created.day, created.month, created.year, created.hour,
              created.minute, created.second);
@@ -166,16 +184,19 @@ std::string ModelText(const VloModel& m, const std::string& dataPath, const std:
     }
     PrintVertices(t, m.vertices);
     if (m.IsHierarchy()) PrintLinks(t, m);
-    for (std::size_t i = 0; i < m.polygons.size(); ++i)
-        t.Printf("Poly %5d: Texture Id = %3d; Verts: %6d, %6d, %6d\n", int(i), m.polygons[i].textureId,
-                 m.polygons[i].verts[0], m.polygons[i].verts[1], m.polygons[i].verts[2]);
+    for (std::size_t i = 0; i < m.polygons.size(); ++i) {
+        const ModelPolygon& p = m.polygons[i];
+        t.Str("Poly ").Int(int(i), 5).Str(": Texture Id = ").Int(p.textureId, 3).Str("; Verts: ").Int(p.verts[0], 6);
+        t.Str(", ").Int(p.verts[1], 6).Str(", ").Int(p.verts[2], 6).EndLine();
+    }
     if (m.bumpMap) {
         t.Printf("\nBump Maps\n========\n\n");
         t.Printf("   %d) %.260s\n", 0, m.bumpMap->name);
         for (std::size_t i = 0; i < m.tangents.size(); ++i) {
             const TangentFrame& f = m.tangents[i];
-            t.Printf("Tangent %03d: %f, %f, %f; Binormal : %f, %f, %f\n", int(i), f.tangent.x, f.tangent.y, f.tangent.z,
-                     f.binormal.x, f.binormal.y, f.binormal.z);
+            t.Str("Tangent ").Int(int(i), 3, '0').Str(": ").Fixed(f.tangent.x, 6).Str(", ").Fixed(f.tangent.y, 6);
+            t.Str(", ").Fixed(f.tangent.z, 6).Str("; Binormal : ").Fixed(f.binormal.x, 6).Str(", ");
+            t.Fixed(f.binormal.y, 6).Str(", ").Fixed(f.binormal.z, 6).EndLine();
         }
     }
     if (m.specularMap) {
@@ -191,34 +212,29 @@ std::string ModelText(const VloModel& m, const std::string& dataPath, const std:
         t.Printf("\n\n");
     }
     PrintFlags(t, m.flags);
-    return t.Take();
+    t.Flush();
 }
 
-std::string AnimationText(const VlaAnimation& a, const std::string& dataPath, const std::string& textPath) {
-    TextWriter t;
+void WriteAnimationText(const VlaAnimation& a, const std::string& dataPath, const std::string& textPath, TextWriter& t) {
     t.Printf("VLA (Animation) Output Information\n\n");
     t.Printf("VLA File:  %s\n", dataPath.c_str());
     t.Printf("This File: %s\n\n", textPath.c_str());
     PrintBoneList(t, a.text.bones);
     PrintHeaderAndFlags(t, a);
     t.Printf("\n\nRoot Pos\n");
-    for (std::size_t k = 0; k < a.frames.size(); ++k) {
-        const Vec3& p = a.frames[k].rootPosition;
-        t.Printf("%03d - %.3f, %.3f, %.3f\n", int(k), p.x, p.y, p.z);
-    }
+    for (std::size_t k = 0; k < a.frames.size(); ++k) IndexedTriple(t, k, " - ", a.frames[k].rootPosition, 3);
     t.Printf("\n\nRoot Rot\n");
-    for (std::size_t k = 0; k < a.frames.size(); ++k) t.Printf("%03d - %.3f\n", int(k), a.frames[k].rootRotation);
+    for (std::size_t k = 0; k < a.frames.size(); ++k)
+        t.Int(int(k), 3, '0').Str(" - ").Fixed(a.frames[k].rootRotation, 3).EndLine();
     t.Printf("\n\nMarkers\n\n");
     for (std::size_t m = 0; m < a.markers.size(); ++m) {
         const std::string name = m < a.text.markerNames.size() ? a.text.markerNames[m] : FieldText(a.markers[m].header.name);
         t.Printf("Marker: %s\n", name.c_str());
-        for (std::size_t k = 0; k < a.markers[m].positions.size(); ++k) {
-            const Vec3& p = a.markers[m].positions[k];
-            t.Printf("%03d - %.3f, %.3f, %.3f\n", int(k), p.x, p.y, p.z);
-        }
+        for (std::size_t k = 0; k < a.markers[m].positions.size(); ++k)
+            IndexedTriple(t, k, " - ", a.markers[m].positions[k], 3);
     }
     t.Printf("\n");
-    return t.Take();
+    t.Flush();
 }
 
 std::string ModelTextDifference(const VloModel& model, std::string_view text) {

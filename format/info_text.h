@@ -19,12 +19,17 @@ struct Timestamp {
 };
 
 // The text beside a model: the heading (creation time, the two file names, the scale), the material
-// listing, then the sections of the chunks the model holds.
+// listing, then the sections of the chunks the model holds. Written to out (flushed at the end), or
+// returned whole.
+void WriteModelText(const VloModel& model, const std::string& dataPath, const std::string& textPath,
+                    const Timestamp& created, TextWriter& out);
 std::string ModelText(const VloModel& model, const std::string& dataPath, const std::string& textPath,
                       const Timestamp& created);
 
 // The text beside an animation: the file names, the bone list, the header, and every frame's flags,
 // root position and root turn, then every marker's track.
+void WriteAnimationText(const VlaAnimation& animation, const std::string& dataPath, const std::string& textPath,
+                        TextWriter& out);
 std::string AnimationText(const VlaAnimation& animation, const std::string& dataPath, const std::string& textPath);
 
 // Whether the text beside a file describes that file: the model's texture list and Info section

@@ -1,21 +1,54 @@
-// Builds the information text files in memory: printf-style lines, each "\n" written as "\r\n" (the
-// host writes its text files in text mode).
+// Builds the information text files: printf-style lines, each "\n" written as "\r\n" (the host
+// writes its text files in text mode). The text is kept in memory, or handed to a sink in blocks as
+// it grows, so that a large text is never held whole.
+//
+// The per-record lines are built from pieces (Int, Fixed, Hex, Str) that give exactly the characters
+// of the printf conversion each names, without parsing a format string per value.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vlo {
 
 class TextWriter {
 public:
+    using Sink = std::function<void(std::string_view block)>;
+
+    // The text stays in memory: Text(), Take().
+    TextWriter() = default;
+    // The text goes to sink in blocks of about 64 KiB; Flush() hands on the rest.
+    explicit TextWriter(Sink sink) : sink_(std::move(sink)) {}
+
     void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // "%s": text holds no line end.
+    TextWriter& Str(std::string_view text) {
+        text_.append(text);
+        return *this;
+    }
+    // "%d" with width 0, "%5d" with width 5 and pad ' ', "%03d" with width 3 and pad '0'.
+    TextWriter& Int(long long value, int width = 0, char pad = ' ');
+    // "%.Nf" with N decimals ("%f" is 6) of value (a float is passed as printf receives it: as double).
+    TextWriter& Fixed(double value, int decimals);
+    // "%x".
+    TextWriter& Hex(unsigned value);
+    // "\n", written as "\r\n".
+    TextWriter& EndLine();
+
     void Reserve(std::size_t size) { text_.reserve(size); }
+    // The text so far (the part not yet handed to the sink).
     const std::string& Text() const { return text_; }
     std::string Take() { return std::move(text_); }
+    // Hands the text kept so far to the sink, when there is one.
+    void Flush();
 
 private:
     void Append(const char* text, std::size_t length);
     std::string text_;
+    Sink sink_;
 };
 
 }  // namespace vlo

@@ -31,8 +31,8 @@ ModelBuffers BuildModelBuffers(Mesh& mesh, const Matrix3& objectTM, std::size_t 
     rotation.NoTrans();
     rotation.NoScale();
 
-    VertexWelder welder(out.vertices);
     const int numFaces = mesh.getNumFaces();
+    VertexWelder welder(out.vertices, std::size_t(numFaces) * 3);
     if (links) out.links.assign(std::size_t(numFaces) * 3, VertexLinks{});
     const bool mapped = !mesh.tvFace.empty();
     out.polygons.reserve(std::size_t(numFaces));

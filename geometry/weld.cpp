@@ -1,25 +1,42 @@
 #include "geometry/weld.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace vlo {
 namespace {
 
-constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-
-// The float's bits with -0 folded onto +0, so equal floats hash equally.
-std::uint32_t KeyBits(float f) {
-    if (f == 0.0f) return 0;
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
+// The vertex's eight floats as bits, with -0 folded onto +0 so that equal floats give equal keys;
+// false when a component is NaN (such a vertex equals nothing).
+bool KeyOf(const ModelVertex& v, std::uint32_t (&key)[8]) {
+    static_assert(sizeof(ModelVertex) == sizeof key);
+    std::memcpy(key, &v, sizeof key);
+    std::uint32_t nan = 0;
+    for (std::uint32_t& w : key) {
+        const std::uint32_t magnitude = w & 0x7FFFFFFFu;
+        nan |= magnitude > 0x7F800000u;
+        w = magnitude == 0 ? 0 : w;
+    }
+    return nan == 0;
 }
 
-bool HasNaN(const ModelVertex& v) {
-    return std::isnan(v.position.x) || std::isnan(v.position.y) || std::isnan(v.position.z) ||
-           std::isnan(v.normal.x) || std::isnan(v.normal.y) || std::isnan(v.normal.z) || std::isnan(v.u) ||
-           std::isnan(v.v);
+std::uint64_t HashOf(const std::uint32_t (&key)[8]) {
+    std::uint64_t h = 0;
+    for (int i = 0; i < 8; i += 2) {
+        const std::uint64_t pair = std::uint64_t(key[i]) | (std::uint64_t(key[i + 1]) << 32);
+        h = (h ^ pair) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    }
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 32);
+}
+
+// The slot's tag: the hash's top 32 bits, never 0 (0 marks an empty slot).
+std::uint64_t TagOf(std::uint64_t hash) { return (hash >> 32 | 1) << 32; }
+
+std::size_t TableSizeFor(std::size_t vertices) {
+    std::size_t size = 1024;
+    while (size < vertices * 2) size *= 2;
+    return size;
 }
 
 }  // namespace
@@ -30,48 +47,44 @@ bool VerticesEqual(const ModelVertex& a, const ModelVertex& b) {
            a.v == b.v;
 }
 
-VertexWelder::VertexWelder(std::vector<ModelVertex>& out) : vertices_(out) {
+VertexWelder::VertexWelder(std::vector<ModelVertex>& out, std::size_t expectedCorners) : vertices_(out) {
     vertices_.clear();
-    slots_.assign(1024, kEmpty);
+    // Smooth meshes weld to about a sixth of their corners, hard-edged ones to many more: start at a
+    // third and grow when half full.
+    vertices_.reserve(expectedCorners / 3);
+    slots_.assign(TableSizeFor(expectedCorners / 3), 0);
     mask_ = slots_.size() - 1;
-}
-
-std::uint64_t VertexWelder::Hash(const ModelVertex& v) const {
-    const float f[8] = {v.position.x, v.position.y, v.position.z, v.normal.x, v.normal.y, v.normal.z, v.u, v.v};
-    std::uint64_t h = 0x9E3779B97F4A7C15ull;
-    for (float x : f) {
-        h ^= KeyBits(x);
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    return h;
 }
 
 void VertexWelder::Grow() {
-    slots_.assign(slots_.size() * 2, kEmpty);
+    slots_.assign(slots_.size() * 2, 0);
     mask_ = slots_.size() - 1;
+    std::uint32_t key[8];
     for (std::size_t i = 0; i < vertices_.size(); ++i) {
-        if (HasNaN(vertices_[i])) continue;
+        if (!KeyOf(vertices_[i], key)) continue;
         // No two indexed vertices are equal (FindOrAdd appends only unmatched ones), so each gets a slot.
-        std::size_t s = Hash(vertices_[i]) & mask_;
-        while (slots_[s] != kEmpty) s = (s + 1) & mask_;
-        slots_[s] = std::uint32_t(i);
+        const std::uint64_t hash = HashOf(key);
+        std::size_t s = hash & mask_;
+        while (slots_[s] != 0) s = (s + 1) & mask_;
+        slots_[s] = TagOf(hash) | i;
     }
 }
 
 std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v) {
-    if (HasNaN(v)) {  // equals nothing: always a new vertex, never indexed
+    std::uint32_t key[8];
+    if (!KeyOf(v, key)) {  // equals nothing: always a new vertex, never indexed
         vertices_.push_back(v);
         return std::uint32_t(vertices_.size() - 1);
     }
-    std::size_t s = Hash(v) & mask_;
-    while (slots_[s] != kEmpty) {
-        if (VerticesEqual(vertices_[slots_[s]], v)) return slots_[s];
-        s = (s + 1) & mask_;
+    const std::uint64_t hash = HashOf(key), tag = TagOf(hash);
+    std::size_t s = hash & mask_;
+    for (std::uint64_t slot; (slot = slots_[s]) != 0; s = (s + 1) & mask_) {
+        const auto index = std::uint32_t(slot);
+        if ((slot & ~0xFFFFFFFFull) == tag && VerticesEqual(vertices_[index], v)) return index;
     }
     vertices_.push_back(v);
     const auto index = std::uint32_t(vertices_.size() - 1);
-    slots_[s] = index;
+    slots_[s] = tag | index;
     if (++indexed_ * 2 > slots_.size()) Grow();
     return index;
 }

@@ -16,18 +16,21 @@ namespace vlo {
 class VertexWelder {
 public:
     // Empties out, then appends each new vertex to it. out stays owned by the caller and must be
-    // changed by no one else while the welder is used.
-    explicit VertexWelder(std::vector<ModelVertex>& out);
+    // changed by no one else while the welder is used. expectedCorners sizes the table up front
+    // (0: grow from small).
+    explicit VertexWelder(std::vector<ModelVertex>& out, std::size_t expectedCorners = 0);
 
     // Index of the first equal vertex in out, or of the vertex appended for v.
     std::uint32_t FindOrAdd(const ModelVertex& v);
 
 private:
     void Grow();
-    std::uint64_t Hash(const ModelVertex& v) const;
 
     std::vector<ModelVertex>& vertices_;
-    std::vector<std::uint32_t> slots_;  // vertex index, or kEmpty
+    // Open addressing, linear probing: each slot holds a vertex index (low 32 bits) and the top 32
+    // bits of its key's hash, so that a probe compares vertices only when the hashes agree. 0 is empty
+    // (the tag is never 0).
+    std::vector<std::uint64_t> slots_;
     std::size_t mask_ = 0;
     std::size_t indexed_ = 0;
 };

@@ -159,7 +159,8 @@ void VloExporter::ExportModel(INode& node, const vlo::SkinSource* skin, const st
     auto model = vlo::BuildModel({node, mesh, t, settings, space, *textures, skin, figure_}, messages_);
     if (!model.Ok()) return messages_.Report(model.Failure());
     model->text.materials = vlo::ListMaterials(vlo::CollectMaterials(host_->GetRootNode()));
-    WriteFiles(vlo::EncodeVlo(*model), hasText_ ? vlo::ModelText(*model, path, textPath, Now()) : std::string());
+    WriteFiles(vlo::EncodeVlo(*model),
+               [&](vlo::TextWriter& text) { vlo::WriteModelText(*model, path, textPath, Now(), text); });
     if (outcome_.written || outcome_.held) outcome_.model = std::move(*model);
 }
 
@@ -170,7 +171,8 @@ void VloExporter::ExportAnimation(INode& root, const std::string& path) {
 
     auto animation = vlo::BuildAnimation({*host_, settings, &root, worldScale, figure_}, messages_);
     if (!animation.Ok()) return messages_.Report(animation.Failure());
-    WriteFiles(vlo::EncodeVla(*animation), hasText_ ? vlo::AnimationText(*animation, dataPath, textPath) : std::string());
+    WriteFiles(vlo::EncodeVla(*animation),
+               [&](vlo::TextWriter& text) { vlo::WriteAnimationText(*animation, dataPath, textPath, text); });
     if (outcome_.written || outcome_.held) outcome_.animation = std::move(*animation);
 }
 
@@ -186,7 +188,7 @@ bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& text
     return true;
 }
 
-void VloExporter::WriteFiles(const std::vector<std::uint8_t>& bytes, const std::string& text) {
+void VloExporter::WriteFiles(const std::vector<std::uint8_t>& bytes, const std::function<void(vlo::TextWriter&)>& writeText) {
     // Both files are complete on disk before either replaces what was at its name, so a failure
     // leaves the previous files untouched and no partial output.
     if (!(data_.Write(bytes) && data_.Finish())) {
@@ -195,7 +197,12 @@ void VloExporter::WriteFiles(const std::vector<std::uint8_t>& bytes, const std::
         text_.Discard();
         return;
     }
-    if (hasText_ && !(text_.Write(text) && text_.Finish())) {
+    if (hasText_) {
+        // The text goes to its file in blocks as it is formatted; a failed write fails the rest.
+        vlo::TextWriter text([this](std::string_view block) { text_.Write(block); });
+        writeText(text);
+    }
+    if (hasText_ && !text_.Finish()) {
         messages_.Report(Notice::Warning("The information file " + text_.Target() + " could not be written (" +
                                          text_.Error() + "); the export goes on without it"));
         hasText_ = false;

@@ -5,6 +5,7 @@
 // their messages in the host's message boxes and keeps what the export made.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/export_settings.h"
 #include "core/notice.h"
 #include "format/output_file.h"
+#include "format/text_writer.h"
 #include "format/vla_animation.h"
 #include "format/vlo_model.h"
 #include "host/plugin.h"
@@ -88,9 +90,10 @@ private:
     // Opens the data file (reporting why it cannot be created) and the information file (warning
     // when it cannot be: the export goes on without it). False when the data file cannot be created.
     bool OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure);
-    // Writes both files; the data file is published, then the text (or held, see holdFiles). A data
-    // file that fails is reported and nothing is published; a text that fails is left out, with a warning.
-    void WriteFiles(const std::vector<std::uint8_t>& bytes, const std::string& text);
+    // Writes both files (writeText formats the text into a writer that streams it to its file); the
+    // data file is published, then the text (or held, see holdFiles). A data file that fails is
+    // reported and nothing is published; a text that fails is left out, with a warning.
+    void WriteFiles(const std::vector<std::uint8_t>& bytes, const std::function<void(vlo::TextWriter&)>& writeText);
 
     Interface* host_ = nullptr;
     Messages messages_{*this};

@@ -39,7 +39,16 @@ void Mesh::buildNormals() {
     const std::size_t nv = verts.size();
     faceNormals.assign(faces.size(), Point3());
     rVerts.assign(nv, RVertex{});
-    std::vector<std::vector<RNormal>> entries(nv);
+    // Each vertex's smoothing entries, in the order they were made, as a list linked through one
+    // flat array (most vertices have one entry; none is allocated on its own). Vertices with a
+    // specified normal need none.
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    struct Entry {
+        RNormal normal;
+        std::uint32_t next = kNone;
+    };
+    std::vector<std::uint32_t> first(nv, kNone);
+    std::vector<Entry> entries;
 
     for (std::size_t f = 0; f < faces.size(); ++f) {
         const Face& face = faces[f];
@@ -49,25 +58,29 @@ void Mesh::buildNormals() {
         faceNormals[f] = fn;
         if (face.smGroup == 0) continue;
         for (int c = 0; c < 3; ++c) {
+            if (hasSpecifiedNormal(int(face.v[c]))) continue;
             // Each face adds its normal weighted by its corner angle; a corner without a finite
             // angle (a zero-length edge) adds nothing but still joins its smoothing entry.
             const Point3 e1 = Normalize(p[(c + 1) % 3] - p[c]), e2 = Normalize(p[(c + 2) % 3] - p[c]);
             float angle = std::acos(std::clamp(DotProd(e1, e2), -1.0f, 1.0f));
             if (!std::isfinite(angle) || !IsFinite(fn)) angle = 0.0f;
             const Point3 contribution = IsFinite(fn) ? fn * angle : Point3();
-            auto& list = entries[face.v[c]];
-            auto match = std::find_if(list.begin(), list.end(), [&](const RNormal& e) {
-                return (e.smGroup & face.smGroup) != 0 && e.mtlIndex == face.getMatID();
-            });
-            if (match != list.end()) {
-                match->normal += contribution;
-                match->smGroup |= face.smGroup;
+            std::uint32_t* link = &first[face.v[c]];
+            while (*link != kNone) {
+                RNormal& e = entries[*link].normal;
+                if ((e.smGroup & face.smGroup) != 0 && e.mtlIndex == face.getMatID()) break;
+                link = &entries[*link].next;
+            }
+            if (*link != kNone) {
+                RNormal& match = entries[*link].normal;
+                match.normal += contribution;
+                match.smGroup |= face.smGroup;
             } else {
-                RNormal entry;
-                entry.normal = contribution;
-                entry.smGroup = face.smGroup;
-                entry.mtlIndex = face.getMatID();
-                list.push_back(entry);
+                *link = std::uint32_t(entries.size());
+                Entry& entry = entries.emplace_back();
+                entry.normal.normal = contribution;
+                entry.normal.smGroup = face.smGroup;
+                entry.normal.mtlIndex = face.getMatID();
             }
         }
     }
@@ -79,12 +92,16 @@ void Mesh::buildNormals() {
             rv.rn.normal = Normalize(specified_[i].normal);
             continue;
         }
-        auto& list = entries[i];
-        for (RNormal& e : list) e.normal = Normalize(e.normal);
-        const std::size_t count = std::min<std::size_t>(list.size(), NORCT_MASK);
+        std::size_t count = 0;
+        for (std::uint32_t e = first[i]; e != kNone && count < NORCT_MASK; e = entries[e].next) ++count;
         rv.rFlags = DWORD(count);
-        if (count == 1) rv.rn = list[0];
-        else if (count > 1) rv.ern.assign(list.begin(), list.begin() + std::ptrdiff_t(count));
+        std::size_t k = 0;
+        for (std::uint32_t e = first[i]; k < count; e = entries[e].next, ++k) {
+            RNormal normal = entries[e].normal;
+            normal.normal = Normalize(normal.normal);
+            if (count == 1) rv.rn = normal;
+            else rv.ern.push_back(normal);
+        }
     }
 }
 
