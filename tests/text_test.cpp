@@ -1,6 +1,15 @@
 // The model information text, checked line by line on a small scene.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "format/text_writer.h"
+
 #include "test_support.h"
 
 using support::AddBox;
@@ -100,6 +109,63 @@ TEST_F(InfoText, ZeroSubMaterialsIsReportedAndTheExportContinues) {
     EXPECT_EQ(e.Texts(), std::vector<std::string>{"Zero sub materials defined. Continuing regardless..."});
     EXPECT_TRUE(e.file.Valid());
     EXPECT_TRUE(e.file.model.textures.empty());
+}
+
+// The text pieces against snprintf with the conversions they replace, on values that printf
+// formatting gets wrong most easily: signed zeros, subnormals, the largest floats, NaN and infinity
+// of either sign, halfway cases of the decimals, and random bit patterns of every kind.
+TEST(TextPieces, GiveExactlyThePrintfCharacters) {
+    std::vector<float> values = {0.0f, -0.0f, 1.0f, -1.0f, 0.125f, 0.375f, 2.5f, 1e-45f, -1e-45f, 1e-38f, 3.4028235e38f,
+                                 -3.4028235e38f, std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                                 -std::numeric_limits<float>::quiet_NaN(), 0.0005f, 0.0015f, 123456.789f, 9.9999995f};
+    std::mt19937 rng(1234);
+    for (int i = 0; i < 20000; ++i) values.push_back(std::bit_cast<float>(std::uint32_t(rng())));
+    std::uniform_real_distribution<float> near(-1000, 1000);
+    for (int i = 0; i < 20000; ++i) values.push_back(near(rng));
+    char expected[512];
+    for (float v : values)
+        for (int decimals : {2, 3, 6}) {
+            vlo::TextWriter t;
+            t.Fixed(v, decimals);
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, double(v));
+            ASSERT_EQ(t.Text(), expected) << std::bit_cast<std::uint32_t>(v) << " %." << decimals << "f";
+        }
+
+    std::vector<long long> ints = {0, 1, -1, 9, 10, 99, 100, 999, 1000, 99999, 100000, INT_MIN, INT_MAX, -12, -123};
+    for (int i = 0; i < 5000; ++i) ints.push_back(std::int32_t(rng()) >> (rng() % 31));
+    for (long long n : ints) {
+        for (auto [width, pad, format] : {std::tuple{0, ' ', "%d"}, std::tuple{3, ' ', "%3d"}, std::tuple{5, ' ', "%5d"},
+                                          std::tuple{6, ' ', "%6d"}, std::tuple{3, '0', "%03d"}}) {
+            vlo::TextWriter t;
+            t.Int(n, width, pad);
+            std::snprintf(expected, sizeof expected, format, int(n));
+            ASSERT_EQ(t.Text(), expected) << n << " " << format;
+        }
+        vlo::TextWriter t;
+        t.Hex(unsigned(n));
+        std::snprintf(expected, sizeof expected, "%x", unsigned(n));
+        ASSERT_EQ(t.Text(), expected) << n;
+    }
+}
+
+TEST(TextPieces, ASinkReceivesTheWholeTextInBlocks) {
+    std::string received;
+    int blocks = 0;
+    vlo::TextWriter streamed([&](std::string_view block) {
+        received += block;
+        ++blocks;
+    });
+    vlo::TextWriter kept;
+    for (int i = 0; i < 20000; ++i)
+        for (vlo::TextWriter* t : {&streamed, &kept}) {
+            t->Str("Vertex ").Int(i, 3, '0').Str(": ").Fixed(i * 0.5f, 6).EndLine();
+            t->Printf("line %d\n", i);
+        }
+    streamed.Flush();
+    EXPECT_EQ(received, kept.Text());
+    EXPECT_GT(blocks, 5);  // handed on as it grew, not at the end only
+    EXPECT_NE(kept.Text().find("Vertex 007: 3.500000\r\nline 7\r\n"), std::string::npos);
 }
 
 }  // namespace
