@@ -72,7 +72,7 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
                             "Nothing was exported");
     }
     const ExportSpace space(Point3(0, 0, 0), r.worldScale, settings.swapYZ);
-    const Samples samples = SampleSkeleton(
+    Samples samples = SampleSkeleton(
         {bones.nodes, settings.markers, *range, *reference, settings.zeroInitialRootRotation, space});
     if (auto refused = FindNonFinite(samples, *range, bones, settings.markers)) return *refused;
 
@@ -85,11 +85,11 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
     a.frames.resize(flags.size());
     for (std::size_t k = 0; k < flags.size(); ++k)
         a.frames[k] = VlaFrameHeader{flags[k], samples.rootPositions[k], samples.rootRotations[k]};
-    a.keys = samples.keys;
+    a.keys = std::move(samples.keys);
     for (std::size_t m = 0; m < settings.markers.size(); ++m) {
         VlaMarkerTrack& track = a.markers.emplace_back();
         CopyBounded(track.header.name, settings.markers[m]->GetName());
-        track.positions = samples.markerTracks[m];
+        track.positions = std::move(samples.markerTracks[m]);
         a.text.markerNames.push_back(settings.markers[m]->GetName() ? settings.markers[m]->GetName() : "");
     }
     a.text.bones = ExportBones(bones, space);

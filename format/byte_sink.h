@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace vlo {
@@ -41,6 +43,40 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
     std::size_t position_ = 0;
+};
+
+// A sink that hands its bytes on in blocks of about 64 KiB as they come (to a file, say), so that a
+// large file is never held whole. It cannot move back: Seek only to the current position.
+class StreamSink final : public ByteSink {
+public:
+    using Out = std::function<void(const void* data, std::size_t size)>;
+    explicit StreamSink(Out out) : out_(std::move(out)) {}
+    void Write(const void* data, std::size_t size) override {
+        position_ += size;
+        if (size >= kBlock) {  // large writes pass straight through
+            Flush();
+            out_(data, size);
+            return;
+        }
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        buffer_.insert(buffer_.end(), bytes, bytes + size);
+        if (buffer_.size() >= kBlock) Flush();
+    }
+    std::uint64_t Tell() const override { return position_; }
+    void Seek(std::uint64_t position) override {
+        if (position != position_) std::abort();  // a writer that patches headers needs a MemorySink
+    }
+    // Hands on what is buffered.
+    void Flush() {
+        if (!buffer_.empty()) out_(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    Out out_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t position_ = 0;
 };
 
 }  // namespace vlo

@@ -67,6 +67,8 @@ public:
 
     // Marks vertex i's normal as specified: buildNormals keeps it instead of averaging faces.
     void setSpecifiedNormal(int i, const Point3& n);
+    // Room for the specified normals of count vertices, so that setting them does not reallocate.
+    void reserveSpecifiedNormals(std::size_t count) { specified_.reserve(count); }
     bool hasSpecifiedNormal(int i) const { return i >= 0 && i < int(specified_.size()) && specified_[i].set; }
     Point3 specifiedNormal(int i) const { return hasSpecifiedNormal(i) ? specified_[i].normal : Point3(); }
 

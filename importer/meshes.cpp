@@ -9,7 +9,20 @@ namespace importer {
 BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost) {
     BuiltMesh built;
     bool mapped = false;
-    for (const MeshPiece& p : pieces) mapped |= p.mesh->HasTextureCoords(0);
+    std::size_t vertices = 0, faces = 0;
+    for (const MeshPiece& p : pieces) {
+        mapped |= p.mesh->HasTextureCoords(0);
+        vertices += p.mesh->mNumVertices;
+        faces += p.mesh->mNumFaces;
+    }
+    // Every array at its final size at once: no regrowth (and no doubled capacity) on large meshes.
+    out.verts.reserve(out.verts.size() + vertices);
+    out.faces.reserve(out.faces.size() + faces);
+    if (mapped) {
+        out.tVerts.reserve(out.tVerts.size() + vertices);
+        out.tvFace.reserve(out.tvFace.size() + faces);
+    }
+    out.reserveSpecifiedNormals(out.verts.size() + vertices);
 
     for (const MeshPiece& piece : pieces) {
         const aiMesh& m = *piece.mesh;

@@ -159,7 +159,11 @@ void VloExporter::ExportModel(INode& node, const vlo::SkinSource* skin, const st
     auto model = vlo::BuildModel({node, mesh, t, settings, space, *textures, skin, figure_}, messages_);
     if (!model.Ok()) return messages_.Report(model.Failure());
     model->text.materials = vlo::ListMaterials(vlo::CollectMaterials(host_->GetRootNode()));
-    WriteFiles(vlo::EncodeVlo(*model),
+    // The model's chunk sizes are patched after their records: it is built whole, then written.
+    WriteFiles([&](vlo::StreamSink& data) {
+                   const std::vector<std::uint8_t> bytes = vlo::EncodeVlo(*model);
+                   data.Write(bytes.data(), bytes.size());
+               },
                [&](vlo::TextWriter& text) { vlo::WriteModelText(*model, path, textPath, Now(), text); });
     if (outcome_.written || outcome_.held) outcome_.model = std::move(*model);
 }
@@ -171,7 +175,7 @@ void VloExporter::ExportAnimation(INode& root, const std::string& path) {
 
     auto animation = vlo::BuildAnimation({*host_, settings, &root, worldScale, figure_}, messages_);
     if (!animation.Ok()) return messages_.Report(animation.Failure());
-    WriteFiles(vlo::EncodeVla(*animation),
+    WriteFiles([&](vlo::StreamSink& data) { vlo::WriteVla(*animation, data); },
                [&](vlo::TextWriter& text) { vlo::WriteAnimationText(*animation, dataPath, textPath, text); });
     if (outcome_.written || outcome_.held) outcome_.animation = std::move(*animation);
 }
@@ -188,17 +192,21 @@ bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& text
     return true;
 }
 
-void VloExporter::WriteFiles(const std::vector<std::uint8_t>& bytes, const std::function<void(vlo::TextWriter&)>& writeText) {
+void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeData,
+                             const std::function<void(vlo::TextWriter&)>& writeText) {
     // Both files are complete on disk before either replaces what was at its name, so a failure
-    // leaves the previous files untouched and no partial output.
-    if (!(data_.Write(bytes) && data_.Finish())) {
+    // leaves the previous files untouched and no partial output. Both go to their temporary files in
+    // blocks as they are made; a failed write fails the rest.
+    vlo::StreamSink data([this](const void* bytes, std::size_t size) { data_.Write(bytes, size); });
+    writeData(data);
+    data.Flush();
+    if (!data_.Finish()) {
         messages_.Report(Notice::Stop("Failed to write the file: " + data_.Target() + " (" + data_.Error() + ")"));
         data_.Discard();
         text_.Discard();
         return;
     }
     if (hasText_) {
-        // The text goes to its file in blocks as it is formatted; a failed write fails the rest.
         vlo::TextWriter text([this](std::string_view block) { text_.Write(block); });
         writeText(text);
     }

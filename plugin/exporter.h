@@ -12,6 +12,7 @@
 
 #include "core/export_settings.h"
 #include "core/notice.h"
+#include "format/byte_sink.h"
 #include "format/output_file.h"
 #include "format/text_writer.h"
 #include "format/vla_animation.h"
@@ -90,10 +91,11 @@ private:
     // Opens the data file (reporting why it cannot be created) and the information file (warning
     // when it cannot be: the export goes on without it). False when the data file cannot be created.
     bool OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure);
-    // Writes both files (writeText formats the text into a writer that streams it to its file); the
-    // data file is published, then the text (or held, see holdFiles). A data file that fails is
-    // reported and nothing is published; a text that fails is left out, with a warning.
-    void WriteFiles(const std::vector<std::uint8_t>& bytes, const std::function<void(vlo::TextWriter&)>& writeText);
+    // Writes both files (writeData and writeText write into a sink and a writer that stream to the
+    // files); the data file is published, then the text (or held, see holdFiles). A data file that
+    // fails is reported and nothing is published; a text that fails is left out, with a warning.
+    void WriteFiles(const std::function<void(vlo::StreamSink&)>& writeData,
+                    const std::function<void(vlo::TextWriter&)>& writeText);
 
     Interface* host_ = nullptr;
     Messages messages_{*this};
