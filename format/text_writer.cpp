@@ -1,6 +1,8 @@
 #include "format/text_writer.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +56,26 @@ TextWriter& TextWriter::Int(long long value, int width, char pad) {
 }
 
 TextWriter& TextWriter::Fixed(double value, int decimals) {
+    // The common case, a value that came from a float, with up to 6 decimals: value x 10^decimals is
+    // exact in a double (24 bits of mantissa times at most 15625 x 2^6), so rounding it to an integer
+    // (to nearest, ties to even, as printf rounds the exact value) gives printf's digits.
+    static constexpr double kScale[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
+    if (decimals >= 0 && decimals <= 6 && double(float(value)) == value && std::fabs(value) < 1e12) {
+        const double scaled = std::nearbyint(value * kScale[decimals]);
+        const auto units = static_cast<std::uint64_t>(std::fabs(scaled));
+        const auto scale = static_cast<std::uint64_t>(kScale[decimals]);
+        if (std::signbit(value)) text_ += '-';
+        char digits[24];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, units / scale);
+        text_.append(digits, std::size_t(end - digits));
+        if (decimals > 0) {
+            char fraction[8] = {'.', '0', '0', '0', '0', '0', '0', '0'};
+            std::uint64_t rest = units % scale;
+            for (int i = decimals; i > 0; --i, rest /= 10) fraction[i] = char('0' + rest % 10);
+            text_.append(fraction, std::size_t(decimals) + 1);
+        }
+        return *this;
+    }
     // Room for the largest double's 309 integer digits, a sign, a point and the decimals.
     char digits[400];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libassimp-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libssl-dev)
 for option in "$@"; do
   case "$option" in
-    --bench) packages+=(libbenchmark-dev libmeshoptimizer-dev) ;;
+    --bench) packages+=(libbenchmark-dev libmeshoptimizer-dev assimp-utils blender python3) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   esac
 done

@@ -119,6 +119,9 @@ TEST(TextPieces, GiveExactlyThePrintfCharacters) {
                                  -3.4028235e38f, std::numeric_limits<float>::infinity(),
                                  -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
                                  -std::numeric_limits<float>::quiet_NaN(), 0.0005f, 0.0015f, 123456.789f, 9.9999995f};
+    // Exact ties for 2, 3 and 6 decimals: odd multiples of 1/8, 1/16 and 1/128, of either sign.
+    for (int k : {8, 16, 128})
+        for (int m = -300; m < 300; ++m) values.push_back(float(2 * m + 1) / float(k));
     std::mt19937 rng(1234);
     for (int i = 0; i < 20000; ++i) values.push_back(std::bit_cast<float>(std::uint32_t(rng())));
     std::uniform_real_distribution<float> near(-1000, 1000);
