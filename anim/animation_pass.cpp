@@ -77,6 +77,7 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
     if (auto refused = FindNonFinite(samples, *range, bones, settings.markers)) return *refused;
 
     VlaAnimation a;
+    a.sampling = {range->startFrame, range->ticksPerFrame, *reference, samples.rootRotationBase, r.worldScale};
     a.header.numBones = std::uint32_t(bones.records.size());
     a.header.numFrames = std::uint32_t(range->Count());
     a.header.frameRate = r.host.GetFrameRate();

@@ -301,6 +301,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     const importer::ImportResult imported = importer::ImportFile(request.input, scene, import);
     r.importSeconds = Seconds(importStart);
     r.scene = imported.info;
+    r.usedFiles = imported.usedFiles;
     if (!imported.ok)
         return Fails(r, imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage,
                      imported.error);
@@ -323,6 +324,14 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (!request.mode && SkinOf(node))
         Add(r, Warning("object '" + r.object +
                        "' is skinned; exporting it as a static shape (use --mode hierarchy for a skinned model)"));
+    if (request.dryRun) {
+        // The output's folder exists, or can be made under the nearest folder that does.
+        fs::path folder = fs::absolute(request.output).parent_path();
+        while (!fs::exists(folder) && folder.has_parent_path() && folder != folder.parent_path()) folder = folder.parent_path();
+        if (!fs::is_directory(folder))
+            return Fails(r, kExitExportFailed, "the output " + request.output + " cannot go under " + folder.string());
+        return r;
+    }
 
     const auto exportStart = Clock::now();
     standin::Desktop desktop;
@@ -364,6 +373,20 @@ ExportResult ExportFile(const ExportRequest& request) {
         r.model.reset();
         r.animation.reset();
         return Fails(r, kExitExportFailed, "--strict: the warnings above fail the export; nothing was written");
+    }
+    if (request.verify) {
+        const auto verifyStart = Clock::now();
+        const std::string held = exporter.HeldDataFile();
+        r.verification = r.model ? VerifyModel(held, *r.model, node, exporter.settings, request.tolerances)
+                                 : VerifyAnimation(held, *r.animation, node, exporter.settings, request.tolerances);
+        r.verifySeconds = Seconds(verifyStart);
+        if (!r.verification.Passed()) {
+            exporter.DiscardHeldFiles();
+            for (const std::string& f : r.verification.failures) Add(r, Failure("verification: " + f));
+            r.model.reset();
+            r.animation.reset();
+            return Fails(r, kExitExportFailed, "the written file does not match the scene: nothing was written");
+        }
     }
     const std::size_t before = exporter.Result().notices.size();
     const bool published = exporter.PublishHeldFiles();

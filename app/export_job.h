@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/dialog_choices.h"
+#include "app/verify.h"
 #include "core/notice.h"
 #include "format/vla_animation.h"
 #include "format/vlo_model.h"
@@ -15,7 +16,7 @@
 namespace app {
 
 // The tools' version, part of every build cache key.
-inline constexpr const char* kVersion = "1.3.0";
+inline constexpr const char* kVersion = "1.4.0";
 
 // Exit statuses of the tools.
 inline constexpr int kExitOk = 0;
@@ -44,6 +45,12 @@ struct ExportRequest {
     std::string extractTexturesTo;       // a folder for the images embedded in the scene file; "" for none
     bool force = false;   // allow an output whose extension is not .VLO or .VLA
     bool strict = false;  // any warning fails the export, and nothing is written
+    // Read the written file back and compare it with the scene before it is published; past the
+    // tolerances the export fails and nothing is written.
+    bool verify = false;
+    Tolerances tolerances;
+    // Import, select and resolve the clip, then stop: nothing is exported or written.
+    bool dryRun = false;
 };
 
 // One thing the user is told. An error means the export failed and nothing was written; everything
@@ -61,12 +68,14 @@ struct ExportResult {
     int status = kExitOk;
     std::vector<Diagnostic> diagnostics;  // in the order they happened
     std::vector<std::string> files;       // written, data file first
+    std::vector<std::string> usedFiles;   // the scene file and the files it references (absolute, sorted)
     std::string object;                   // the exported object
     importer::SceneInfo scene;
     int firstFrame = 0, lastFrame = 0;    // the exported frames of an animation
     std::optional<vlo::VloModel> model;
     std::optional<vlo::VlaAnimation> animation;
-    double importSeconds = 0, exportSeconds = 0;
+    Verification verification;  // with ExportRequest::verify
+    double importSeconds = 0, exportSeconds = 0, verifySeconds = 0;
 };
 
 // Runs one export as a user would, end to end. Never throws for bad input: the status and the

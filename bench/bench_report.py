@@ -36,7 +36,7 @@ def processes(build, workloads, reps, out):
     """{workload: {tool: (median seconds, median KiB)}} for every workload file."""
     results = {}
     for name in sorted(os.listdir(workloads)):
-        if not name.endswith((".fbx", ".glb")):
+        if not name.endswith((".fbx", ".glb")) or not os.path.isfile(os.path.join(workloads, name)):
             continue
         path = os.path.join(workloads, name)
         animation = "x10k" in name
@@ -76,6 +76,32 @@ def in_process(build, workloads, reps):
     return medians
 
 
+def builds(build, workloads, reps):
+    """Median seconds of a 64-asset manifest built one asset at a time (ninja -j1: one vloexport process
+    after the other), built with vloexport build -j2, and found up to date."""
+    folder = os.path.join(workloads, "build64")
+    manifest = os.path.join(folder, "art.toml")
+    vloexport = os.path.join(build, "vloexport")
+    ninja_file = os.path.join(folder, "build.ninja")
+    subprocess.run([vloexport, "ninja", manifest, "-o", ninja_file, "--vloexport", vloexport], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    outputs = os.path.join(folder, "build")
+
+    def clean():
+        subprocess.run(["rm", "-rf", outputs, os.path.join(folder, ".art.toml.cache"), os.path.join(folder, ".ninja_log")])
+        os.makedirs(outputs)
+
+    times = {"one by one": [], "build -j2": [], "up to date": []}
+    for _ in range(reps):
+        for tool in random.sample(["one by one", "build -j2"], 2):
+            clean()
+            command = ["ninja", "-f", ninja_file, "-j1"] if tool == "one by one" else [vloexport, "build", manifest, "-j2"]
+            times[tool].append(run(command)[0])
+            if tool == "build -j2":
+                times["up to date"].append(run([vloexport, "build", manifest, "-j2"])[0])
+    return {tool: statistics.median(t) for tool, t in times.items()}
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
@@ -93,6 +119,7 @@ def main():
 
     with tempfile.TemporaryDirectory() as out:
         proc = processes(args.build, args.workloads, args.reps, out)
+    built = builds(args.build, args.workloads, args.reps)
     bench = in_process(args.build, args.workloads, args.reps)
 
     for name, r in proc.items():
@@ -123,6 +150,10 @@ def main():
     per_item("SamplingPerFrame/100", "SamplingPerFrame/10000", "frame")
     per_item("ExportPerMarker/100", "ExportPerMarker/1000", "marker")
     per_item("ExportPerBone/25", "ExportPerBone/255", "bone")
+
+    row("build of 64 assets: one by one / vloexport build -j2", "%.3f s / %.3f s" % (built["one by one"], built["build -j2"]),
+        built["build -j2"] / built["one by one"], 1 / 1.7)
+    row("build of 64 assets, all up to date", "", built["up to date"], 0.5, "s")
 
     widths = [max(len(str(r[i])) for r in rows + [("target", "measured", "value", "limit", "status")])
               for i in range(5)]

@@ -41,6 +41,8 @@ public:
     // keeps its permission bits.
     bool Open(const std::string& target, IoFaultPlan* faults = nullptr);
     const std::string& Target() const { return target_; }
+    // The temporary file beside the target while it is open or finished and not yet published.
+    const std::string& TempPath() const { return temp_; }
     // The system's reason for the first failure ("Permission denied"); "" while nothing failed.
     const std::string& Error() const { return error_; }
 

@@ -31,6 +31,16 @@ struct VlaAnimation {
     std::vector<BoneKey> keys;             // numFrames x numBones, frame-major
     std::vector<VlaMarkerTrack> markers;   // numMarkers
     AnimationTextInfo text;
+    // How the frames were sampled (not in the file): the first frame on the host's timeline, the
+    // ticks per frame, the reference time of the root motion, the turn added to every root rotation
+    // (radians) and the scene units per metre.
+    struct Sampling {
+        int startFrame = 0, ticksPerFrame = 160;
+        std::int64_t referenceTime = 0;
+        float rootTurn = 0;
+        float worldScale = 1;
+        bool operator==(const Sampling&) const = default;
+    } sampling;
 
     BoneKey& Key(std::size_t frame, std::size_t bone) { return keys[frame * header.numBones + bone]; }
     const BoneKey& Key(std::size_t frame, std::size_t bone) const { return keys[frame * header.numBones + bone]; }

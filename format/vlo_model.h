@@ -70,6 +70,8 @@ struct VloModel {
     ModelTextInfo text;
     // How far re-centring moved the vertices (the markers stay where they are); not in the file.
     Vec3 recentring;
+    // The export origin subtracted from world positions (scene units, host axes); not in the file.
+    Vec3 origin;
 
     bool IsHierarchy() const { return (flags & kFlagHierarchy) != 0; }
     bool operator==(const VloModel&) const = default;

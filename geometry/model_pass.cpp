@@ -71,6 +71,7 @@ std::optional<Notice> ToExportSpace(VloModel& m, const ExportSpace& space, const
         f.binormal = space.Direction(f.binormal);
     }
     m.recentring = space.Recentre(m.vertices);
+    m.origin = {space.Origin().x, space.Origin().y, space.Origin().z};
     std::size_t bad = 0;
     for (const ModelVertex& v : m.vertices) bad += !IsFinite(v.position);
     if (bad == 0) return std::nullopt;

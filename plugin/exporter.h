@@ -65,6 +65,8 @@ public:
     // still held when the exporter goes are removed.
     bool holdFiles = false;
     bool PublishHeldFiles();
+    // The finished data file while it is held: its temporary path ("" when nothing is held).
+    std::string HeldDataFile() const { return outcome_.held ? data_.TempPath() : std::string(); }
     void DiscardHeldFiles();
 
     // The export's choices: the constructor's defaults, edited by the options dialog.

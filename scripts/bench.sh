@@ -18,5 +18,6 @@ if [[ ! -f $work/humanoid_60x10k.glb ]]; then
     { tail -20 "$work/blender.log"; exit 1; }
   python3 bench/workloads/make_gltf_workloads.py "$work"
 fi
+python3 bench/workloads/make_manifest.py . "$work/build64" >/dev/null
 echo "== $(nproc) cores, $(date -u +%Y-%m-%d), $reps repetitions, medians"
 python3 bench/bench_report.py build-bench "$work" --reps "$reps"

@@ -122,6 +122,9 @@ void AddExportFlags(CLI::App& app, ExportFlags& f) {
                    "byte-identical outputs");
     app.add_flag("--force", f.force, "Write an output whose extension is not .VLO or .VLA");
     app.add_flag("--strict", f.strict, "Fail on any warning (exit 1, nothing written)");
+    app.add_flag("--verify", f.verify,
+                 "Read the written file back and compare it with the scene (corners, triangles, weights, bone "
+                 "rotations, root travel); past the tolerances the export fails and nothing is written");
 }
 
 importer::ImportOptions ImportOptionsOf(const ExportFlags& f) {
@@ -165,6 +168,7 @@ std::optional<std::string> ToRequest(ExportFlags f, app::ExportRequest& request)
     request.extractTexturesTo = f.extractTextures;
     request.force = f.force;
     request.strict = f.strict;
+    request.verify = f.verify;
     app::DialogChoices& c = request.choices;
     static const std::map<std::string, vlo::OriginMode> kOrigins{{"world", vlo::OriginMode::World},
                                                                  {"center", vlo::OriginMode::Center},

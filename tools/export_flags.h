@@ -20,7 +20,7 @@ struct ExportFlags {
     std::string extractTextures;
     int fps = 0;
     bool noSwap = false, noCollisions = false, semiTransparent = false, bump = false, specular = false;
-    bool all = false, noMarkers = false, fileUnits = false, force = false, strict = false;
+    bool all = false, noMarkers = false, fileUnits = false, force = false, strict = false, verify = false;
     std::optional<bool> zeroRootRotation;
     std::vector<std::string> removeMarkers, addMarkers, keyframes;
     std::optional<long long> createdAt;

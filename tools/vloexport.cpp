@@ -10,9 +10,16 @@
 #include <optional>
 #include <set>
 
+#include <unistd.h>
+
+#include <iostream>
+
 #include "app/export_job.h"
-#include "tools/export_flags.h"
 #include "app/selection.h"
+#include "tools/build.h"
+#include "tools/command_line.h"
+#include "tools/export_flags.h"
+#include "tools/report.h"
 #include "importer/importer.h"
 #include "standin/attach.h"
 
@@ -90,7 +97,11 @@ void PrintSummary(const app::ExportRequest& s, const app::ExportResult& r, std::
 }  // namespace
 
 // What --help shows after the options.
-constexpr const char* kFooter = R"(Examples:
+constexpr const char* kFooter = R"(Commands for whole builds (see vloexport build --help, vloexport ninja --help):
+  vloexport build art.toml -j4 --report build.json   every asset of a manifest, incrementally
+  vloexport ninja art.toml -o build.ninja            the same assets as a Ninja file
+
+Examples:
   vloexport prop.gltf --list                       the scene's objects, unit, scale and clips
   vloexport prop.gltf -o prop.VLO --origin world   a static model (Shape)
   vloexport golfer.fbx --mode hierarchy --select Body -o golfer.VLO
@@ -101,30 +112,89 @@ constexpr const char* kFooter = R"(Examples:
 Exit status: 0 the files were written; 1 the export failed (nothing was written); 2 bad usage or an
 unreadable input; 3 the input needs a choice (several meshes, skeletons or clips, none chosen).)";
 
+namespace {
+
+constexpr const char* kBuildFooter = R"(A manifest is a TOML file: [defaults] that every asset starts from, then one [[asset]]
+table per export with vloexport's long options as keys (input, output, mode, select, all, origin,
+swap-yz, scale, collisions, semi-transparent, bump, specular, sound, remove-markers, add-markers,
+no-markers, zero-root-rotation, keyframes, clip, range, fps, up, pose, biped-root, file-units,
+strict, created-at); paths are relative to the manifest's folder:
+
+  [defaults]
+  origin = "world"
+  [[asset]]
+  input = "art/flagpin.gltf"
+  output = "build/flagpin.VLO"
+  [[asset]]
+  input = "art/golfer.fbx"
+  output = "build/swing.VLA"
+  mode = "animation"
+  clip = "Swing"
+  keyframes = ["5:ADDRESS_BALL", "62:BALL_STRUCK"]
+
+An asset is exported when its output is missing or any file its last export read (the scene, its
+textures, buffers and material libraries), its options or the tool changed; each export is read
+back and verified against its scene. A failing asset does not stop the others.
+
+Examples:
+  vloexport build art.toml                     build what changed, on every core
+  vloexport build art.toml --dry-run           check every asset and write nothing (for CI)
+  vloexport build art.toml --force -j1 --report build.json
+
+Exit status: 0 every asset exported or up to date; 1 an asset failed (the others were built);
+2 the manifest does not read.)";
+
+int RunBuildCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    BuildOptions o;
+    CLI::App app{"Exports every asset of a build manifest, in parallel and incrementally.", "vloexport build"};
+    app.add_option("manifest", o.manifest, "The manifest (TOML)")->required()->check(CLI::ExistingFile);
+    app.add_option("-j,--jobs", o.jobs, "Exports at once (default: one per core)")->check(CLI::Range(1, 256));
+    app.add_flag("--force", o.force, "Export every asset, up to date or not");
+    app.add_flag("--dry-run", o.dryRun, "Check every asset (inputs readable, objects and clips found); write nothing");
+    app.add_option("--report", o.report, "Write a JSON report of every asset (docs/report.schema.json)");
+    app.footer(kBuildFooter);
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    o.terminal = &err == &std::cerr && isatty(STDERR_FILENO);
+    return RunBuild(o, out, err);
+}
+
+int RunNinjaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string manifest, output = "build.ninja", program;
+    CLI::App app{"Writes a Ninja file with one edge per asset of a build manifest.", "vloexport ninja"};
+    app.add_option("manifest", manifest, "The manifest (TOML)")->required()->check(CLI::ExistingFile);
+    app.add_option("-o,--output", output, "The Ninja file to write (default: build.ninja)");
+    app.add_option("--vloexport", program, "The vloexport program the edges run (default: this one)");
+    app.footer("Example:\n  vloexport ninja art.toml -o build.ninja && ninja -f build.ninja -j8");
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
+    if (program.empty()) {
+        std::error_code ec;
+        program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+        if (ec || std::filesystem::path(program).filename() != "vloexport") program = "vloexport";
+    }
+    return RunNinja(manifest, output, program, out, err);
+}
+
+}  // namespace
+
 int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && args[0] == "build") return RunBuildCommand({args.begin() + 1, args.end()}, out, err);
+    if (!args.empty() && args[0] == "ninja") return RunNinjaCommand({args.begin() + 1, args.end()}, out, err);
     ExportFlags flags;
+    std::string report;
     bool list = false, quiet = false, version = false;
     CLI::App app{"Exports a model or an animation from a scene file as a VLO or VLA file.", "vloexport"};
     AddExportFlags(app, flags);
     app.add_flag("--list", list, "Print the scene's objects, unit, scale and clips, and exit");
     app.add_flag("-q,--quiet", quiet, "Print nothing on success");
     app.add_flag("--version", version, "Print the version and exit");
+    app.add_option("--report", report, "Write a JSON report of the export (docs/report.schema.json)");
     app.footer(kFooter);
-    try {
-        // --version stands alone, without an input.
-        if (args.size() == 1 && args[0] == "--version") {
-            out << "vloexport " << app::kVersion << "\n";
-            return app::kExitOk;
-        }
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
+    // --version stands alone, without an input.
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "vloexport " << app::kVersion << "\n";
         return app::kExitOk;
-    } catch (const CLI::ParseError& e) {
-        err << "error: " << e.what() << "\n" << "Run 'vloexport --help' for the options.\n";
-        return app::kExitUsage;
     }
+    if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
     if (list) {
         standin::Scene scene;
         const importer::ImportResult imported = importer::ImportFile(flags.input, scene, ImportOptionsOf(flags));
@@ -141,9 +211,27 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "error: --" << *problem << "\nRun 'vloexport --help' for the options.\n";
         return app::kExitUsage;
     }
+    const auto start = std::chrono::steady_clock::now();
     const app::ExportResult result = app::ExportFile(request);
     for (const app::Diagnostic& d : result.diagnostics) err << app::FormatDiagnostic(d) << "\n";
     if (result.status == app::kExitOk && !quiet) PrintSummary(request, result, out);
+    if (!report.empty()) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ExportFlags resolved = flags;
+        resolved.output = request.output;
+        const AssetStatus status = result.status == app::kExitOk ? AssetStatus::Exported : AssetStatus::Failed;
+        ReportSummary summary;
+        summary.assets = 1;
+        summary.exported = status == AssetStatus::Exported;
+        summary.failed = status == AssetStatus::Failed;
+        for (const app::Diagnostic& d : result.diagnostics) summary.warnings += d.level == app::Diagnostic::Level::Warning;
+        summary.seconds = seconds;
+        std::string error;
+        if (!WriteReport(report, Report("", {AssetReport(resolved, status, result, seconds)}, summary), error)) {
+            err << "error: cannot write the report " << report << " (" << error << ")\n";
+            return result.status == app::kExitOk ? app::kExitExportFailed : result.status;
+        }
+    }
     return result.status;
 }
 

@@ -12,6 +12,8 @@
 #include "format/output_file.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
+#include "tools/command_line.h"
+#include "tools/vlo_diff.h"
 
 namespace tools {
 namespace {
@@ -328,6 +330,7 @@ void PairBones(std::vector<Checked>& checked) {
 }  // namespace
 
 int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && args[0] == "diff") return RunVloDiff({args.begin() + 1, args.end()}, out, err);
     Options o;
     CLI::App app{"Reads VLO models and VLA animations, checks every rule of their formats and prints what they hold. "
                  "The .TXT written beside a file is checked against it. Given an animation and a skinned model, checks "
@@ -342,19 +345,13 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
                    "The timeline frame the animation's first record was exported from (1 for a Blender scene's "
                    "default range): --frame and the key frames then count on that timeline");
     app.add_flag("--strict", o.strict, "Warnings make the check fail (exit 1)");
-    app.footer("Exit status: 0 every file valid; 1 a file breaks a rule of its format (or has warnings, with "
+    app.footer("Compare two files: vloinfo diff A B [--tolerance T] [--json] (see vloinfo diff --help).\n\n"
+               "Exit status: 0 every file valid; 1 a file breaks a rule of its format (or has warnings, with "
                "--strict); 2 bad usage or a file that cannot be read.");
-    try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
-        app.parse(reversed);
-        if (o.full && !o.json) throw CLI::ValidationError("--full", "lists every record and needs --json");
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        err << "error: " << e.what() << "\n";
-        return 2;
-    }
+    if (const auto status = ParseCommandLine(app, args, out, err, [&] {
+            if (o.full && !o.json) throw CLI::ValidationError("--full", "lists every record and needs --json");
+        }))
+        return *status;
 
     int status = 0;
     std::vector<Checked> checked;

@@ -1,0 +1,245 @@
+// Whole builds from a manifest: parallel and incremental exports, failures that stop nothing, dry runs,
+// Ninja files, reports, and builds killed at any moment.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "format/vla_reader.h"
+#include "format/vlo_reader.h"
+#include "scene_files.h"
+#include "test_support.h"
+#include "tool_runs.h"
+
+#ifndef VLOEXPORT_PATH
+#error "VLOEXPORT_PATH must name the vloexport program"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// A game's art: 8 prop scenes, 4 animated skeletons and 4 skinned characters, and a manifest of 64
+// assets over them (four exports per scene). Outputs go to build/, the cache beside the manifest.
+class Build : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string toml = "[defaults]\ncreated-at = 1700000000\n\n";
+        auto asset = [&](const std::string& input, const std::string& output, const std::string& keys) {
+            toml += "[[asset]]\ninput = \"" + input + "\"\noutput = \"build/" + output + "\"\n" + keys + "\n";
+            ++count;
+        };
+        for (int i = 0; i < 8; ++i) {
+            const std::string scene = "props/prop" + std::to_string(i) + ".gltf";
+            fs::create_directories(dir.File("props"));
+            support::WriteGltf(dir.File(scene), i % 2 == 1);
+            for (const char* texture : {"grass.png", "stone.png", "stone_n.png"}) std::ofstream(dir.File("props/") + texture) << "PNG";
+            const std::string stem = "prop" + std::to_string(i);
+            asset(scene, stem + "_box.VLO", "select = \"Box\"\norigin = \"world\"");
+            asset(scene, stem + "_spin.VLO", "select = \"Spin\"\nbump = true");
+            asset(scene, stem + "_all.VLO", "all = true\nno-markers = true");
+            asset(scene, stem + "_group.VLO", "select = \"Group\"\nswap-yz = false");
+        }
+        for (int i = 0; i < 4; ++i) {
+            const std::string swing = "anims/swing" + std::to_string(i) + ".gltf", rig = "chars/rig" + std::to_string(i) + ".gltf";
+            fs::create_directories(dir.File("anims"));
+            fs::create_directories(dir.File("chars"));
+            support::WriteAnimatedGltf(dir.File(swing));
+            support::WriteSkinnedGltf(dir.File(rig));
+            const std::string s = std::to_string(i);
+            asset(swing, "swing" + s + ".VLA", "clip = \"Swing\"\nkeyframes = [\"0:ADDRESS_BALL\", \"30:BALL_STRUCK\"]");
+            asset(swing, "idle" + s + ".VLA", "clip = 2\nfps = 24\nno-markers = true");
+            asset(swing, "swing" + s + "_range.VLA", "clip = \"swing\"\nrange = \"5:20\"\nzero-root-rotation = true");
+            asset(swing, "idle" + s + "_still.VLA", "clip = \"Idle\"\nremove-markers = [\"Ball\"]\nscale = \"unit\"");
+            asset(rig, "rig" + s + ".VLO", "mode = \"hierarchy\"\nselect = \"Body\"");
+            asset(rig, "rig" + s + "_file.VLO", "mode = \"hierarchy\"\nselect = \"Body\"\npose = \"file\"");
+            asset(rig, "rig" + s + "_shape.VLO", "select = \"Body\"\nscale = \"unit\"");
+            asset(rig, "rig" + s + "_anim.VLA", "mode = \"animation\"\nselect = \"Hips\"");
+        }
+        std::ofstream(manifest) << toml;
+    }
+
+    support::ToolRun Run(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"build", manifest, "--report", dir.File("report.json")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return support::RunVloExport(args);
+    }
+    json Report() { return json::parse(std::ifstream(dir.File("report.json"))); }
+    std::map<std::string, std::string> StatusByOutput() {
+        std::map<std::string, std::string> out;
+        const json report = Report();
+        for (const json& a : report["assets"]) out[fs::path(a["output"].get<std::string>()).filename().string()] = a["status"];
+        return out;
+    }
+    // Every output's bytes, by file name.
+    std::map<std::string, std::string> Outputs() {
+        std::map<std::string, std::string> out;
+        for (const auto& e : fs::directory_iterator(dir.File("build"))) out[e.path().filename().string()] = support::ReadText(e.path());
+        return out;
+    }
+
+    support::TempDir dir;
+    std::string manifest = dir.File("art.toml");
+    int count = 0;
+};
+
+TEST_F(Build, EveryAssetOnceThenNothingThenExactlyWhatChanged) {
+    ASSERT_EQ(count, 64);
+    support::ToolRun r = Run({"-j2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("64 assets: 64 exported, 0 up to date, 0 failed"), std::string::npos) << r.out;
+    const json first = Report();
+    EXPECT_EQ(first["summary"]["exported"], 64);
+    for (const json& a : first["assets"]) {
+        EXPECT_TRUE(a["verification"]["passed"].get<bool>()) << a["output"] << a["verification"].dump();
+        EXPECT_EQ(a["outputs"].size(), 2u) << a["output"];
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    r = Run({"-j2"});
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_NE(r.out.find("64 assets: 0 exported, 64 up to date"), std::string::npos) << r.out;
+    EXPECT_LT(seconds, 5.0);  // a Release build takes well under 0.5 s; this bound holds under sanitizers too
+
+    // One scene touched: its four assets, and only they, are exported again.
+    std::ofstream(dir.File("props/prop3.gltf"), std::ios::app) << "\n";
+    r = Run({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const auto& [output, status] : StatusByOutput())
+        EXPECT_EQ(status, output.rfind("prop3_", 0) == 0 ? "exported" : "up to date") << output;
+    // A texture all eight props read: their 32 assets are exported again.
+    std::ofstream(dir.File("props/grass.png")) << "PNG, repainted";
+    r = Run({});
+    EXPECT_NE(r.out.find("32 exported, 32 up to date"), std::string::npos) << r.out;
+    // An output changed by hand is made again.
+    std::ofstream(dir.File("build/rig2.VLO")) << "edited";
+    r = Run({});
+    EXPECT_NE(r.out.find("1 exported, 63 up to date"), std::string::npos) << r.out;
+}
+
+TEST_F(Build, AnyNumberOfJobsAndNinjaGiveTheSameBytes) {
+    ASSERT_EQ(Run({"-j1"}).status, 0);
+    const auto one = Outputs();
+    ASSERT_EQ(Run({"-j2", "--force"}).status, 0);
+    EXPECT_EQ(Outputs(), one);
+
+    const support::ToolRun ninja = support::RunVloExport({"ninja", manifest, "-o", dir.File("build.ninja"), "--vloexport", VLOEXPORT_PATH});
+    ASSERT_EQ(ninja.status, 0) << ninja.err;
+    fs::remove_all(dir.File("build"));
+    const std::string run = "ninja -C " + dir.Path() + " -f build.ninja > " + dir.File("ninja.log") + " 2>&1";
+    ASSERT_EQ(std::system(run.c_str()), 0) << support::ReadText(dir.File("ninja.log"));
+    EXPECT_EQ(Outputs(), one);
+    ASSERT_EQ(std::system(run.c_str()), 0);
+    EXPECT_NE(support::ReadText(dir.File("ninja.log")).find("ninja: no work to do."), std::string::npos)
+        << support::ReadText(dir.File("ninja.log"));
+    // A scene's buffer or texture is an input of its edges too.
+    std::ofstream(dir.File("props/stone.png")) << "PNG, repainted";
+    ASSERT_EQ(std::system(run.c_str()), 0);
+    EXPECT_NE(support::ReadText(dir.File("ninja.log")).find("[32/32]"), std::string::npos) << support::ReadText(dir.File("ninja.log"));
+}
+
+TEST_F(Build, AFailingAssetStopsNothingAndLeavesNothing) {
+    std::ofstream(manifest, std::ios::app) << "[[asset]]\ninput = \"props/prop0.gltf\"\noutput = \"build/missing.VLO\"\n"
+                                              "select = \"NoSuchObject\"\n";
+    const support::ToolRun r = Run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("65 assets: 64 exported, 0 up to date, 1 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("FAILED build/missing.VLO"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no object named 'NoSuchObject'"), std::string::npos) << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("build/missing.VLO")));
+    EXPECT_EQ(StatusByOutput()["missing.VLO"], "failed");
+
+    // A dry run checks every asset and writes nothing.
+    fs::remove_all(dir.File("build"));
+    fs::remove(dir.File(".art.toml.cache"));
+    const support::ToolRun dry = Run({"--dry-run"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_NE(dry.out.find("65 assets checked: 64 ready, 1 failed"), std::string::npos) << dry.out;
+    EXPECT_FALSE(fs::exists(dir.File("build")));
+    EXPECT_FALSE(fs::exists(dir.File(".art.toml.cache")));
+}
+
+TEST(BuildManifest, ProblemsNameTheFileLineAndKey) {
+    support::TempDir dir;
+    const std::string path = dir.File("bad.toml");
+    std::ofstream(path) << "[defaults]\norigin = \"sideways\"\n\n[[asset]]\ninput = \"a.gltf\"\noutput = \"a.VLO\"\n"
+                           "colour = \"red\"\n\n[[asset]]\ninput = \"b.gltf\"\noutput = \"a.VLO\"\nfps = \"fast\"\n"
+                           "keyframes = [\"12:FOLLOW_THROUGH\"]\n\n[[asset]]\noutput = \"c.VLO\"\n";
+    const support::ToolRun r = support::RunVloExport({"build", path});
+    EXPECT_EQ(r.status, 2);
+    for (const std::string& expected :
+         {path + ":2: defaults: key 'origin': expected one of base, center, world, pivot",
+          path + ":7: asset 1: unknown key 'colour'", path + ":12: asset 2: key 'fps': expected a whole number from 1 to 4800",
+          path + ":13: asset 2: key 'keyframes': '12:FOLLOW_THROUGH': expected FRAME:NAME",
+          path + ":9: asset 2: writes a.VLO as asset 1 does", path + ":9: asset 2: writes a.TXT as asset 1 does",
+          path + ":15: asset 3: no input"})
+        EXPECT_NE(r.err.find(expected), std::string::npos) << expected << "\n" << r.err;
+    std::ofstream(path) << "[[asset]\ninput = 1\n";
+    const support::ToolRun syntax = support::RunVloExport({"build", path});
+    EXPECT_EQ(syntax.status, 2);
+    EXPECT_NE(syntax.err.find("bad.toml"), std::string::npos) << syntax.err;
+}
+
+// The build runs as its own process and is killed at random moments: what it leaves is either the
+// previous file or the new one, whole; the next build finishes the job.
+TEST_F(Build, KilledAtAnyMomentLeavesNoPartialOutput) {
+    // The build as a process of its own; kill (SIGKILL) after delay, or let it finish when negative.
+    auto build = [&](std::chrono::microseconds delay) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1), dup2(null, 2);
+            execl(VLOEXPORT_PATH, VLOEXPORT_PATH, "build", manifest.c_str(), "-j2", "--force", nullptr);
+            _exit(127);
+        }
+        if (delay.count() >= 0) {
+            std::this_thread::sleep_for(delay);
+            ::kill(pid, SIGKILL);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFSIGNALED(status);  // killed before it finished
+    };
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_FALSE(build(std::chrono::microseconds(-1)));
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::mt19937 rng(42);
+    int interrupted = 0;
+    for (int kill = 0; kill < 20; ++kill) {
+        // A moment anywhere in a whole build's run.
+        interrupted += build(std::chrono::microseconds(std::uniform_int_distribution<long>(0, whole.count())(rng)));
+        for (const auto& e : fs::directory_iterator(dir.File("build"))) {
+            const std::string name = e.path().filename().string();
+            if (name[0] == '.') continue;  // an unfinished temporary file, never an output
+            std::vector<std::uint8_t> bytes;
+            std::string error;
+            ASSERT_TRUE(vlo::ReadFileBytes(e.path().string(), bytes, error));
+            const bool valid = name.ends_with(".VLO")   ? vlo::ReadVlo(bytes).Valid()
+                               : name.ends_with(".VLA") ? vlo::ReadVla(bytes).Valid()
+                                                        : !bytes.empty();  // a text, whole: it is renamed into place
+            EXPECT_TRUE(valid) << name << " after kill " << kill;
+        }
+    }
+    EXPECT_GE(interrupted, 15);  // the kills came while the build was running
+    const support::ToolRun r = Run({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Report()["summary"]["failed"], 0);
+    for (const auto& e : fs::directory_iterator(dir.File("build")))
+        EXPECT_NE(e.path().filename().string()[0], '.') << "left behind: " << e.path();
+    EXPECT_EQ(Outputs().size(), 128u);
+    EXPECT_NE(Run({}).out.find("0 exported, 64 up to date"), std::string::npos);
+}
+
+}  // namespace
