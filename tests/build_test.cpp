@@ -18,6 +18,7 @@
 
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
+#include "preview/image.h"
 #include "scene_files.h"
 #include "test_support.h"
 #include "tool_runs.h"
@@ -169,6 +170,30 @@ TEST_F(Build, AFailingAssetStopsNothingAndLeavesNothing) {
     EXPECT_NE(dry.out.find("65 assets checked: 64 ready, 1 failed"), std::string::npos) << dry.out;
     EXPECT_FALSE(fs::exists(dir.File("build")));
     EXPECT_FALSE(fs::exists(dir.File(".art.toml.cache")));
+}
+
+// The build's page opened in a real browser (headless Chromium): every picture loads, the table lists
+// every asset; a screenshot is kept beside the test run (build_page.png).
+TEST_F(Build, ThePageShowsEveryAssetWithItsPicture) {
+    const support::ToolRun r = Run({"--html", dir.File("page")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir.File("page/index.html")));
+    ASSERT_EQ(std::system("command -v chromium > /dev/null"), 0) << "the page test needs Debian's chromium";
+    const std::string browser = "chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir=" +
+                                dir.File("profile") + " --virtual-time-budget=20000 ";
+    const std::string url = "file://" + dir.File("page/index.html");
+    ASSERT_EQ(std::system((browser + "--dump-dom " + url + " > " + dir.File("dom.html") + " 2>/dev/null").c_str()), 0);
+    const std::string dom = support::ReadText(dir.File("dom.html"));
+    EXPECT_NE(dom.find("data-rows=\"64\""), std::string::npos) << dom.substr(0, 400);
+    EXPECT_NE(dom.find("data-images-loaded=\"64\""), std::string::npos) << dom.substr(0, 400);
+    EXPECT_NE(dom.find("data-images-failed=\"0\""), std::string::npos);
+    for (const char* asset : {"build/prop0_box.VLO", "build/swing3.VLA", "build/rig2_file.VLO"})
+        EXPECT_NE(dom.find(asset), std::string::npos) << asset;
+    const std::string shot = (fs::current_path() / "build_page.png").string();
+    ASSERT_EQ(std::system((browser + "--window-size=1400,1000 --screenshot=" + shot + " " + url + " > /dev/null 2>&1").c_str()), 0);
+    const auto image = preview::ReadImage(shot);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->Width(), 1400);
 }
 
 TEST(BuildManifest, ProblemsNameTheFileLineAndKey) {

@@ -18,6 +18,7 @@
 #include "format/output_file.h"
 #include "format/vlo_reader.h"
 #include "importer/importer.h"
+#include "tools/html_report.h"
 #include "tools/manifest.h"
 #include "tools/report.h"
 
@@ -263,6 +264,7 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     std::vector<json> reports(n);
     std::vector<AssetStatus> statuses(n);
     std::vector<std::size_t> warnings(n);
+    std::vector<std::vector<vlo::BoneRecord>> skeletons(n);  // of the animations exported now
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next++) < n;) {
@@ -286,6 +288,7 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
             }
             const double seconds = Seconds(assetStart);
             warnings[i] = Warnings(result);
+            if (result.animation) skeletons[i] = result.animation->text.bones;
             reports[i] = AssetReport(asset.flags, statuses[i], result, seconds);
             progress.Done(asset.name, statuses[i], result, seconds);
         }
@@ -315,9 +318,28 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
         std::snprintf(line, sizeof line, "%zu assets: %zu exported, %zu up to date, %zu failed, %zu warnings, %.2f s (-j%d)\n",
                       s.assets, s.exported, s.upToDate, s.failed, s.warnings, s.seconds, jobs);
     out << line;
+    const json report = Report(manifest->path, reports, s);
+    if (!o.html.empty() && !o.dryRun) {
+        std::vector<PageAsset> page;
+        for (std::size_t i = 0; i < n; ++i) {
+            const ManifestAsset& a = manifest->assets[i];
+            PageAsset& p = page.emplace_back();
+            p.name = a.name, p.output = a.flags.output, p.input = a.flags.input, p.report = reports[i];
+            p.skeleton = skeletons[i];
+            // A skinned model of the same scene poses an animation with its mesh.
+            for (const ManifestAsset& other : manifest->assets)
+                if (other.flags.input == a.flags.input && other.flags.mode == "hierarchy") p.skinnedModel = other.flags.output;
+        }
+        std::string error;
+        if (!WriteBuildPage(o.html, "Art build: " + manifest->path, page, report["summary"], jobs, error)) {
+            err << "error: cannot write the build page in " << o.html << " (" << error << ")\n";
+            return app::kExitExportFailed;
+        }
+        out << "build page: " << (fs::path(o.html) / "index.html").string() << "\n";
+    }
     if (!o.report.empty()) {
         std::string error;
-        if (!WriteReport(o.report, Report(manifest->path, reports, s), error)) {
+        if (!WriteReport(o.report, report, error)) {
             err << "error: cannot write the report " << o.report << " (" << error << ")\n";
             return app::kExitExportFailed;
         }

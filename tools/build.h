@@ -13,6 +13,7 @@ struct BuildOptions {
     bool force = false;   // rebuild every asset
     bool dryRun = false;  // resolve and check every asset; write nothing
     std::string report;   // a JSON report file, or ""
+    std::string html;     // a folder for the build's page (index.html and the preview sheets), or ""
     bool terminal = false;  // stderr is a terminal: one progress line, rewritten
 };
 

@@ -140,6 +140,7 @@ Examples:
   vloexport build art.toml                     build what changed, on every core
   vloexport build art.toml --dry-run           check every asset and write nothing (for CI)
   vloexport build art.toml --force -j1 --report build.json
+  vloexport build art.toml --html build/page      then open build/page/index.html
 
 Exit status: 0 every asset exported or up to date; 1 an asset failed (the others were built);
 2 the manifest does not read.)";
@@ -152,6 +153,9 @@ int RunBuildCommand(const std::vector<std::string>& args, std::ostream& out, std
     app.add_flag("--force", o.force, "Export every asset, up to date or not");
     app.add_flag("--dry-run", o.dryRun, "Check every asset (inputs readable, objects and clips found); write nothing");
     app.add_option("--report", o.report, "Write a JSON report of every asset (docs/report.schema.json)");
+    app.add_option("--html", o.html,
+                   "Write the build's page into this folder: index.html with every asset's preview sheet, counts, "
+                   "diagnostics and verification, sortable and filterable");
     app.footer(kBuildFooter);
     if (const auto status = ParseCommandLine(app, args, out, err)) return *status;
     o.terminal = &err == &std::cerr && isatty(STDERR_FILENO);

@@ -12,6 +12,7 @@
 #include "format/output_file.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
+#include "preview/sheets.h"
 #include "tools/command_line.h"
 #include "tools/vlo_diff.h"
 
@@ -28,6 +29,8 @@ struct Options {
     bool strict = false;
     std::optional<long> frame;       // a frame to print, counted as firstFrame says
     std::optional<long> firstFrame;  // the timeline frame of the animation's first record
+    std::string png;                 // a preview sheet to write
+    std::string model;               // the skinned model an animation's sheet poses
 };
 
 // One file given on the command line, read and checked.
@@ -327,6 +330,51 @@ void PairBones(std::vector<Checked>& checked) {
     }
 }
 
+// The preview sheet of a checked file; 0, or the exit status of what went wrong.
+int WriteSheet(const Checked& c, const Options& o, std::ostream& err) {
+    preview::Image image;
+    if (const vlo::VloReadResult* m = c.Model()) {
+        if (!m->Valid()) {
+            err << "error: " << c.path << " is not a valid model: nothing to draw\n";
+            return 1;
+        }
+        preview::ModelSheetOptions options;
+        options.title = c.path;
+        options.textureFolder = std::filesystem::absolute(c.path).parent_path().string();
+        image = preview::DrawModelSheet(m->model, options).image;
+    } else {
+        const vlo::VlaReadResult& a = *c.Animation();
+        if (!a.Valid()) {
+            err << "error: " << c.path << " is not a valid animation: nothing to draw\n";
+            return 1;
+        }
+        std::optional<vlo::VloReadResult> model;
+        if (!o.model.empty()) {
+            std::vector<std::uint8_t> bytes;
+            std::string error;
+            if (!vlo::ReadFileBytes(o.model, bytes, error)) {
+                err << "error: " << error << "\n";
+                return 2;
+            }
+            model = vlo::ReadVlo(bytes);
+            if (!model->Valid() || !model->layout.Has(vlo::kChunkHierarchy)) {
+                err << "error: " << o.model << " is not a valid skinned model\n";
+                return 1;
+            }
+        }
+        preview::AnimationSheetOptions options;
+        options.title = c.path + (model ? " posed on " + o.model : "");
+        if (model) options.model = &model->model;
+        image = preview::DrawAnimationSheet(a.animation, options).image;
+    }
+    std::string error;
+    if (!preview::WritePng(image, o.png, error)) {
+        err << "error: Failed to create the file: " << o.png << " (" << error << ")\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -345,6 +393,10 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
                    "The timeline frame the animation's first record was exported from (1 for a Blender scene's "
                    "default range): --frame and the key frames then count on that timeline");
     app.add_flag("--strict", o.strict, "Warnings make the check fail (exit 1)");
+    app.add_option("--png", o.png,
+                   "Write a preview sheet of the one file given: a model from the front, side, top and three-quarters, "
+                   "or an animation's poses and root track");
+    app.add_option("--model", o.model, "With --png and an animation: the skinned model whose bones (and mesh) it poses");
     app.footer("Compare two files: vloinfo diff A B [--tolerance T] [--json] (see vloinfo diff --help).\n\n"
                "Exit status: 0 every file valid; 1 a file breaks a rule of its format (or has warnings, with "
                "--strict); 2 bad usage or a file that cannot be read.");
@@ -374,6 +426,13 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
         checked.push_back(std::move(c));
     }
     PairBones(checked);
+    if (!o.png.empty()) {
+        if (checked.size() != 1) {
+            err << "error: --png draws one file; " << checked.size() << " were read\n";
+            return 2;
+        }
+        if (const int written = WriteSheet(checked.front(), o, err); written != 0) return written;
+    }
 
     // A frame to print must be in every animation given, before anything is printed.
     if (o.frame) {
