@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tools and the tests need (root, or sudo).
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libassimp-dev libcli11-dev nlohmann-json3-dev libtoml11-dev libstb-dev chromium libgtest-dev libgmock-dev libssl-dev)
+packages=(cmake ninja-build g++ pkg-config libassimp-dev libcli11-dev nlohmann-json3-dev libtoml11-dev libstb-dev chromium blender python3-numpy libgtest-dev libgmock-dev libssl-dev)
 for option in "$@"; do
   case "$option" in
     --bench) packages+=(libbenchmark-dev libmeshoptimizer-dev assimp-utils blender python3) ;;
