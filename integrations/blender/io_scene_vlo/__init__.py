@@ -54,6 +54,13 @@ class VLOMarker(bpy.types.PropertyGroup):
     export: BoolProperty(name="Export", default=True, description="Export this empty as a marker")
 
 
+def refuse(operator, text):
+    """Reports why nothing is exported; the operator's result."""
+    LAST_REPORT[:] = [("ERROR", text)]
+    operator.report({"ERROR"}, text)
+    return {"CANCELLED"}
+
+
 def vloexport_program(context):
     addon = context.preferences.addons.get(VLOPreferences.bl_idname)
     path = addon.preferences.vloexport if addon else ""
@@ -280,17 +287,13 @@ class ExportVLO(bpy.types.Operator, ExportHelper, ExportOptions):
         self.prepare(context)
         meshes = [o for o in context.selected_objects if o.type == "MESH" and o.name.lower() != "yardstick"]
         if not meshes:
-            LAST_REPORT[:] = [("ERROR", "Select the mesh objects to export")]
-            self.report({"ERROR"}, "Select the mesh objects to export")
-            return {"CANCELLED"}
+            return refuse(self, "Select the mesh objects to export")
         objects = set(meshes) | {o for o in context.scene.objects if o.name in root_empties(context.scene)}
         objects |= {o for o in context.scene.objects if o.name.lower() == "yardstick"}
         if self.mode == "hierarchy":
             armature = armature_of(meshes[0])
             if armature is None:
-                LAST_REPORT[:] = [("ERROR", "'%s' is not bound to an armature" % meshes[0].name)]
-                self.report({"ERROR"}, "'%s' is not bound to an armature" % meshes[0].name)
-                return {"CANCELLED"}
+                return refuse(self, "'%s' is not bound to an armature" % meshes[0].name)
             objects |= {armature} | set(armature.children_recursive)
         flags = ["--mode", self.mode] + self.common_flags(key_frames=False)
         flags += ["--select", meshes[0].name] if len(meshes) == 1 else ["--all"]
@@ -334,21 +337,15 @@ class ExportVLA(bpy.types.Operator, ExportHelper, ExportOptions):
         self.prepare(context)
         armature = armature_of(context.active_object)
         if armature is None:
-            LAST_REPORT[:] = [("ERROR", "Make an armature (or an object it deforms) the active object")]
-            self.report({"ERROR"}, "Make an armature (or an object it deforms) the active object")
-            return {"CANCELLED"}
+            return refuse(self, "Make an armature (or an object it deforms) the active object")
         data = armature.animation_data
         previous = data.action if data else None
         if self.action:
             if self.action not in bpy.data.actions:
-                LAST_REPORT[:] = [("ERROR", "No action named '%s'" % self.action)]
-                self.report({"ERROR"}, "No action named '%s'" % self.action)
-                return {"CANCELLED"}
+                return refuse(self, "No action named '%s'" % self.action)
             armature.animation_data_create().action = bpy.data.actions[self.action]
         if armature.animation_data is None or armature.animation_data.action is None:
-            LAST_REPORT[:] = [("ERROR", "'%s' has no action to export" % armature.name)]
-            self.report({"ERROR"}, "'%s' has no action to export" % armature.name)
-            return {"CANCELLED"}
+            return refuse(self, "'%s' has no action to export" % armature.name)
         scene = context.scene
         first = scene.frame_start if self.frame_start < 0 else self.frame_start
         last = scene.frame_end if self.frame_end < 0 else self.frame_end
