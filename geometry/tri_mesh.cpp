@@ -36,7 +36,7 @@ Point3 GetVertexNormal(Mesh& mesh, int f, const RVertex& rv) {
             n = rv.rn.getNormal();
         } else {
             n = mesh.getFaceNormal(f);  // no entry shares a bit with the face
-            for (DWORD i = 0; i < count && i < rv.ern.size(); ++i)
+            for (DWORD i = 0; i < count && rv.ern; ++i)
                 if (rv.ern[i].getSmGroup() & sg) n = rv.ern[i].getNormal();
         }
     }

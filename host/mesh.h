@@ -40,16 +40,23 @@ inline constexpr DWORD SPECIFIED_NORMAL = 0x4000;
 inline constexpr DWORD NORCT_MASK = 0xFF;
 
 // Per-vertex normals as buildNormals leaves them: rFlags bit 0x4000 marks a specified normal (in rn);
-// the low 8 bits count the normals; one normal is in rn, several in ern.
+// the low 8 bits count the normals; one normal is in rn, several in ern (an array the mesh owns).
 class RVertex {
 public:
     DWORD rFlags = 0;
     RNormal rn;
-    std::vector<RNormal> ern;
+    RNormal* ern = nullptr;
 };
 
 class Mesh {
 public:
+    Mesh() = default;
+    // A copy's render vertices point into the copy's own normals.
+    Mesh(const Mesh& other);
+    Mesh& operator=(const Mesh& other);
+    Mesh(Mesh&&) = default;
+    Mesh& operator=(Mesh&&) = default;
+
     std::vector<Point3> verts;
     std::vector<Face> faces;
     std::vector<Point3> tVerts;   // map channel 1
@@ -87,6 +94,7 @@ private:
         bool set = false;
     };
     std::vector<Specified> specified_;
+    std::vector<RNormal> sharedNormals_;  // the ern arrays of rVerts
 };
 
 class GeomObject : public Object {};

@@ -29,6 +29,18 @@ bool RemoveFacesIf(Mesh& mesh, Pred drop) {
 
 }  // namespace
 
+Mesh::Mesh(const Mesh& other)
+    : verts(other.verts), faces(other.faces), tVerts(other.tVerts), tvFace(other.tvFace), rVerts(other.rVerts),
+      faceNormals(other.faceNormals), specified_(other.specified_), sharedNormals_(other.sharedNormals_) {
+    for (RVertex& rv : rVerts)
+        if (rv.ern) rv.ern = sharedNormals_.data() + (rv.ern - other.sharedNormals_.data());
+}
+
+Mesh& Mesh::operator=(const Mesh& other) {
+    if (this != &other) *this = Mesh(other);
+    return *this;
+}
+
 void Mesh::setSpecifiedNormal(int i, const Point3& n) {
     if (i < 0) return;
     if (specified_.size() <= std::size_t(i)) specified_.resize(std::size_t(i) + 1);
@@ -49,6 +61,8 @@ void Mesh::buildNormals() {
     };
     std::vector<std::uint32_t> first(nv, kNone);
     std::vector<Entry> entries;
+    std::vector<std::uint32_t> shared;  // per vertex with several normals: where its array starts in the pool
+    sharedNormals_.clear();
 
     for (std::size_t f = 0; f < faces.size(); ++f) {
         const Face& face = faces[f];
@@ -85,6 +99,7 @@ void Mesh::buildNormals() {
         }
     }
 
+    shared.assign(nv, kNone);
     for (std::size_t i = 0; i < nv; ++i) {
         RVertex& rv = rVerts[i];
         if (hasSpecifiedNormal(int(i))) {
@@ -99,10 +114,17 @@ void Mesh::buildNormals() {
         for (std::uint32_t e = first[i]; k < count; e = entries[e].next, ++k) {
             RNormal normal = entries[e].normal;
             normal.normal = Normalize(normal.normal);
-            if (count == 1) rv.rn = normal;
-            else rv.ern.push_back(normal);
+            if (count == 1) {
+                rv.rn = normal;
+            } else {
+                if (k == 0) shared[i] = std::uint32_t(sharedNormals_.size());
+                sharedNormals_.push_back(normal);
+            }
         }
     }
+    // The arrays point into the pool once it no longer grows.
+    for (std::size_t i = 0; i < nv; ++i)
+        if (shared[i] != kNone) rVerts[i].ern = sharedNormals_.data() + shared[i];
 }
 
 BOOL Mesh::RemoveDegenerateFaces() {

@@ -74,6 +74,17 @@ TEST(BuildNormals, SmoothingGroupsShareNormalsOnlyWhenTheyOverlap) {
     ExpectNear(split.rVerts[0].ern[0].normal, {0, 0, 1});
     ExpectNear(split.rVerts[0].ern[1].normal, {0, -1, 0});
 
+    // A copy's vertices must point into the copy's own normals, so they outlive the original.
+    Mesh copy = split;
+    split = TwoFacesAtAnEdge(0, 0);
+    ASSERT_EQ(copy.rVerts[0].rFlags & NORCT_MASK, 2u);
+    ExpectNear(copy.rVerts[0].ern[0].normal, {0, 0, 1});
+    ExpectNear(copy.rVerts[0].ern[1].normal, {0, -1, 0});
+    Mesh assigned;
+    assigned = copy;
+    copy = Mesh();
+    ExpectNear(assigned.rVerts[0].ern[1].normal, {0, -1, 0});
+
     Mesh materials = TwoFacesAtAnEdge(1, 1, 7);
     EXPECT_EQ(materials.rVerts[0].rFlags & NORCT_MASK, 2u);
 
