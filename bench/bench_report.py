@@ -95,7 +95,7 @@ def builds(build, workloads, reps):
     for _ in range(reps):
         for tool in random.sample(["one by one", "build -j2"], 2):
             clean()
-            command = ["ninja", "-f", ninja_file, "-j1"] if tool == "one by one" else [vloexport, "build", manifest, "-j2"]
+            command = ["ninja", "-C", folder, "-f", "build.ninja", "-j1"] if tool == "one by one" else [vloexport, "build", manifest, "-j2"]
             times[tool].append(run(command)[0])
             if tool == "build -j2":
                 times["up to date"].append(run([vloexport, "build", manifest, "-j2"])[0])

@@ -174,6 +174,9 @@ int RunNinjaCommand(const std::vector<std::string>& args, std::ostream& out, std
         std::error_code ec;
         program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
         if (ec || std::filesystem::path(program).filename() != "vloexport") program = "vloexport";
+    } else if (program.find('/') != std::string::npos) {
+        // The Ninja file runs wherever ninja is started; a bare name is left to PATH.
+        program = std::filesystem::absolute(program).lexically_normal().string();
     }
     return RunNinja(manifest, output, program, out, err);
 }
