@@ -1,9 +1,10 @@
 #include "importer/units.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 
 namespace importer {
 namespace {
@@ -12,6 +13,36 @@ std::string Number(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// The quoted value of a meter="..." attribute starting at `at` (the m of "meter"), or nullopt.
+std::optional<std::string> MeterValue(const std::string& text, std::size_t at) {
+    if (text.compare(at, 5, "meter") != 0 || (at > 0 && IsWordChar(text[at - 1]))) return std::nullopt;
+    std::size_t i = at + 5;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    if (i == text.size() || text[i] != '=') return std::nullopt;
+    ++i;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    if (i == text.size() || (text[i] != '"' && text[i] != '\'')) return std::nullopt;
+    const std::size_t start = i + 1, end = text.find_first_of("\"'", start);
+    if (end == std::string::npos || end == start) return std::nullopt;
+    return text.substr(start, end - start);
+}
+
+// The meter attribute of the first <unit> element that has one. Within an element the last such
+// attribute counts.
+std::optional<std::string> UnitMeterText(const std::string& text) {
+    for (std::size_t tag = text.find("<unit"); tag != std::string::npos; tag = text.find("<unit", tag + 1)) {
+        const std::size_t body = tag + 5;
+        if (body < text.size() && IsWordChar(text[body])) continue;  // <units>, <unit_x>: other elements
+        const std::size_t close = std::min(text.find('>', body), text.size());
+        for (std::size_t at = close; at-- > body;)
+            if (auto value = MeterValue(text, at)) return value;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -46,12 +77,9 @@ FileUnit ColladaUnit(const std::string& path) {
     std::string head(65536, '\0');
     in.read(head.data(), std::streamsize(head.size()));
     head.resize(std::size_t(in.gcount()));
-    std::smatch m;
-    static const std::regex kUnit(R"(<unit\b[^>]*\bmeter\s*=\s*["']([^"']+)["'])");
-    if (std::regex_search(head, m, kUnit)) {
-        const std::string text = m[1].str();
+    if (const std::optional<std::string> text = UnitMeterText(head)) {
         char* end = nullptr;
-        const double metres = std::strtod(text.c_str(), &end);
+        const double metres = std::strtod(text->c_str(), &end);
         if (end && *end == '\0' && metres > 0 && std::isfinite(metres)) {
             unit.metresPerUnit = metres;
             unit.stated = true;

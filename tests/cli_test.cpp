@@ -10,6 +10,7 @@
 #include "scene_files.h"
 #include "test_support.h"
 #include "tool_runs.h"
+#include "tools/export_flags.h"
 
 namespace {
 
@@ -242,6 +243,15 @@ TEST_F(Cli, ValuesAreCheckedWhenTheFlagsAreRead) {
         EXPECT_NE(r.err.find("error: "), std::string::npos);
         EXPECT_EQ(support::ListDir(dir.Path()), inputs);
     }
+}
+
+TEST(CliValues, FrameRangesTakeBlanksAndSignsButNothingElse) {
+    using Range = std::optional<std::pair<int, int>>;
+    EXPECT_EQ(tools::ParseRange("1:60"), Range({1, 60}));
+    EXPECT_EQ(tools::ParseRange(" -5 :+12\t"), Range({-5, 12}));
+    EXPECT_EQ(tools::ParseRange("0:999999999"), Range({0, 999999999}));
+    for (const char* bad : {"", ":", "1:", ":5", "1:1000000000", "1.5:3", "1:3x", "0x10:20", "1 2:3", "--1:2", "1:2:3"})
+        EXPECT_EQ(tools::ParseRange(bad), std::nullopt) << "'" << bad << "'";
 }
 
 }  // namespace

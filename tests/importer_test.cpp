@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "importer/importer.h"
+#include "importer/units.h"
 #include "scene_files.h"
 #include "test_support.h"
 #include "ui/controls.h"
@@ -302,6 +303,25 @@ TEST(ImporterSkins, BipedRootShowsTheBindPoseInFigureMode) {
     EXPECT_EQ(links[2].numLinks, 2);
     EXPECT_FLOAT_EQ(links[2].weights[0], 0.25f);
     EXPECT_EQ(links[2].boneIds[1], 1);
+}
+
+TEST(ColladaUnits, TheUnitElementsMeterAttributeIsTheUnit) {
+    support::TempDir dir;
+    const std::string path = dir.File("unit.dae");
+    auto unitOf = [&](const std::string& asset) {
+        std::ofstream(path) << "<?xml version=\"1.0\"?>\n<COLLADA>\n  <asset>" << asset << "</asset>\n</COLLADA>\n";
+        return importer::ColladaUnit(path);
+    };
+    EXPECT_EQ(unitOf("<unit name=\"centimeter\" meter=\"0.01\"/>").metresPerUnit, 0.01);
+    EXPECT_EQ(unitOf("<unit meter = '0.0254'\n name='inch'/>").words, "inches, COLLADA unit 0.0254 m");
+    EXPECT_EQ(unitOf("<units meter=\"5\"/><unit meter=\"2\"/>").metresPerUnit, 2);  // another element first
+    EXPECT_EQ(unitOf("<unit parameter=\"3\" meter=\"0.5\"/>").metresPerUnit, 0.5);  // not a meter attribute
+    for (const char* unstated : {"", "<unit name=\"meter\"/>", "<unit meter=\"abc\"/>", "<unit meter=\"\"/>",
+                                 "<unit meter=\"-1\"/>", "<unit/> meter=\"3\""}) {
+        const importer::FileUnit unit = unitOf(unstated);
+        EXPECT_FALSE(unit.stated) << unstated;
+        EXPECT_EQ(unit.metresPerUnit, 1.0) << unstated;
+    }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
-#include <regex>
 
 namespace tools {
 namespace {
@@ -29,8 +28,16 @@ std::string KeyFrameProblem(const std::string& v) {
 }
 
 std::optional<int> WholeNumber(const std::string& text) {
-    static const std::regex kNumber(R"(\s*[-+]?\d{1,9}\s*)");
-    if (!std::regex_match(text, kNumber)) return std::nullopt;
+    // Optional blanks around an optional sign and one to nine digits: never out of int's range.
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    std::size_t i = 0;
+    while (i < text.size() && blank(text[i])) ++i;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digits || i - digits > 9) return std::nullopt;
+    while (i < text.size() && blank(text[i])) ++i;
+    if (i != text.size()) return std::nullopt;
     return std::stoi(text);
 }
 
