@@ -1,9 +1,11 @@
 // Nothing grows faster than its input: the cost per item at a large size stays within a generous
 // bound of the cost per item at a small one (a quadratic step would be ten times over it). Each size
-// is timed as the best of three runs.
+// is timed as the best of three runs, and a ratio over the bound is measured again, up to three
+// times: a busy machine can slow any one measurement, but never makes a quadratic step look linear.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <ctime>
 #include <cmath>
 #include <functional>
 
@@ -16,20 +18,33 @@ namespace {
 
 constexpr double kBound = 3.0;
 
+// Processor time of this process, not wall time: a run that waits for the processor while other
+// programs use it costs no more.
+double ProcessSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
 double BestSeconds(const std::function<void()>& run) {
     double best = 1e30;
     for (int i = 0; i < 3; ++i) {
-        const auto start = std::chrono::steady_clock::now();
+        const double start = ProcessSeconds();
         run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best = std::min(best, ProcessSeconds() - start);
     }
     return best;
 }
 
-// The cost per item at large over the cost per item at small.
+// The cost per item at large over the cost per item at small; the least of up to three measurements,
+// stopping at the first within the bound.
 double Growth(int small, int large, const std::function<void(int)>& run) {
-    const double a = BestSeconds([&] { run(small); }) / small, b = BestSeconds([&] { run(large); }) / large;
-    return b / a;
+    double least = 1e30;
+    for (int attempt = 0; attempt < 3 && least >= kBound; ++attempt) {
+        const double a = BestSeconds([&] { run(small); }) / small, b = BestSeconds([&] { run(large); }) / large;
+        least = std::min(least, b / a);
+    }
+    return least;
 }
 
 TEST(Linear, WeldingCorners) {
@@ -46,8 +61,7 @@ TEST(Linear, WeldingCorners) {
         ASSERT_EQ(out.size(), std::size_t(n) * n);
     };
     // About 5,000 and 50,000 vertices, per vertex.
-    const double small = BestSeconds([&] { weld(71); }) / (71 * 71), large = BestSeconds([&] { weld(224); }) / (224 * 224);
-    EXPECT_LT(large / small, kBound);
+    EXPECT_LT(Growth(71 * 71, 224 * 224, [&](int vertices) { weld(int(std::lround(std::sqrt(vertices)))); }), kBound);
 }
 
 // Exports of the stand-in scene through the options dialog, as a user runs them.
