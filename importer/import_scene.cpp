@@ -530,7 +530,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const Matrix3 unitScale = ScaleMatrix(Point3(scale, scale, scale));
 
     const std::filesystem::path file(path);
-    MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings);
+    MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
+                              options.textures);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     const aiNode& root = *source->mRootNode;

@@ -45,6 +45,9 @@ struct ImportOptions {
     std::string bipedRoot;
     // Keep the file's own length unit instead of converting the scene to metres.
     bool fileUnits = false;
+    // The export writes the materials' texture names: warn about textures that are not beside the
+    // scene file (an animation writes none, so it is not told about them).
+    bool textures = true;
 };
 
 struct ClipInfo {
