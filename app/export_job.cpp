@@ -299,6 +299,7 @@ ExportResult ExportFile(const ExportRequest& request) {
         import.pose = importer::SkeletonPose::File;
     import.needsClip = mode == vlo::ExportMode::Animation || import.pose != importer::SkeletonPose::Bind;
     import.textures = mode != vlo::ExportMode::Animation;
+    import.extractingEmbedded = !request.extractTexturesTo.empty();
     const importer::ImportResult imported = importer::ImportFile(request.input, scene, import);
     r.importSeconds = Seconds(importStart);
     r.scene = imported.info;

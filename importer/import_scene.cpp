@@ -531,7 +531,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
 
     const std::filesystem::path file(path);
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
-                              options.textures);
+                              options.textures, options.textures && !options.extractingEmbedded);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     const aiNode& root = *source->mRootNode;

@@ -48,6 +48,8 @@ struct ImportOptions {
     // The export writes the materials' texture names: warn about textures that are not beside the
     // scene file (an animation writes none, so it is not told about them).
     bool textures = true;
+    // The caller writes the images embedded in the file out itself: no advice to do so.
+    bool extractingEmbedded = false;
 };
 
 struct ClipInfo {

@@ -17,13 +17,14 @@ std::string FileNameOf(const std::string& path) {
 }  // namespace
 
 MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
-                                 std::vector<std::string>& warnings, bool reportMissing)
+                                 std::vector<std::string>& warnings, bool reportMissing, bool reportEmbedded)
     : source_(source),
       scene_(scene),
       folder_(std::move(folder)),
       fileStem_(std::move(fileStem)),
       warnings_(warnings),
-      reportMissing_(reportMissing) {}
+      reportMissing_(reportMissing),
+      reportEmbedded_(reportEmbedded) {}
 
 Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types) {
     for (aiTextureType type : types) {
@@ -50,7 +51,7 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
             embedded_.push_back({file, image});
         else
             textureFiles_.push_back(name);
-        if (reportMissing_ && !std::filesystem::exists(std::filesystem::path(folder_) / file)) {
+        if ((image ? reportEmbedded_ : reportMissing_) && !std::filesystem::exists(std::filesystem::path(folder_) / file)) {
             if (image)
                 warnings_.push_back("texture " + file + " is embedded in the scene file: save it beside the model under "
                                     "that name (--extract-textures DIR writes it)");

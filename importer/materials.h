@@ -22,10 +22,10 @@ struct EmbeddedImage {
 class MaterialLibrary {
 public:
     // folder: the scene file's folder, where the game's textures are looked for; fileStem names the
-    // images embedded in the file. warnings receives the textures missing from folder, when
-    // reportMissing is set.
+    // images embedded in the file. warnings receives the texture files missing from folder when
+    // reportMissing is set, and the embedded images not yet beside it when reportEmbedded is.
     MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
-                    std::vector<std::string>& warnings, bool reportMissing = true);
+                    std::vector<std::string>& warnings, bool reportMissing = true, bool reportEmbedded = true);
 
     // The host material of file material index (null for an index out of range).
     Mtl* Single(unsigned index);
@@ -44,7 +44,7 @@ private:
     std::string folder_;
     std::string fileStem_;
     std::vector<std::string>& warnings_;
-    bool reportMissing_;
+    bool reportMissing_, reportEmbedded_;
     std::map<unsigned, Mtl*> singles_;
     std::map<std::vector<unsigned>, Mtl*> multis_;
     std::map<std::string, Texmap*> bitmaps_;
