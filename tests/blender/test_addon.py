@@ -114,9 +114,11 @@ with tempfile.TemporaryDirectory() as out:
     print("model:", m["counts"])
 
     # Without the yardstick, and one marker left out: Blender's metres.
-    check(bpy.ops.export_scene.vlo(filepath=model, mode="shape", scale="unit", origin="world") == {"FINISHED"}, "1 unit = 1 m")
+    check(bpy.ops.export_scene.vlo(filepath=model, mode="shape", scale="unit", origin="world",
+                                   markers=[{"name": "Tee", "export": False}]) == {"FINISHED"}, "1 unit = 1 m")
     m = info(model)
     check(abs(m["bounds"]["max"][1] - m["bounds"]["min"][1] - 2.0) < 1e-4, "the body is 2 m tall")
+    check([mk["name"] for mk in m["markers"]] == ["Ball"], "the unticked marker is left out: %s" % m["markers"])
 
     # The animation: Blender's frames 1 to 24; the KEYFRAME property's frame 10 is the tenth record.
     select_only(rig)

@@ -127,13 +127,17 @@ class ExportOptions:
     prepared: BoolProperty(default=False, options={"HIDDEN", "SKIP_SAVE"})
 
     def prepare(self, context):
-        """Fills the markers and key frames from the scene the first time (the dialog, or a script)."""
+        """Fills the markers and key frames from the scene the first time (the dialog, or a script).
+        Every root-level empty is a marker, ticked unless the caller has already unticked it by name."""
         if self.prepared:
             return
         self.prepared = True
+        chosen = {marker.name: marker.export for marker in self.markers}
         self.markers.clear()
         for name in root_empties(context.scene):
-            self.markers.add().name = name
+            marker = self.markers.add()
+            marker.name = name
+            marker.export = chosen.get(name, True)
         found = key_frame_properties(self.key_frame_object(context))
         for slot in KEY_FRAMES:
             if slot in found:
