@@ -358,8 +358,8 @@ ExportResult ExportFile(const ExportRequest& request) {
     const int tpf = scene.TicksPerFrame();
     r.firstFrame = scene.animRange.Start() / tpf;
     r.lastFrame = scene.animRange.End() / tpf;
-    r.model = exporter.Result().model;
-    r.animation = exporter.Result().animation;
+    r.model = exporter.TakeModel();
+    r.animation = exporter.TakeAnimation();
     if (r.model) {
         CheckModelPlacement(*r.model, choices, mode, r);
         CheckNameLengths(r.model->text.boneNames, "bone", r);

@@ -93,6 +93,9 @@ standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileT
     standin::TransformTrack track;
     track.base = base;
     auto ticks = [&](double time) { return (time / fileTicksPerSecond + keyOffset) * double(TIME_TICKSPERSEC); };
+    track.position.reserve(channel.mNumPositionKeys);
+    track.rotation.reserve(channel.mNumRotationKeys);
+    track.scale.reserve(channel.mNumScalingKeys);
     for (unsigned i = 0; i < channel.mNumPositionKeys; ++i)
         track.position.push_back({ticks(channel.mPositionKeys[i].mTime), ToPoint3(channel.mPositionKeys[i].mValue)});
     for (unsigned i = 0; i < channel.mNumRotationKeys; ++i) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/export_settings.h"
@@ -58,6 +59,9 @@ public:
         bool held = false;                           // finished files wait for PublishHeldFiles
     };
     const Outcome& Result() const { return outcome_; }
+    // Moves what the pass made out of the exporter, without copying it; Result() then has none.
+    std::optional<vlo::VloModel> TakeModel() { return std::exchange(outcome_.model, std::nullopt); }
+    std::optional<vlo::VlaAnimation> TakeAnimation() { return std::exchange(outcome_.animation, std::nullopt); }
 
     // With holdFiles set, a pass that finished its files keeps them (Result().held) instead of
     // publishing them, so that the caller can look at what was made first. PublishHeldFiles puts
