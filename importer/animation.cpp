@@ -9,17 +9,22 @@
 namespace importer {
 namespace {
 
-// Every key time of the clip, in seconds as assimp gives them.
-std::vector<double> KeyTimes(const aiAnimation& clip) {
-    std::vector<double> times;
+// Calls visit(t) with every key time t of the clip, in seconds as assimp gives them, until visit
+// returns false; returns false when it stopped early. Key times are visited in place: a clip of a
+// million keys needs no copy of them.
+template <class Visit>
+bool ForEachKeyTime(const aiAnimation& clip, Visit visit) {
     const double tps = ClipTicksPerSecond(clip);
     for (unsigned c = 0; c < clip.mNumChannels; ++c) {
         const aiNodeAnim& ch = *clip.mChannels[c];
-        for (unsigned i = 0; i < ch.mNumPositionKeys; ++i) times.push_back(ch.mPositionKeys[i].mTime / tps);
-        for (unsigned i = 0; i < ch.mNumRotationKeys; ++i) times.push_back(ch.mRotationKeys[i].mTime / tps);
-        for (unsigned i = 0; i < ch.mNumScalingKeys; ++i) times.push_back(ch.mScalingKeys[i].mTime / tps);
+        for (unsigned i = 0; i < ch.mNumPositionKeys; ++i)
+            if (!visit(ch.mPositionKeys[i].mTime / tps)) return false;
+        for (unsigned i = 0; i < ch.mNumRotationKeys; ++i)
+            if (!visit(ch.mRotationKeys[i].mTime / tps)) return false;
+        for (unsigned i = 0; i < ch.mNumScalingKeys; ++i)
+            if (!visit(ch.mScalingKeys[i].mTime / tps)) return false;
     }
-    return times;
+    return true;
 }
 
 }  // namespace
@@ -28,9 +33,15 @@ double ClipTicksPerSecond(const aiAnimation& clip) { return clip.mTicksPerSecond
 
 ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps) {
     ClipSpan span;
-    const std::vector<double> times = KeyTimes(clip);
-    const double firstKey = times.empty() ? 0 : *std::min_element(times.begin(), times.end());
-    const double lastKey = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+    bool anyKey = false;
+    double firstKey = 0, lastKey = 0;
+    ForEachKeyTime(clip, [&](double t) {
+        if (!anyKey) firstKey = lastKey = t;
+        if (t < firstKey) firstKey = t;
+        if (lastKey < t) lastKey = t;
+        anyKey = true;
+        return true;
+    });
     if (!facts) {
         span.first = firstKey;
         span.last = lastKey;
@@ -68,20 +79,16 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps) 
 }
 
 double InferFrameRate(const aiAnimation& clip, std::string& why) {
-    const std::vector<double> times = KeyTimes(clip);
+    const bool noKeys = ForEachKeyTime(clip, [](double) { return false; });
     for (const double fps : {30.0, 24.0, 25.0, 48.0, 50.0, 60.0}) {
-        bool onGrid = true;
-        for (double t : times) {
+        const bool onGrid = ForEachKeyTime(clip, [fps](double t) {
             const double frames = t * fps;
-            if (std::fabs(frames - std::round(frames)) > 0.005) {
-                onGrid = false;
-                break;
-            }
-        }
+            return !(std::fabs(frames - std::round(frames)) > 0.005);
+        });
         if (onGrid) {
-            why = times.empty() ? "the file states no frame rate and has no keys: 30 fps"
-                                : "every key lies on its frame grid (the file states no frame rate)";
-            return times.empty() ? 30 : fps;
+            why = noKeys ? "the file states no frame rate and has no keys: 30 fps"
+                         : "every key lies on its frame grid (the file states no frame rate)";
+            return noKeys ? 30 : fps;
         }
     }
     why = "the file states no frame rate and its keys fit no common rate: 30 fps";
