@@ -241,6 +241,20 @@ TEST_F(VloInfoOutput, KeyFramesByNameOnTheTimelineTheUserGives) {
               std::string::npos);
 }
 
+TEST_F(VloInfoOutput, SignedZerosReadAsZero) {
+    vlo::VlaAnimation a = support::SmallAnimation();
+    a.frames.back().rootPosition = {-0.0f, -0.0f, 1};
+    a.frames.back().rootRotation = -0.0f;
+    a.keys[a.keys.size() - 2] = {-0.0f, -0.0f, -0.0f, 1};
+    Write(dir.File("still.VLA"), vlo::EncodeVla(a));
+    const InfoRun r = Info({dir.File("still.VLA"), "--frame", "3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("root:     travels to (0, 0, 1), turned 0 rad at the last frame\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    0 bone: (0, 0, 0, 1)\n"), std::string::npos) << r.out;
+    for (std::size_t at = r.out.find("-0"); at != std::string::npos; at = r.out.find("-0", at + 1))
+        EXPECT_EQ(r.out[at + 2], '.') << "a negative zero at " << at << " of\n" << r.out;  // -0.8 is fine
+}
+
 TEST_F(VloInfoOutput, JsonIsAllThereIsOnStdout) {
     InfoRun r = Info({dir.File("swing.VLA"), dir.File("rig.VLO"), "--json", "--frame", "2", "--first-frame", "1"});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -53,6 +53,10 @@ struct Checked {
 bool IsSkinned(const Checked& c) { return c.Model() && c.Model()->layout.Has(vlo::kChunkHierarchy); }
 
 // The names of the key-frame bits a frame's flags hold, joined by '+'.
+// A value as a reader wants it: -0 (which the format's angle and position arithmetic often leaves)
+// shown as 0.
+float Shown(float v) { return v + 0.0f; }
+
 std::string KeyFrameNames(std::uint32_t flags) {
     std::string names;
     for (int slot = 0; slot < vlo::kNumKeyFrameSlots; ++slot)
@@ -262,8 +266,8 @@ void PrintAnimation(const Checked& c, const Options& o, const vlo::VloModel* mod
     if (any) out << "\n";
     if (!a.frames.empty()) {
         const auto& last = a.frames.back();
-        out << "  root:     travels to (" << last.rootPosition.x << ", " << last.rootPosition.y << ", " << last.rootPosition.z
-            << "), turned " << last.rootRotation << " rad at the last frame\n";
+        out << "  root:     travels to (" << Shown(last.rootPosition.x) << ", " << Shown(last.rootPosition.y) << ", "
+            << Shown(last.rootPosition.z) << "), turned " << Shown(last.rootRotation) << " rad at the last frame\n";
     }
     out << "  markers:  " << a.markers.size() << "\n";
     for (const auto& m : a.markers) out << "    " << vlo::FieldText(m.header.name) << "\n";
@@ -273,12 +277,12 @@ void PrintAnimation(const Checked& c, const Options& o, const vlo::VloModel* mod
         const auto& f = a.frames[k];
         out << "  frame " << *o.frame << ": flags 0x" << std::hex << f.flags << std::dec;
         if (f.flags) out << " " << KeyFrameNames(f.flags);
-        out << ", root (" << f.rootPosition.x << ", " << f.rootPosition.y << ", " << f.rootPosition.z << ") turned "
-            << f.rootRotation << "\n";
+        out << ", root (" << Shown(f.rootPosition.x) << ", " << Shown(f.rootPosition.y) << ", " << Shown(f.rootPosition.z)
+            << ") turned " << Shown(f.rootRotation) << "\n";
         for (std::size_t b = 0; b < a.header.numBones; ++b) {
             const auto& q = a.Key(k, b);
-            out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << q.x
-                << ", " << q.y << ", " << q.z << ", " << q.w << ")\n";
+            out << "    " << b << " " << (model ? vlo::FieldText(model->bones[b].name) : std::string("bone")) << ": (" << Shown(q.x)
+                << ", " << Shown(q.y) << ", " << Shown(q.z) << ", " << Shown(q.w) << ")\n";
         }
     }
     PrintFindings(c.findings, out);
