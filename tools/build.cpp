@@ -85,7 +85,7 @@ private:
 class Cache {
 public:
     explicit Cache(const Manifest& m)
-        : path_((fs::path(m.folder) / ("." + fs::path(m.path).filename().string() + ".cache")).string()) {
+        : path_((fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(".cache")).string()) {
         std::ifstream in(path_);
         if (in) data_ = json::parse(in, nullptr, /*allow_exceptions=*/false);
         if (!data_.is_object() || data_.value("tool", "") != Tool()) data_ = {{"tool", Tool()}, {"assets", json::object()}};
@@ -138,7 +138,7 @@ private:
 class BuildLock {
 public:
     explicit BuildLock(const Manifest& m) {
-        const std::string path = (fs::path(m.folder) / ("." + fs::path(m.path).filename().string() + ".lock")).string();
+        const std::string path = (fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(".lock")).string();
         fd_ = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
         if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             waited_ = true;
@@ -159,7 +159,7 @@ private:
 void RemoveStaleTemporaries(const std::string& output) {
     for (const std::string& file : {output, vlo::SiblingFileName(output, ".TXT")}) {
         const fs::path path(file);
-        const std::string prefix = "." + path.filename().string() + ".tmp-";
+        const std::string prefix = std::string(".").append(path.filename().string()).append(".tmp-");
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? "." : path.parent_path(), ec))
             if (entry.path().filename().string().rfind(prefix, 0) == 0) fs::remove(entry.path(), ec);
@@ -371,9 +371,9 @@ int RunNinja(const std::string& manifestPath, const std::string& output, const s
         if (!imported.ok) err << "warning: " << a.name << ": " << imported.error << " (only the scene file is an input)\n";
         std::string implicit;
         for (const std::string& file : imported.usedFiles)
-            if (file != fs::absolute(a.flags.input).lexically_normal().string()) implicit += " " + NinjaPath(file);
+            if (file != fs::absolute(a.flags.input).lexically_normal().string()) (implicit += ' ') += NinjaPath(file);
         std::string args;
-        for (const std::string& word : CommandLine(a.flags)) args += " " + ShellWord(word);
+        for (const std::string& word : CommandLine(a.flags)) (args += ' ') += ShellWord(word);
         text += "\nbuild " + NinjaPath(a.flags.output) + " " + NinjaPath(vlo::SiblingFileName(a.flags.output, ".TXT")) +
                 ": export " + NinjaPath(a.flags.input) + (implicit.empty() ? "" : " |" + implicit) + "\n  args =" + args +
                 "\n  name = " + NinjaPath(a.name) + "\n";
