@@ -213,14 +213,8 @@ std::string ClobberedInput(const std::vector<std::string>& outputs, const std::v
 // Warns about a model whose size or markers suggest a wrong scale or origin.
 void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, vlo::ExportMode mode, ExportResult& r) {
     if (!m.vertices.empty()) {
-        const bool swapped = choices.swapYZ.value_or(true);
-        float lo = 0, hi = 0;
-        for (std::size_t i = 0; i < m.vertices.size(); ++i) {
-            const float up = swapped ? m.vertices[i].position.y : m.vertices[i].position.z;
-            lo = i == 0 ? up : std::min(lo, up);
-            hi = i == 0 ? up : std::max(hi, up);
-        }
-        const float height = hi - lo;
+        const auto [lo, hi] = m.VertexBounds();
+        const float height = choices.swapYZ.value_or(true) ? hi.y - lo.y : hi.z - lo.z;
         if (height > 1000.0f || height < 0.001f) {
             char text[200];
             std::snprintf(text, sizeof text, "the model is %g m tall: check its scale (the yardstick, --scale, --file-units)",

@@ -141,12 +141,7 @@ Verification VerifyModel(const std::string& file, const vlo::VloModel& made, sta
     if (settings.swapYZ) std::swap(corners[1], corners[2]);
 
     if (!m.vertices.empty()) {
-        vlo::Vec3 lo = m.vertices.front().position, hi = lo;
-        for (const vlo::ModelVertex& vertex : m.vertices) {
-            const vlo::Vec3& p = vertex.position;
-            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-        }
+        const auto [lo, hi] = m.VertexBounds();
         v.modelSize = Distance(lo, hi);
     }
     const Faces faces = InFileOrder(mesh, m.textures.size());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/records.h"
@@ -74,6 +75,8 @@ struct VloModel {
     Vec3 origin;
 
     bool IsHierarchy() const { return (flags & kFlagHierarchy) != 0; }
+    // The smallest and the largest vertex coordinates, axis by axis; the model must have vertices.
+    std::pair<Vec3, Vec3> VertexBounds() const;
     bool operator==(const VloModel&) const = default;
 };
 

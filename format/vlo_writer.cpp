@@ -1,5 +1,7 @@
 #include "format/vlo_writer.h"
 
+#include <algorithm>
+
 #include "format/chunk_writer.h"
 
 namespace vlo {
@@ -74,6 +76,16 @@ std::vector<std::uint8_t> EncodeVlo(const VloModel& m) {
                  sizeof(MarkerRecord) * m.markers.size() + 12 * 12);
     WriteVlo(m, sink);
     return sink.Take();
+}
+
+std::pair<Vec3, Vec3> VloModel::VertexBounds() const {
+    Vec3 lo = vertices.front().position, hi = lo;
+    for (const ModelVertex& v : vertices) {
+        const Vec3& p = v.position;
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    return {lo, hi};
 }
 
 std::vector<IndexBuffer> IndexBuffersOf(const std::vector<ModelPolygon>& polygons) {

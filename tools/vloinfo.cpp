@@ -52,11 +52,11 @@ struct Checked {
 
 bool IsSkinned(const Checked& c) { return c.Model() && c.Model()->layout.Has(vlo::kChunkHierarchy); }
 
-// The names of the key-frame bits a frame's flags hold, joined by '+'.
 // A value as a reader wants it: -0 (which the format's angle and position arithmetic often leaves)
 // shown as 0.
 float Shown(float v) { return v + 0.0f; }
 
+// The names of the key-frame bits a frame's flags hold, joined by '+'.
 std::string KeyFrameNames(std::uint32_t flags) {
     std::string names;
     for (int slot = 0; slot < vlo::kNumKeyFrameSlots; ++slot)
@@ -65,16 +65,6 @@ std::string KeyFrameNames(std::uint32_t flags) {
 }
 
 json Vec(const vlo::Vec3& v) { return json::array({v.x, v.y, v.z}); }
-
-// The smallest and largest vertex coordinates of a model with vertices.
-std::pair<vlo::Vec3, vlo::Vec3> Bounds(const vlo::VloModel& m) {
-    vlo::Vec3 lo = m.vertices[0].position, hi = lo;
-    for (const auto& v : m.vertices) {
-        lo = {std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z)};
-        hi = {std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z)};
-    }
-    return {lo, hi};
-}
 
 const char* SeverityWord(const Finding& f) { return f.severity == Finding::Severity::Error ? "error" : "warning"; }
 
@@ -129,7 +119,7 @@ json ModelJson(const Checked& c, bool full) {
                          {"position", Vec(b.position)}});
     j["bones"] = bones;
     if (!m.vertices.empty()) {
-        const auto [lo, hi] = Bounds(m);
+        const auto [lo, hi] = m.VertexBounds();
         j["bounds"] = {{"min", Vec(lo)}, {"max", Vec(hi)}};
     }
     json groups = json::array();
@@ -175,7 +165,7 @@ void PrintModel(const Checked& c, std::ostream& out) {
     if (m.bumpMap) out << "  bump map: " << vlo::FieldText(m.bumpMap->name) << " (" << m.tangents.size() << " tangent frames)\n";
     if (m.specularMap) out << "  specular: " << vlo::FieldText(m.specularMap->name) << "\n";
     if (!m.vertices.empty()) {
-        const auto [lo, hi] = Bounds(m);
+        const auto [lo, hi] = m.VertexBounds();
         out << std::fixed << std::setprecision(4) << "  bounds:   (" << lo.x << ", " << lo.y << ", " << lo.z << ") to (" << hi.x
             << ", " << hi.y << ", " << hi.z << ")\n"
             << std::defaultfloat;
