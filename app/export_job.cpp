@@ -13,6 +13,7 @@
 #include "app/selection.h"
 #include "format/output_file.h"
 #include "format/vlo_reader.h"
+#include "host/node_walk.h"
 
 namespace app {
 namespace {
@@ -66,12 +67,10 @@ ExportResult Fails(ExportResult r, int status, std::string why) {
 // The plug-in's texts speak the host's words; what they mean to someone working in Blender or with FBX.
 std::string Explain(const std::string& text, standin::Node& selected) {
     const std::string name = selected.Name();
-    Object* object = selected.EvalWorldState(0).obj;
-    const bool empty = object && object->ClassID() == DUMMY_CLASS_ID;
     if (text == "Neither Physique modifier nor Skin modifier found on selected object")
         return "the object has no skin: use --mode shape, or bind it to an armature";
     if (text == "Error with Object State")
-        return empty ? name + " is an empty, not a mesh" : name + " has no geometry to export";
+        return IsDummy(selected) ? name + " is an empty, not a mesh" : name + " has no geometry to export";
     if (text == "Failed to obtain a tri object") return name + " cannot be made into triangles";
     if (text == "Vertices are mapped to more than one hierarchy")
         return "the skin's bones hang from more than one top-level object: parent them under one";
@@ -140,10 +139,8 @@ void CheckKeyFrameText(standin::Node& node, ExportResult& r) {
 // Names given to --remove-marker and --add-marker that match no marker candidate.
 void CheckMarkerNames(standin::Scene& scene, const DialogChoices& choices, ExportResult& r) {
     std::vector<std::string> candidates;
-    for (standin::Node* n : scene.Root().Children()) {
-        Object* obj = n->EvalWorldState(0).obj;
-        if (obj && obj->ClassID() == DUMMY_CLASS_ID) candidates.push_back(n->Name());
-    }
+    for (standin::Node* n : scene.Root().Children())
+        if (IsDummy(*n)) candidates.push_back(n->Name());
     auto check = [&](const std::string& name, const char* flag) {
         if (std::find(candidates.begin(), candidates.end(), name) != candidates.end()) return;
         std::string why = "no marker named '" + name + "'";

@@ -33,3 +33,8 @@ INode* TopLevelAncestor(INode* node, INode* root) {
     }
     return nullptr;
 }
+
+bool IsDummy(INode& node) {
+    Object* obj = node.EvalWorldState(0, TRUE).obj;
+    return obj && obj->ClassID() == DUMMY_CLASS_ID;
+}

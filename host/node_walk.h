@@ -42,6 +42,10 @@ INode* FindNodeByName(INode* start, const char* name);
 // down through nested derived objects to the base object; null when there is none.
 Modifier* FindModifier(INode* node, Class_ID id);
 
+// Whether node's object, evaluated at time 0, is a dummy (an empty: a marker candidate at the top
+// of the scene).
+bool IsDummy(INode& node);
+
 // The ancestor of node (or node itself) whose parent is root; null for a null node or when the
 // parent chain ends before reaching root.
 INode* TopLevelAncestor(INode* node, INode* root);

@@ -62,8 +62,7 @@ int VloExporter::DoExport(const char* name, ExpInterface*, Interface* ip, BOOL, 
     for (int i = 0; i < numChildren; ++i) {
         if (ip->GetCancel()) return FALSE;
         INode* child = root->GetChildNode(i);
-        const ObjectState os = child->EvalWorldState(0, TRUE);
-        if (os.obj && os.obj->ClassID() == DUMMY_CLASS_ID) {
+        if (IsDummy(*child)) {
             dummyNodes.push_back(child);
             settings.markers.push_back(child);
         }
