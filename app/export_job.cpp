@@ -259,12 +259,12 @@ void CheckTimeline(const vlo::ExportSettings& s, const ExportRequest& request, E
                            std::to_string(c.lastFrame) + "): its first and last poses are held there"));
 }
 
-bool HasWarnings(const ExportResult& r) {
-    return std::any_of(r.diagnostics.begin(), r.diagnostics.end(),
-                       [](const Diagnostic& d) { return d.level == Diagnostic::Level::Warning; });
-}
-
 }  // namespace
+
+std::size_t ExportResult::Warnings() const {
+    return std::size_t(std::count_if(diagnostics.begin(), diagnostics.end(),
+                                     [](const Diagnostic& d) { return d.level == Diagnostic::Level::Warning; }));
+}
 
 std::string FormatDiagnostic(const Diagnostic& d) {
     std::string line = (d.level == Diagnostic::Level::Warning ? "warning: " : "error: ") + d.text;
@@ -361,12 +361,14 @@ ExportResult ExportFile(const ExportRequest& request) {
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);
     }
-    if (request.strict && HasWarnings(r)) {
+    // A refused export keeps nothing: its held files go, and the result holds no model or animation.
+    auto refuse = [&](std::string why) {
         exporter.DiscardHeldFiles();
         r.model.reset();
         r.animation.reset();
-        return Fails(r, kExitExportFailed, "--strict: the warnings above fail the export; nothing was written");
-    }
+        return Fails(r, kExitExportFailed, std::move(why));
+    };
+    if (request.strict && r.Warnings() > 0) return refuse("--strict: the warnings above fail the export; nothing was written");
     if (request.verify) {
         const auto verifyStart = Clock::now();
         const std::string held = exporter.HeldDataFile();
@@ -374,11 +376,8 @@ ExportResult ExportFile(const ExportRequest& request) {
                                  : VerifyAnimation(held, *r.animation, node, exporter.settings, request.tolerances);
         r.verifySeconds = Seconds(verifyStart);
         if (!r.verification.Passed()) {
-            exporter.DiscardHeldFiles();
             for (const std::string& f : r.verification.failures) Add(r, Failure("verification: " + f));
-            r.model.reset();
-            r.animation.reset();
-            return Fails(r, kExitExportFailed, "the written file does not match the scene: nothing was written");
+            return refuse("the written file does not match the scene: nothing was written");
         }
     }
     const std::size_t before = exporter.Result().notices.size();

@@ -76,6 +76,9 @@ struct ExportResult {
     std::optional<vlo::VlaAnimation> animation;
     Verification verification;  // with ExportRequest::verify
     double importSeconds = 0, exportSeconds = 0, verifySeconds = 0;
+
+    // How many of the diagnostics are warnings (a repeated one counts once).
+    std::size_t Warnings() const;
 };
 
 // Runs one export as a user would, end to end. Never throws for bad input: the status and the

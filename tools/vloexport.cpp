@@ -231,7 +231,7 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         summary.assets = 1;
         summary.exported = status == AssetStatus::Exported;
         summary.failed = status == AssetStatus::Failed;
-        for (const app::Diagnostic& d : result.diagnostics) summary.warnings += d.level == app::Diagnostic::Level::Warning;
+        summary.warnings = result.Warnings();
         summary.seconds = seconds;
         std::string error;
         if (!WriteReport(report, Report("", {AssetReport(resolved, status, result, seconds)}, summary), error)) {
