@@ -61,6 +61,11 @@ std::string FileHash(const std::string& path) {
     return in.bad() ? std::string() : Hex(digest, size);
 }
 
+// A hidden file beside the manifest: .MANIFEST-NAME + suffix.
+std::string BesideManifest(const Manifest& m, const char* suffix) {
+    return (fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(suffix)).string();
+}
+
 // File hashes taken once per build, shared by the assets that use the same files.
 class Hashes {
 public:
@@ -84,8 +89,7 @@ private:
 // content of every file its export read, and the content of the files it wrote.
 class Cache {
 public:
-    explicit Cache(const Manifest& m)
-        : path_((fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(".cache")).string()) {
+    explicit Cache(const Manifest& m) : path_(BesideManifest(m, ".cache")) {
         std::ifstream in(path_);
         if (in) data_ = json::parse(in, nullptr, /*allow_exceptions=*/false);
         if (!data_.is_object() || data_.value("tool", "") != Tool()) data_ = {{"tool", Tool()}, {"assets", json::object()}};
@@ -138,8 +142,7 @@ private:
 class BuildLock {
 public:
     explicit BuildLock(const Manifest& m) {
-        const std::string path = (fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(".lock")).string();
-        fd_ = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+        fd_ = open(BesideManifest(m, ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
         if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             waited_ = true;
             flock(fd_, LOCK_EX);
@@ -200,21 +203,24 @@ private:
     Clock::time_point start_ = Clock::now();
 };
 
-// The export requests of a manifest's assets; "" or the first problem (a usage error).
-std::string Requests(const Manifest& m, std::vector<app::ExportRequest>& requests) {
-    for (const ManifestAsset& a : m.assets) {
+// The manifest at path and its assets' export requests; nullopt after saying on err why it does
+// not read (a usage error).
+std::optional<Manifest> LoadManifest(const std::string& path, std::vector<app::ExportRequest>& requests, std::ostream& err) {
+    std::string problems;
+    auto manifest = ReadManifest(path, problems);
+    if (!manifest) {
+        err << "error: " << problems << (problems.empty() || problems.back() == '\n' ? "" : "\n");
+        return std::nullopt;
+    }
+    for (const ManifestAsset& a : manifest->assets) {
         app::ExportRequest& r = requests.emplace_back();
-        if (const auto problem = ToRequest(a.flags, r))
-            return m.path + ":" + std::to_string(a.line) + ": asset " + a.name + ": " + *problem;
+        if (const auto problem = ToRequest(a.flags, r)) {
+            err << "error: " << manifest->path << ":" << a.line << ": asset " << a.name << ": " << *problem << "\n";
+            return std::nullopt;
+        }
         r.verify = true;
     }
-    return {};
-}
-
-std::size_t Warnings(const app::ExportResult& r) {
-    std::size_t n = 0;
-    for (const app::Diagnostic& d : r.diagnostics) n += d.level == app::Diagnostic::Level::Warning;
-    return n;
+    return manifest;
 }
 
 // A path or a shell word in a Ninja file: $ doubled, and for paths of build lines spaces and colons
@@ -237,17 +243,9 @@ std::string ShellWord(const std::string& word) {
 
 int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     const auto start = Clock::now();
-    std::string problems;
-    const auto manifest = ReadManifest(o.manifest, problems);
-    if (!manifest) {
-        err << "error: " << problems << (problems.empty() || problems.back() == '\n' ? "" : "\n");
-        return app::kExitUsage;
-    }
     std::vector<app::ExportRequest> requests;
-    if (const std::string problem = Requests(*manifest, requests); !problem.empty()) {
-        err << "error: " << problem << "\n";
-        return app::kExitUsage;
-    }
+    const auto manifest = LoadManifest(o.manifest, requests, err);
+    if (!manifest) return app::kExitUsage;
     const std::size_t n = manifest->assets.size();
     const int jobs = o.jobs > 0 ? o.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
 
@@ -287,7 +285,7 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
                 if (statuses[i] == AssetStatus::Exported) cache->Record(asset.flags, result, hashes);
             }
             const double seconds = Seconds(assetStart);
-            warnings[i] = Warnings(result);
+            warnings[i] = result.Warnings();
             if (result.animation) skeletons[i] = result.animation->text.bones;
             reports[i] = AssetReport(asset.flags, statuses[i], result, seconds);
             progress.Done(asset.name, statuses[i], result, seconds);
@@ -349,17 +347,9 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
 
 int RunNinja(const std::string& manifestPath, const std::string& output, const std::string& vloexport, std::ostream& out,
              std::ostream& err) {
-    std::string problems;
-    const auto manifest = ReadManifest(manifestPath, problems);
-    if (!manifest) {
-        err << "error: " << problems;
-        return app::kExitUsage;
-    }
     std::vector<app::ExportRequest> requests;
-    if (const std::string problem = Requests(*manifest, requests); !problem.empty()) {
-        err << "error: " << problem << "\n";
-        return app::kExitUsage;
-    }
+    const auto manifest = LoadManifest(manifestPath, requests, err);
+    if (!manifest) return app::kExitUsage;
     std::string text = "# Made by vloexport ninja from " + manifest->path +
                        "; build with: ninja -f FILE\nninja_required_version = 1.5\n\nvloexport = " + ShellWord(vloexport) +
                        "\n\nrule export\n  command = $vloexport $in $args -q --verify\n  description = export $name\n";
