@@ -185,10 +185,13 @@ bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& text
         return false;
     }
     hasText_ = text_.Open(textPath, ioFaults);
-    if (!hasText_)
-        messages_.Report(Notice::Warning("The information file " + textPath + " cannot be created (" + text_.Error() +
-                                         "); the export goes on without it"));
+    if (!hasText_) WarnTextLeftOut(textPath, "cannot be created");
     return true;
+}
+
+void VloExporter::WarnTextLeftOut(const std::string& textPath, const char* what) {
+    messages_.Report(Notice::Warning("The information file " + textPath + " " + what + " (" + text_.Error() +
+                                     "); the export goes on without it"));
 }
 
 void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeData,
@@ -199,10 +202,8 @@ void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeD
     vlo::StreamSink data([this](const void* bytes, std::size_t size) { data_.Write(bytes, size); });
     writeData(data);
     data.Flush();
-    if (!data_.Finish()) {
+    if (!data_.Finish()) {  // RunExport removes both temporary files
         messages_.Report(Notice::Stop("Failed to write the file: " + data_.Target() + " (" + data_.Error() + ")"));
-        data_.Discard();
-        text_.Discard();
         return;
     }
     if (hasText_) {
@@ -210,8 +211,7 @@ void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeD
         writeText(text);
     }
     if (hasText_ && !text_.Finish()) {
-        messages_.Report(Notice::Warning("The information file " + text_.Target() + " could not be written (" +
-                                         text_.Error() + "); the export goes on without it"));
+        WarnTextLeftOut(text_.Target(), "could not be written");
         hasText_ = false;
     }
     outcome_.held = true;
@@ -232,8 +232,7 @@ bool VloExporter::PublishHeldFiles() {
     if (text_.Publish())
         outcome_.files.push_back(text_.Target());
     else
-        messages_.Report(Notice::Warning("The information file " + text_.Target() + " could not be written (" +
-                                         text_.Error() + "); the export goes on without it"));
+        WarnTextLeftOut(text_.Target(), "could not be written");
     return true;
 }
 

@@ -97,6 +97,8 @@ private:
     // Opens the data file (reporting why it cannot be created) and the information file (warning
     // when it cannot be: the export goes on without it). False when the data file cannot be created.
     bool OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure);
+    // Warns that the information file at textPath is left out (what happened to it, and why).
+    void WarnTextLeftOut(const std::string& textPath, const char* what);
     // Writes both files (writeData and writeText write into a sink and a writer that stream to the
     // files); the data file is published, then the text (or held, see holdFiles). A data file that
     // fails is reported and nothing is published; a text that fails is left out, with a warning.
