@@ -16,7 +16,7 @@ std::string Number(double v) {
 }
 
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 // The quoted value of a meter="..." attribute starting at `at` (the m of "meter"), or nullopt.
 std::optional<std::string> MeterValue(const std::string& text, std::size_t at) {

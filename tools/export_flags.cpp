@@ -29,7 +29,7 @@ std::string KeyFrameProblem(const std::string& v) {
 
 std::optional<int> WholeNumber(const std::string& text) {
     // Optional blanks around an optional sign and one to nine digits: never out of int's range.
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     std::size_t i = 0;
     while (i < text.size() && blank(text[i])) ++i;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
