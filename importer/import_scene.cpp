@@ -394,13 +394,22 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     const FbxFacts* takes = format == Format::Fbx ? facts : nullptr;
     FbxFacts noTakes;
     if (format == Format::Fbx && !takes) takes = &noTakes;
+    // Each clip's rate and span are measured once (each is a pass over all of its keys) and kept for
+    // the clip the options choose.
+    struct Measured {
+        double fps;
+        std::string why;
+        ClipSpan span;
+    };
+    std::vector<Measured> measured;
     for (unsigned a = 0; a < source.mNumAnimations; ++a) {
         const aiAnimation& clip = *source.mAnimations[a];
-        std::string why;
-        const double fps = FrameRateOf(&clip, format, facts, options, why);
-        const ClipSpan span = SpanOfClip(clip, takes, fps);
-        info.clips.push_back({ClipName(clip, a), int(std::lround(span.first * fps)), int(std::lround(span.last * fps)), fps,
-                              clip.mNumChannels});
+        Measured m;
+        m.fps = FrameRateOf(&clip, format, facts, options, m.why);
+        m.span = SpanOfClip(clip, takes, m.fps);
+        info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)), int(std::lround(m.span.last * m.fps)),
+                              m.fps, clip.mNumChannels});
+        measured.push_back(std::move(m));
     }
     int chosen = ChosenClip(source, options.clip);
     auto fail = [&](ImportResult::Failure kind, std::string why) {
@@ -418,7 +427,13 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
                                                             " animation clips; choose one with --clip NAME or NUMBER:" +
                                                             ClipListing(info));
     const aiAnimation* clip = chosen >= 0 ? source.mAnimations[chosen] : nullptr;
-    double fps = FrameRateOf(clip, format, facts, options, info.fpsSource);
+    double fps = 0;
+    if (clip) {
+        fps = measured[std::size_t(chosen)].fps;
+        info.fpsSource = measured[std::size_t(chosen)].why;
+    } else {
+        fps = FrameRateOf(nullptr, format, facts, options, info.fpsSource);
+    }
     const int rounded = int(std::lround(fps));
     if (rounded <= 0 || TIME_TICKSPERSEC % rounded != 0 || std::fabs(fps - rounded) > 1e-6)
         return fail(ImportResult::Failure::BadOption,
@@ -427,7 +442,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     info.fps = rounded;
     int first = 0, last = 100;
     if (clip) {
-        const ClipSpan span = SpanOfClip(*clip, takes, fps);
+        const ClipSpan& span = measured[std::size_t(chosen)].span;
         builder.ApplyClip(*clip, span.keyOffset);
         info.clip = ClipName(*clip, unsigned(chosen));
         info.clipSpan = span.source;
