@@ -1,5 +1,6 @@
 #include "geometry/model_buffers.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/tri_mesh.h"
@@ -37,32 +38,49 @@ ModelBuffers BuildModelBuffers(Mesh& mesh, const Matrix3& objectTM, std::size_t 
     const bool mapped = !mesh.tvFace.empty();
     out.polygons.reserve(std::size_t(numFaces));
 
-    for (int f = 0; f < numFaces; ++f) {
-        const Face& face = mesh.faces[f];
-        ModelPolygon polygon;
-        int textureId = -1;
-        for (int k = 0; k < 3; ++k) {
-            const int c = cornerOrder[k];
-            const DWORD vi = face.v[c];
-            const Point3 world = mesh.getVert(int(vi)) * objectTM;
-            ModelVertex vertex;
-            vertex.position = ToVec3(world);
-            vertex.normal = ToVec3(WorldNormal(rotation, GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
-            if (mapped) {
-                if (numTextures > 0) textureId = int(unsigned(face.getMatID()) % unsigned(numTextures));
-                if (textureId >= 0) {
-                    const Point3& tv = mesh.tVerts[mesh.tvFace[f].t[c]];
-                    vertex.u = tv.x;
-                    vertex.v = 1.0f - tv.y;
+    // Faces go in blocks: their corners are made, then welded together (the weld fetches each
+    // corner's table slot ahead of its lookup), then stored and their links read, in corner order.
+    constexpr int kBlockFaces = 64;
+    ModelVertex corners[kBlockFaces * 3];
+    Point3 worlds[kBlockFaces * 3];
+    DWORD meshVertices[kBlockFaces * 3];
+    std::uint32_t indices[kBlockFaces * 3];
+    for (int first = 0; first < numFaces; first += kBlockFaces) {
+        const int count = std::min(kBlockFaces, numFaces - first);
+        for (int b = 0; b < count; ++b) {
+            const int f = first + b;
+            const Face& face = mesh.faces[f];
+            ModelPolygon polygon;
+            int textureId = -1;
+            for (int k = 0; k < 3; ++k) {
+                const int c = cornerOrder[k];
+                const DWORD vi = face.v[c];
+                const Point3 world = mesh.getVert(int(vi)) * objectTM;
+                ModelVertex& vertex = corners[3 * b + k];
+                vertex = ModelVertex{};
+                vertex.position = ToVec3(world);
+                vertex.normal = ToVec3(WorldNormal(rotation, GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
+                if (mapped) {
+                    if (numTextures > 0) textureId = int(unsigned(face.getMatID()) % unsigned(numTextures));
+                    if (textureId >= 0) {
+                        const Point3& tv = mesh.tVerts[mesh.tvFace[f].t[c]];
+                        vertex.u = tv.x;
+                        vertex.v = 1.0f - tv.y;
+                    }
                 }
+                worlds[3 * b + k] = world;
+                meshVertices[3 * b + k] = vi;
             }
-            const std::uint32_t index = welder.FindOrAdd(vertex);
-            polygon.verts[k] = std::uint16_t(index);
-            // Links are read per corner; the welded vertex keeps those of its last successful corner.
-            if (links && index < out.links.size() && !links->Read(world, int(vi), out.links[index])) ++out.linkFailures;
+            polygon.textureId = std::int16_t(textureId);
+            out.polygons.push_back(polygon);
         }
-        polygon.textureId = std::int16_t(textureId);
-        out.polygons.push_back(polygon);
+        welder.FindOrAdd(corners, std::size_t(count) * 3, indices);
+        for (int i = 0; i < count * 3; ++i) {
+            out.polygons[std::size_t(first + i / 3)].verts[i % 3] = std::uint16_t(indices[i]);
+            // Links are read per corner; the welded vertex keeps those of its last successful corner.
+            if (links && indices[i] < out.links.size() && !links->Read(worlds[i], int(meshVertices[i]), out.links[indices[i]]))
+                ++out.linkFailures;
+        }
     }
     if (links) out.links.resize(out.vertices.size());
     return out;

@@ -72,11 +72,37 @@ void VertexWelder::Grow() {
 
 std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v) {
     std::uint32_t key[8];
-    if (!KeyOf(v, key)) {  // equals nothing: always a new vertex, never indexed
+    const bool hashable = KeyOf(v, key);
+    return FindOrAdd(v, hashable, hashable ? HashOf(key) : 0);
+}
+
+void VertexWelder::FindOrAdd(const ModelVertex* vertices, std::size_t count, std::uint32_t* indices) {
+    // Hashes are taken (and their slots fetched) kAhead vertices before their lookup; a slot fetched
+    // before the table grows is merely a wasted fetch, as the lookup indexes the table as it is then.
+    constexpr std::size_t kAhead = 16;
+    std::uint64_t hashes[kAhead];
+    bool hashable[kAhead];
+    auto prepare = [&](std::size_t i) {
+        std::uint32_t key[8];
+        const std::size_t r = i % kAhead;
+        hashable[r] = KeyOf(vertices[i], key);
+        hashes[r] = hashable[r] ? HashOf(key) : 0;
+        __builtin_prefetch(&slots_[hashes[r] & mask_]);
+    };
+    for (std::size_t i = 0; i < count && i < kAhead; ++i) prepare(i);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t r = i % kAhead;
+        indices[i] = FindOrAdd(vertices[i], hashable[r], hashes[r]);
+        if (i + kAhead < count) prepare(i + kAhead);
+    }
+}
+
+std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v, bool hashable, std::uint64_t hash) {
+    if (!hashable) {  // equals nothing: always a new vertex, never indexed
         vertices_.push_back(v);
         return std::uint32_t(vertices_.size() - 1);
     }
-    const std::uint64_t hash = HashOf(key), tag = TagOf(hash);
+    const std::uint64_t tag = TagOf(hash);
     std::size_t s = hash & mask_;
     for (std::uint64_t slot; (slot = slots_[s]) != 0; s = (s + 1) & mask_) {
         const auto index = std::uint32_t(slot);

@@ -162,14 +162,28 @@ TEST(Weld, HashIndexNumbersExactlyAsTheLinearSearch) {
             v.u = value();
             v.v = value();
         }
-        std::vector<vlo::ModelVertex> hashed, linear;
+        std::vector<vlo::ModelVertex> hashed, batched, linear;
         vlo::VertexWelder welder(hashed);
         std::uniform_int_distribution<std::size_t> corner(0, pool.size() - 1);
+        std::vector<vlo::ModelVertex> corners;
+        std::vector<std::uint32_t> expected;
         for (int i = 0; i < 3000; ++i) {
             const vlo::ModelVertex& v = pool[corner(rng)];
-            ASSERT_EQ(welder.FindOrAdd(v), vlo::FindOrAddVertexLinear(linear, v)) << "round " << round << " corner " << i;
+            corners.push_back(v);
+            expected.push_back(vlo::FindOrAddVertexLinear(linear, v));
+            ASSERT_EQ(welder.FindOrAdd(v), expected.back()) << "round " << round << " corner " << i;
         }
         ASSERT_EQ(hashed.size(), linear.size());
+        // The batched weld, in uneven batches (shorter and longer than its look-ahead), from a small
+        // table that grows between a slot's fetch and its lookup.
+        vlo::VertexWelder batch(batched);
+        std::vector<std::uint32_t> indices(corners.size());
+        for (std::size_t at = 0, n = 1; at < corners.size(); at += n, n = n * 3 % 97 + 1) {
+            n = std::min(n, corners.size() - at);
+            batch.FindOrAdd(corners.data() + at, n, indices.data() + at);
+        }
+        ASSERT_EQ(indices, expected) << "round " << round;
+        ASSERT_EQ(batched.size(), linear.size());
     }
 }
 
