@@ -40,12 +40,17 @@ std::size_t KeyBefore(const std::vector<Key<T>>& keys, double ticks, std::size_t
     return std::size_t(next - keys.begin()) - 1;
 }
 
+constexpr std::size_t kPrefetchKeys = 8;
+
 template <class T, class Fallback>
 T Sample(const std::vector<Key<T>>& keys, double ticks, Interpolation mode, std::size_t& cursor, Fallback fallback) {
     if (keys.empty()) return fallback();
     if (ticks <= keys.front().time) return keys.front().value;
     if (ticks >= keys.back().time) return keys.back().value;
     cursor = KeyBefore(keys, ticks, cursor);
+    // A track sampled frame by frame reads its keys as a stream, one of many (a stream per channel of
+    // every node): asking for the keys a few frames ahead keeps the wait for memory off the samples.
+    __builtin_prefetch(&keys[std::min(cursor + kPrefetchKeys, keys.size() - 1)]);
     const Key<T>& prev = keys[cursor];
     if (mode == Interpolation::Step) return prev.value;
     const Key<T>& next = keys[cursor + 1];
