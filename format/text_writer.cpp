@@ -55,25 +55,55 @@ TextWriter& TextWriter::Int(long long value, int width, char pad) {
     return *this;
 }
 
+namespace {
+
+// value rounded to a whole number, ties to even (as nearbyint in the default rounding mode): adding
+// and taking away 1.5 x 2^52 leaves the nearest integer for any |value| below 2^51.
+double RoundToEven(double value) {
+    constexpr double kMagic = 6755399441055744.0;
+    return std::fabs(value) < 2251799813685248.0 ? (value + kMagic) - kMagic : std::nearbyint(value);
+}
+
+// "%.Df" of a value that came from a float, |value| < 1e12, into out; returns the length. With the
+// number of decimals fixed at compile time the splitting into digits divides by constants.
+constexpr std::uint64_t Pow10(int n) { return n == 0 ? 1 : 10 * Pow10(n - 1); }
+
+template <int D>
+std::size_t FixedFromFloat(double value, char* out) {
+    constexpr std::uint64_t kScale = Pow10(D);
+    // value x 10^D is exact in a double (24 bits of mantissa times at most 15625 x 2^6), so rounding
+    // it to an integer (to nearest, ties to even, as printf rounds the exact value) gives printf's
+    // digits.
+    const auto units = static_cast<std::uint64_t>(std::fabs(RoundToEven(value * double(kScale))));
+    char* p = out;
+    if (std::signbit(value)) *p++ = '-';
+    p = std::to_chars(p, p + 20, units / kScale).ptr;
+    if constexpr (D > 0) {
+        *p = '.';
+        std::uint64_t rest = units % kScale;
+        for (int i = D; i > 0; --i, rest /= 10) p[i] = char('0' + rest % 10);
+        p += D + 1;
+    }
+    return std::size_t(p - out);
+}
+
+}  // namespace
+
 TextWriter& TextWriter::Fixed(double value, int decimals) {
-    // The common case, a value that came from a float, with up to 6 decimals: value x 10^decimals is
-    // exact in a double (24 bits of mantissa times at most 15625 x 2^6), so rounding it to an integer
-    // (to nearest, ties to even, as printf rounds the exact value) gives printf's digits.
-    static constexpr double kScale[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6};
+    // The common case: a value that came from a float, with up to 6 decimals.
     if (decimals >= 0 && decimals <= 6 && double(float(value)) == value && std::fabs(value) < 1e12) {
-        const double scaled = std::nearbyint(value * kScale[decimals]);
-        const auto units = static_cast<std::uint64_t>(std::fabs(scaled));
-        const auto scale = static_cast<std::uint64_t>(kScale[decimals]);
-        if (std::signbit(value)) text_ += '-';
-        char digits[24];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, units / scale);
-        text_.append(digits, std::size_t(end - digits));
-        if (decimals > 0) {
-            char fraction[8] = {'.', '0', '0', '0', '0', '0', '0', '0'};
-            std::uint64_t rest = units % scale;
-            for (int i = decimals; i > 0; --i, rest /= 10) fraction[i] = char('0' + rest % 10);
-            text_.append(fraction, std::size_t(decimals) + 1);
+        char digits[32];
+        std::size_t length = 0;
+        switch (decimals) {
+            case 0: length = FixedFromFloat<0>(value, digits); break;
+            case 1: length = FixedFromFloat<1>(value, digits); break;
+            case 2: length = FixedFromFloat<2>(value, digits); break;
+            case 3: length = FixedFromFloat<3>(value, digits); break;
+            case 4: length = FixedFromFloat<4>(value, digits); break;
+            case 5: length = FixedFromFloat<5>(value, digits); break;
+            default: length = FixedFromFloat<6>(value, digits); break;
         }
+        text_.append(digits, length);
         return *this;
     }
     // Room for the largest double's 309 integer digits, a sign, a point and the decimals.

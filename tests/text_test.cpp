@@ -126,9 +126,16 @@ TEST(TextPieces, GiveExactlyThePrintfCharacters) {
     for (int i = 0; i < 20000; ++i) values.push_back(std::bit_cast<float>(std::uint32_t(rng())));
     std::uniform_real_distribution<float> near(-1000, 1000);
     for (int i = 0; i < 20000; ++i) values.push_back(near(rng));
+    // Around the magnitudes where value x 10^decimals crosses 2^51 (the rounding changes method there)
+    // and where the short path ends (1e12).
+    for (double edge : {2251799813685248.0, 2251799813685248.0 / 10, 2251799813685248.0 / 1e3, 2251799813685248.0 / 1e6, 1e12})
+        for (float v = std::nextafter(float(edge), 0.0f), i = 0; i < 8; ++i, v = std::nextafter(v, INFINITY)) {
+            values.push_back(v);
+            values.push_back(-v);
+        }
     char expected[512];
     for (float v : values)
-        for (int decimals : {2, 3, 6}) {
+        for (int decimals = 0; decimals <= 6; ++decimals) {
             vlo::TextWriter t;
             t.Fixed(v, decimals);
             std::snprintf(expected, sizeof expected, "%.*f", decimals, double(v));
