@@ -115,7 +115,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 // The first line of section (as this module writes it) that text does not hold in the same place,
 // described for a reader; empty when text holds the whole section. The section is found by its
 // heading: its first two non-empty lines.
-std::string SectionDifference(std::string_view text, const std::string& section) {
+std::string SectionDifference(std::string_view text, std::string_view section) {
     std::vector<std::string_view> want = Lines(section);
     while (!want.empty() && want.front().empty()) want.erase(want.begin());
     const std::vector<std::string_view> have = Lines(text);

@@ -1,5 +1,6 @@
 #include "format/text_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -41,17 +42,17 @@ TextWriter& TextWriter::Int(long long value, int width, char pad) {
     char digits[24];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
     const std::size_t length = std::size_t(end - digits);
-    if (std::size_t(width) > length) {
-        const std::size_t fill = std::size_t(width) - length;
-        if (pad == '0' && value < 0) {  // the sign comes before the zeros: "-01"
-            text_ += '-';
-            text_.append(fill, '0');
-            text_.append(digits + 1, length - 1);
-            return *this;
-        }
-        text_.append(fill, pad);
+    const std::size_t fill = std::size_t(width) > length ? std::size_t(width) - length : 0;
+    char* out = Room(fill + length);
+    if (fill > 0 && pad == '0' && value < 0) {  // the sign comes before the zeros: "-01"
+        *out = '-';
+        std::memset(out + 1, '0', fill);
+        std::memcpy(out + 1 + fill, digits + 1, length - 1);
+    } else {
+        std::memset(out, pad, fill);
+        std::memcpy(out + fill, digits, length);
     }
-    text_.append(digits, length);
+    used_ += fill + length;
     return *this;
 }
 
@@ -92,56 +93,65 @@ std::size_t FixedFromFloat(double value, char* out) {
 TextWriter& TextWriter::Fixed(double value, int decimals) {
     // The common case: a value that came from a float, with up to 6 decimals.
     if (decimals >= 0 && decimals <= 6 && double(float(value)) == value && std::fabs(value) < 1e12) {
-        char digits[32];
-        std::size_t length = 0;
+        // A sign, 13 integer digits, a point and 6 decimals.
+        char* out = Room(32);
         switch (decimals) {
-            case 0: length = FixedFromFloat<0>(value, digits); break;
-            case 1: length = FixedFromFloat<1>(value, digits); break;
-            case 2: length = FixedFromFloat<2>(value, digits); break;
-            case 3: length = FixedFromFloat<3>(value, digits); break;
-            case 4: length = FixedFromFloat<4>(value, digits); break;
-            case 5: length = FixedFromFloat<5>(value, digits); break;
-            default: length = FixedFromFloat<6>(value, digits); break;
+            case 0: used_ += FixedFromFloat<0>(value, out); break;
+            case 1: used_ += FixedFromFloat<1>(value, out); break;
+            case 2: used_ += FixedFromFloat<2>(value, out); break;
+            case 3: used_ += FixedFromFloat<3>(value, out); break;
+            case 4: used_ += FixedFromFloat<4>(value, out); break;
+            case 5: used_ += FixedFromFloat<5>(value, out); break;
+            default: used_ += FixedFromFloat<6>(value, out); break;
         }
-        text_.append(digits, length);
         return *this;
     }
     // Room for the largest double's 309 integer digits, a sign, a point and the decimals.
     char digits[400];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    text_.append(digits, std::size_t(end - digits));
-    return *this;
+    return Str(std::string_view(digits, std::size_t(end - digits)));
 }
 
 TextWriter& TextWriter::Hex(unsigned value) {
-    char digits[12];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, 16);
-    text_.append(digits, std::size_t(end - digits));
+    char* out = Room(8);
+    used_ += std::size_t(std::to_chars(out, out + 8, value, 16).ptr - out);
     return *this;
 }
 
 TextWriter& TextWriter::EndLine() {
-    text_ += "\r\n";
-    if (sink_ && text_.size() >= kBlock) Flush();
+    std::memcpy(Room(2), "\r\n", 2);
+    used_ += 2;
+    if (sink_ && used_ >= kBlock) Flush();
     return *this;
 }
 
+std::string TextWriter::Take() {
+    buffer_.resize(used_);
+    used_ = 0;
+    return std::move(buffer_);
+}
+
 void TextWriter::Flush() {
-    if (!sink_ || text_.empty()) return;
-    sink_(text_);
-    text_.clear();
+    if (!sink_ || used_ == 0) return;
+    sink_(Text());
+    used_ = 0;
+}
+
+void TextWriter::Grow(std::size_t n) {
+    // Doubling: a text kept in memory costs amortised constant time per character.
+    buffer_.resize(std::max({buffer_.size() * 2, used_ + n, std::size_t(256)}));
 }
 
 void TextWriter::Append(const char* text, std::size_t length) {
     for (const char* end = text + length; text != end;) {
         const char* newline = static_cast<const char*>(std::memchr(text, '\n', std::size_t(end - text)));
         const char* stop = newline ? newline : end;
-        text_.append(text, stop);
+        Str(std::string_view(text, std::size_t(stop - text)));
         if (!newline) break;
-        text_ += "\r\n";
+        Str("\r\n");
         text = newline + 1;
     }
-    if (sink_ && text_.size() >= kBlock) Flush();
+    if (sink_ && used_ >= kBlock) Flush();
 }
 
 }  // namespace vlo

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -26,7 +27,8 @@ public:
 
     // "%s": text holds no line end.
     TextWriter& Str(std::string_view text) {
-        text_.append(text);
+        std::memcpy(Room(text.size()), text.data(), text.size());
+        used_ += text.size();
         return *this;
     }
     // "%d" with width 0, "%5d" with width 5 and pad ' ', "%03d" with width 3 and pad '0'.
@@ -38,16 +40,25 @@ public:
     // "\n", written as "\r\n".
     TextWriter& EndLine();
 
-    void Reserve(std::size_t size) { text_.reserve(size); }
-    // The text so far (the part not yet handed to the sink).
-    const std::string& Text() const { return text_; }
-    std::string Take() { return std::move(text_); }
+    // The text so far (the part not yet handed to the sink); valid until the next write.
+    std::string_view Text() const { return {buffer_.data(), used_}; }
+    std::string Take();
     // Hands the text kept so far to the sink, when there is one.
     void Flush();
 
 private:
+    // Where the next n characters go: at least n bytes of room after the text.
+    char* Room(std::size_t n) {
+        if (buffer_.size() - used_ < n) Grow(n);
+        return buffer_.data() + used_;
+    }
+    void Grow(std::size_t n);
     void Append(const char* text, std::size_t length);
-    std::string text_;
+
+    // Pieces are written straight into the buffer: buffer_ is the storage (its size the room), used_
+    // the length of the text in it.
+    std::string buffer_;
+    std::size_t used_ = 0;
     Sink sink_;
 };
 
