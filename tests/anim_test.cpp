@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <span>
 
 #include "format/vla_reader.h"
@@ -254,6 +255,37 @@ TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
     // of falling back to +X; facing +Y is three quarters.
     for (std::size_t k = 0; k < 21; ++k)
         EXPECT_NEAR(vla.animation.frames[k].rootRotation, k < 12 ? 1.5707964f : 4.712389f, 1e-6f) << k;
+}
+
+// A scene whose transforms turn non-finite on some frame must not put NaN into the game's file: the
+// export names the first such frame and what is wrong there, and writes nothing.
+TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
+    const float inf = std::numeric_limits<float>::infinity();
+    auto refusal = [&](int badBoneFrame, int badMarkerFrame, int badRootFrame) {
+        standin::Scene s;
+        auto& root = s.CreateNode("Root");
+        root.SetSelected(true);
+        root.SetLocalTrack([=](TimeValue t) { return TransMatrix({t / 160 == badRootFrame ? inf : 0.0f, 0, 0}); });
+        root.AddChild("Arm").SetLocalTrack([=](TimeValue t) {
+            return t / 160 == badBoneFrame ? Matrix3({inf, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}) : RotateXMatrix(0.1f);
+        });
+        s.CreateDummyNode("Flag", Box3()).SetLocalTrack([=](TimeValue t) {
+            return TransMatrix({t / 160 == badMarkerFrame ? inf : 1.0f, 2, 0});
+        });
+        s.animRange = {0, 20 * 160};
+        auto a = ExportAnim(s, out);
+        EXPECT_FALSE(a.e.outcome.written);
+        EXPECT_FALSE(support::Exists(out));
+        EXPECT_FALSE(support::Exists(dir.File("walk.TXT")));
+        const auto texts = a.e.Texts();
+        return texts.empty() ? std::string() : texts.front();
+    };
+    EXPECT_EQ(refusal(7, -1, -1),
+              "The animation has a non-finite value at frame 7: the rotation of bone 'Arm'. Nothing was exported");
+    EXPECT_EQ(refusal(7, 3, -1),
+              "The animation has a non-finite value at frame 3: the position of marker 'Flag'. Nothing was exported");
+    EXPECT_EQ(refusal(-1, -1, 20),
+              "The animation has a non-finite value at frame 20: the root's position or heading. Nothing was exported");
 }
 
 TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
