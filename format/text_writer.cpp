@@ -65,10 +65,10 @@ double RoundToEven(double value) {
     return std::fabs(value) < 2251799813685248.0 ? (value + kMagic) - kMagic : std::nearbyint(value);
 }
 
-// "%.Df" of a value that came from a float, |value| < 1e12, into out; returns the length. With the
-// number of decimals fixed at compile time the splitting into digits divides by constants.
 constexpr std::uint64_t Pow10(int n) { return n == 0 ? 1 : 10 * Pow10(n - 1); }
 
+// "%.Df" of a value that came from a float, |value| < 1e12, into out; returns the length. With the
+// number of decimals fixed at compile time the splitting into digits divides by constants.
 template <int D>
 std::size_t FixedFromFloat(double value, char* out) {
     constexpr std::uint64_t kScale = Pow10(D);
