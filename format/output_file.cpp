@@ -25,6 +25,13 @@ mode_t CreationMask() {
 
 }  // namespace
 
+std::string TemporaryNamePrefix(const std::string& target) {
+    std::string prefix = ".";
+    prefix += std::filesystem::path(target).filename().string();
+    prefix += ".tmp-";
+    return prefix;
+}
+
 std::string SiblingFileName(const std::string& outputPath, const char* extension) {
     const auto slash = outputPath.find_last_of("\\/");
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -57,10 +64,7 @@ bool OutputFile::Open(const std::string& target, IoFaultPlan* faults) {
         keepMode_ = existing.st_mode & 07777;
     }
     const std::filesystem::path path(target);
-    std::string hidden = ".";
-    hidden += path.filename().string();
-    hidden += ".tmp-XXXXXX";
-    const std::string pattern = (path.parent_path() / hidden).string();
+    const std::string pattern = (path.parent_path() / (TemporaryNamePrefix(target) + "XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());

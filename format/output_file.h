@@ -29,6 +29,10 @@ struct IoFaultPlan {
 // folder names are left alone, so the file always lands beside the output.
 std::string SiblingFileName(const std::string& outputPath, const char* extension);
 
+// How the names of the temporary files written for target begin (".NAME.tmp-", then six random
+// characters), without the folder: what a clean-up after a killed writer looks for beside target.
+std::string TemporaryNamePrefix(const std::string& target);
+
 class OutputFile {
 public:
     OutputFile() = default;

@@ -158,11 +158,11 @@ private:
     bool waited_ = false;
 };
 
-// Temporary files a killed export left beside an output (".NAME.tmp-XXXXXX").
+// Temporary files a killed export left beside an output and its information file.
 void RemoveStaleTemporaries(const std::string& output) {
     for (const std::string& file : {output, vlo::SiblingFileName(output, ".TXT")}) {
         const fs::path path(file);
-        const std::string prefix = std::string(".").append(path.filename().string()).append(".tmp-");
+        const std::string prefix = vlo::TemporaryNamePrefix(file);
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? "." : path.parent_path(), ec))
             if (entry.path().filename().string().rfind(prefix, 0) == 0) fs::remove(entry.path(), ec);
