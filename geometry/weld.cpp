@@ -59,51 +59,47 @@ VertexWelder::VertexWelder(std::vector<ModelVertex>& out, std::size_t expectedCo
 void VertexWelder::Grow() {
     slots_.assign(slots_.size() * 2, 0);
     mask_ = slots_.size() - 1;
-    std::uint32_t key[8];
     for (std::size_t i = 0; i < vertices_.size(); ++i) {
-        if (!KeyOf(vertices_[i], key)) continue;
+        const Hashed h = HashedOf(vertices_[i]);
+        if (!h.hashable) continue;
         // No two indexed vertices are equal (FindOrAdd appends only unmatched ones), so each gets a slot.
-        const std::uint64_t hash = HashOf(key);
-        std::size_t s = hash & mask_;
+        std::size_t s = h.hash & mask_;
         while (slots_[s] != 0) s = (s + 1) & mask_;
-        slots_[s] = TagOf(hash) | i;
+        slots_[s] = TagOf(h.hash) | i;
     }
 }
 
-std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v) {
+VertexWelder::Hashed VertexWelder::HashedOf(const ModelVertex& v) {
     std::uint32_t key[8];
     const bool hashable = KeyOf(v, key);
-    return FindOrAdd(v, hashable, hashable ? HashOf(key) : 0);
+    return {hashable, hashable ? HashOf(key) : 0};
 }
+
+std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v) { return FindOrAdd(v, HashedOf(v)); }
 
 void VertexWelder::FindOrAdd(const ModelVertex* vertices, std::size_t count, std::uint32_t* indices) {
     // Hashes are taken (and their slots fetched) kAhead vertices before their lookup; a slot fetched
     // before the table grows is merely a wasted fetch, as the lookup indexes the table as it is then.
     constexpr std::size_t kAhead = 16;
-    std::uint64_t hashes[kAhead];
-    bool hashable[kAhead];
+    Hashed ahead[kAhead];
     auto prepare = [&](std::size_t i) {
-        std::uint32_t key[8];
-        const std::size_t r = i % kAhead;
-        hashable[r] = KeyOf(vertices[i], key);
-        hashes[r] = hashable[r] ? HashOf(key) : 0;
-        __builtin_prefetch(&slots_[hashes[r] & mask_]);
+        ahead[i % kAhead] = HashedOf(vertices[i]);
+        __builtin_prefetch(&slots_[ahead[i % kAhead].hash & mask_]);
     };
     for (std::size_t i = 0; i < count && i < kAhead; ++i) prepare(i);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t r = i % kAhead;
-        indices[i] = FindOrAdd(vertices[i], hashable[r], hashes[r]);
+        indices[i] = FindOrAdd(vertices[i], ahead[i % kAhead]);
         if (i + kAhead < count) prepare(i + kAhead);
     }
 }
 
-std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v, bool hashable, std::uint64_t hash) {
-    if (!hashable) {  // equals nothing: always a new vertex, never indexed
+std::uint32_t VertexWelder::FindOrAdd(const ModelVertex& v, const Hashed& h) {
+    if (!h.hashable) {  // equals nothing: always a new vertex, never indexed
         vertices_.push_back(v);
         return std::uint32_t(vertices_.size() - 1);
     }
-    const std::uint64_t tag = TagOf(hash);
-    std::size_t s = hash & mask_;
+    const std::uint64_t tag = TagOf(h.hash);
+    std::size_t s = h.hash & mask_;
     for (std::uint64_t slot; (slot = slots_[s]) != 0; s = (s + 1) & mask_) {
         const auto index = std::uint32_t(slot);
         if ((slot & ~0xFFFFFFFFull) == tag && VerticesEqual(vertices_[index], v)) return index;

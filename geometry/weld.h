@@ -29,8 +29,14 @@ public:
     void FindOrAdd(const ModelVertex* vertices, std::size_t count, std::uint32_t* indices);
 
 private:
+    // A vertex's key hash; a vertex with a NaN has none (it equals nothing and is never indexed).
+    struct Hashed {
+        bool hashable = false;
+        std::uint64_t hash = 0;
+    };
+    static Hashed HashedOf(const ModelVertex& v);
     void Grow();
-    std::uint32_t FindOrAdd(const ModelVertex& v, bool hashable, std::uint64_t hash);
+    std::uint32_t FindOrAdd(const ModelVertex& v, const Hashed& h);
 
     std::vector<ModelVertex>& vertices_;
     // Open addressing, linear probing: each slot holds a vertex index (low 32 bits) and the top 32
