@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace vlo {
@@ -67,6 +71,71 @@ std::vector<float> RootRotations(INode* root, const SampleRequest& r) {
     return out;
 }
 
+// The host's world transforms of the bones over a run of frames: per frame, every bone's NodeTM, then
+// the parent's NodeTM of each bone whose parent is not a bone.
+struct TransformBlock {
+    std::size_t firstFrame = 0;  // index into the range
+    std::size_t frames = 0;
+    std::vector<Matrix3> transforms;
+};
+
+// Runs one stage of work on the blocks handed to it, on a worker thread, one block behind the caller:
+// the caller fills the next block (calling the host, which is called from one thread only) while the
+// worker turns the last into keys. Blocks are processed in the order handed over. With a single
+// processor the work runs inline.
+class BlockWorker {
+public:
+    explicit BlockWorker(std::function<void(const TransformBlock&)> work) : work_(std::move(work)) {
+        if (std::thread::hardware_concurrency() > 1) thread_ = std::thread([this] { Run(); });
+    }
+    BlockWorker(const BlockWorker&) = delete;
+    BlockWorker& operator=(const BlockWorker&) = delete;
+    ~BlockWorker() { Finish(); }
+
+    // Hands block over; block receives the storage of one already processed, for refilling.
+    void Hand(TransformBlock& block) {
+        if (!thread_.joinable()) return work_(block);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !pending_; });
+        std::swap(block, next_);
+        pending_ = true;
+        changed_.notify_all();
+    }
+    // Returns once every block handed over is processed.
+    void Finish() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void Run() {
+        TransformBlock current;
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return pending_ || done_; });
+                if (!pending_) return;
+                std::swap(current, next_);
+                pending_ = false;
+            }
+            changed_.notify_all();
+            work_(current);
+        }
+    }
+
+    std::function<void(const TransformBlock&)> work_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    TransformBlock next_;
+    bool pending_ = false, done_ = false;
+    std::thread thread_;
+};
+
 std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base) {
     // A bone's rotation relative to its parent: its world rotation times the inverse of the parent's.
     // Per frame, each bone's world rotation is taken once and each parent's inverse once, however
@@ -74,36 +143,63 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
     const std::size_t count = r.bones.size();
     std::unordered_map<INode*, std::ptrdiff_t> indexOf;
     std::vector<std::ptrdiff_t> parentOf(count, -1);
+    std::vector<std::size_t> parentSlot(count);  // where the parent's NodeTM of a bone without a bone parent lies
+    std::size_t slots = count;
     for (std::size_t i = 0; i < count; ++i) {
         const auto parent = indexOf.find(r.bones[i]->GetParentNode());
-        if (parent != indexOf.end()) parentOf[i] = parent->second;
+        if (parent != indexOf.end())
+            parentOf[i] = parent->second;
+        else
+            parentSlot[i] = slots++;
         indexOf.emplace(r.bones[i], std::ptrdiff_t(i));
     }
-    std::vector<Matrix3> world(count), inverse(count);
-    std::vector<char> inverted(count);
-    std::vector<BoneKey> out;
-    out.reserve(std::size_t(r.range.Count()) * count);
-    std::size_t k = 0;
-    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f, ++k) {
-        const TimeValue t = f * r.range.ticksPerFrame;
-        const Matrix3 z = RotateZMatrix(rootRotations[k] + base);
-        std::fill(inverted.begin(), inverted.end(), 0);
-        for (std::size_t i = 0; i < count; ++i) {
-            INode* node = r.bones[i];
-            world[i] = RotationPart(node->GetNodeTM(t));
-            Matrix3 parentInverse;
-            if (const std::ptrdiff_t p = parentOf[i]; p >= 0) {
-                if (!inverted[std::size_t(p)]) inverse[std::size_t(p)] = Inverse(world[std::size_t(p)]);
-                inverted[std::size_t(p)] = 1;
-                parentInverse = inverse[std::size_t(p)];
-            } else {
-                parentInverse = Inverse(RotationPart(node->GetParentTM(t)));
+
+    const std::size_t frames = std::size_t(r.range.Count());
+    std::vector<BoneKey> out(frames * count);
+    BlockWorker keys([&, world = std::vector<Matrix3>(count), inverse = std::vector<Matrix3>(count),
+                      inverted = std::vector<char>(count)](const TransformBlock& block) mutable {
+        for (std::size_t f = 0; f < block.frames; ++f) {
+            const Matrix3* tm = &block.transforms[f * slots];
+            const std::size_t k = block.firstFrame + f;
+            const Matrix3 z = RotateZMatrix(rootRotations[k] + base);
+            std::fill(inverted.begin(), inverted.end(), 0);
+            for (std::size_t i = 0; i < count; ++i) {
+                world[i] = RotationPart(tm[i]);
+                Matrix3 parentInverse;
+                if (const std::ptrdiff_t p = parentOf[i]; p >= 0) {
+                    if (!inverted[std::size_t(p)]) inverse[std::size_t(p)] = Inverse(world[std::size_t(p)]);
+                    inverted[std::size_t(p)] = 1;
+                    parentInverse = inverse[std::size_t(p)];
+                } else {
+                    parentInverse = Inverse(RotationPart(tm[parentSlot[i]]));
+                }
+                Matrix3 local = world[i] * parentInverse;
+                if (i == 0) local = local * z;
+                out[k * count + i] = r.space.Rotation(Quat(local));
             }
-            Matrix3 local = world[i] * parentInverse;
-            if (i == 0) local = local * z;
-            out.push_back(r.space.Rotation(Quat(local)));
         }
+    });
+
+    // Blocks of about kBlockTransforms transforms: large enough that handing them over costs nothing
+    // next to filling them, small enough to stay in the processor's cache.
+    constexpr std::size_t kBlockTransforms = 4096;
+    const std::size_t framesPerBlock = std::max<std::size_t>(1, kBlockTransforms / slots);
+    TransformBlock block;
+    for (std::size_t first = 0; first < frames; first += framesPerBlock) {
+        block.firstFrame = first;
+        block.frames = std::min(framesPerBlock, frames - first);
+        block.transforms.resize(block.frames * slots);
+        for (std::size_t f = 0; f < block.frames; ++f) {
+            const TimeValue t = (r.range.startFrame + int(first + f)) * r.range.ticksPerFrame;
+            Matrix3* tm = &block.transforms[f * slots];
+            for (std::size_t i = 0; i < count; ++i) {
+                tm[i] = r.bones[i]->GetNodeTM(t);
+                if (parentOf[i] < 0) tm[parentSlot[i]] = r.bones[i]->GetParentTM(t);
+            }
+        }
+        keys.Hand(block);
     }
+    keys.Finish();
     return out;
 }
 

@@ -288,6 +288,46 @@ TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
               "The animation has a non-finite value at frame 20: the root's position or heading. Nothing was exported");
 }
 
+TEST_F(Animation, AFramesKeysDoNotDependOnTheRangeAroundIt) {
+    // A tree of bones turning at their own rates under a root that travels without turning, so the
+    // root motion's reference does not turn the keys. Long enough that the keys of a range are
+    // made in several parts; the ranges start at different frames, so the parts fall differently.
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    root.SetLocalTrack([](TimeValue t) { return TransMatrix({float(t) / 160.0f, 0, 0}); });
+    for (int limb = 0; limb < 3; ++limb) {
+        standin::Node* parent = &root;
+        for (int segment = 0; segment < 3; ++segment) {
+            const float rate = 0.01f * float(1 + limb * 3 + segment);
+            parent = &parent->AddChild("Limb" + std::to_string(limb) + "_" + std::to_string(segment));
+            parent->SetLocalTrack([=](TimeValue t) {
+                const float a = rate * float(t) / 160.0f;
+                return RotateXMatrix(a) * RotateYMatrix(0.5f * a) * RotateZMatrix(0.25f * a) * TransMatrix({1, 0, 0});
+            });
+        }
+    }
+    const int lastFrame = 1999, split = 777;
+    scene.animRange = {0, lastFrame * 160};
+    const auto whole = ExportAnim(scene, out);
+    ASSERT_TRUE(whole.vla.Valid());
+    ASSERT_EQ(whole.vla.animation.frames.size(), std::size_t(lastFrame + 1));
+    const std::size_t bones = whole.vla.animation.header.numBones;
+    ASSERT_EQ(bones, 10u);
+
+    for (const auto& [first, last] : {std::pair{0, split - 1}, std::pair{split, lastFrame}, std::pair{1234, 1234}}) {
+        scene.animRange = {first * 160, last * 160 + 80};
+        const auto part = ExportAnim(scene, dir.File("part.VLA"));
+        ASSERT_TRUE(part.vla.Valid());
+        ASSERT_EQ(part.vla.animation.frames.size(), std::size_t(last - first + 1));
+        for (std::size_t k = 0; k < part.vla.animation.frames.size(); ++k)
+            for (std::size_t b = 0; b < bones; ++b)
+                ASSERT_EQ(std::memcmp(&part.vla.animation.Key(k, b), &whole.vla.animation.Key(std::size_t(first) + k, b),
+                                      sizeof(vlo::BoneKey)),
+                          0)
+                    << "frame " << first + int(k) << ", bone " << b;
+    }
+}
+
 TEST_F(Animation, BipedIsTakenInAndOutOfFigureModeBeforeThePass) {
     auto& root = WalkingRoot(scene);
     standin::BipedExport biped;
