@@ -1,6 +1,7 @@
 #include "format/output_file.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -80,6 +81,7 @@ bool OutputFile::Open(const std::string& target, IoFaultPlan* faults) {
     // those of the file it replaces.
     fchmod(fd, keepMode_ ? *keepMode_ : (0666 & ~CreationMask()));
     temp_ = buffer.data();
+    written_ = writebackFrom_ = 0;
     ok_ = true;
     return true;
 }
@@ -95,7 +97,23 @@ bool OutputFile::Fault() {
 bool OutputFile::Write(const void* data, std::size_t size) {
     if (!ok_ || Fault()) return false;
     if (size != 0 && std::fwrite(data, 1, size, file_) != size) return Fail(errno);
-    return true;
+    written_ += size;
+    constexpr std::uint64_t kWritebackStep = 1 << 20;
+    if (written_ - writebackFrom_ >= kWritebackStep) StartWriteback();
+    return ok_;
+}
+
+void OutputFile::StartWriteback() {
+    if (!ok_ || written_ == writebackFrom_) return;
+    if (std::fflush(file_) != 0) {
+        Fail(errno);
+        return;
+    }
+#ifdef __linux__
+    // Only a hint: where it is not supported, Finish waits for the whole file instead.
+    sync_file_range(fileno(file_), off64_t(writebackFrom_), off64_t(written_ - writebackFrom_), SYNC_FILE_RANGE_WRITE);
+#endif
+    writebackFrom_ = written_;
 }
 
 bool OutputFile::Finish() {

@@ -53,6 +53,10 @@ public:
     bool Write(const void* data, std::size_t size);
     bool Write(const std::vector<std::uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+    // Asks the system to start putting what is written so far on the disk, without waiting for it,
+    // so that Finish, which waits until the file is on the disk, has less left to wait for. Writes
+    // do this themselves every few megabytes.
+    void StartWriteback();
 
     // Flushes and closes the temporary file. False when this or any earlier operation failed.
     bool Finish();
@@ -67,6 +71,8 @@ private:
     bool Fail(int errorNumber);
 
     std::FILE* file_ = nullptr;
+    std::uint64_t written_ = 0;       // bytes written so far
+    std::uint64_t writebackFrom_ = 0;  // the first byte whose writeback has not been started
     std::string target_;
     std::string temp_;
     IoFaultPlan* faults_ = nullptr;

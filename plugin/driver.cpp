@@ -198,17 +198,19 @@ void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeD
                              const std::function<void(vlo::TextWriter&)>& writeText) {
     // Both files are complete on disk before either replaces what was at its name, so a failure
     // leaves the previous files untouched and no partial output. Both go to their temporary files in
-    // blocks as they are made; a failed write fails the rest.
+    // blocks as they are made; a failed write fails the rest. The disk takes the data file while the
+    // text is made: finishing it waits for the disk.
     vlo::StreamSink data([this](const void* bytes, std::size_t size) { data_.Write(bytes, size); });
     writeData(data);
     data.Flush();
+    data_.StartWriteback();
+    if (hasText_ && data_.Error().empty()) {  // no text for a data file that failed already
+        vlo::TextWriter text([this](std::string_view block) { text_.Write(block); });
+        writeText(text);
+    }
     if (!data_.Finish()) {  // RunExport removes both temporary files
         messages_.Report(Notice::Stop("Failed to write the file: " + data_.Target() + " (" + data_.Error() + ")"));
         return;
-    }
-    if (hasText_) {
-        vlo::TextWriter text([this](std::string_view block) { text_.Write(block); });
-        writeText(text);
     }
     if (hasText_ && !text_.Finish()) {
         WarnTextLeftOut(text_.Target(), "could not be written");
