@@ -39,18 +39,20 @@ void TextWriter::Printf(const char* format, ...) {
 }
 
 TextWriter& TextWriter::Int(long long value, int width, char pad) {
-    char digits[24];
+    char digits[24] = {};
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
     const std::size_t length = std::size_t(end - digits);
     const std::size_t fill = std::size_t(width) > length ? std::size_t(width) - length : 0;
-    char* out = Room(fill + length);
+    // Room for the whole digit buffer: copying it whole is one fixed-size move, the characters after
+    // the number are overwritten by the next piece.
+    char* out = Room(fill + sizeof digits);
     if (fill > 0 && pad == '0' && value < 0) {  // the sign comes before the zeros: "-01"
         *out = '-';
         std::memset(out + 1, '0', fill);
-        std::memcpy(out + 1 + fill, digits + 1, length - 1);
+        std::memcpy(out + 1 + fill, digits + 1, sizeof digits - 1);
     } else {
-        std::memset(out, pad, fill);
-        std::memcpy(out + fill, digits, length);
+        for (std::size_t i = 0; i < fill; ++i) out[i] = pad;
+        std::memcpy(out + fill, digits, sizeof digits);
     }
     used_ += fill + length;
     return *this;
