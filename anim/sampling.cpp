@@ -9,6 +9,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "core/processors.h"
+
 namespace vlo {
 namespace {
 
@@ -86,7 +88,7 @@ struct TransformBlock {
 class BlockWorker {
 public:
     explicit BlockWorker(std::function<void(const TransformBlock&)> work) : work_(std::move(work)) {
-        if (std::thread::hardware_concurrency() > 1) thread_ = std::thread([this] { Run(); });
+        if (AvailableProcessors() > 1) thread_ = std::thread([this] { Run(); });
     }
     BlockWorker(const BlockWorker&) = delete;
     BlockWorker& operator=(const BlockWorker&) = delete;

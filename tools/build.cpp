@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/export_job.h"
+#include "core/processors.h"
 #include "format/output_file.h"
 #include "format/vlo_reader.h"
 #include "importer/importer.h"
@@ -247,7 +248,7 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     const auto manifest = LoadManifest(o.manifest, requests, err);
     if (!manifest) return app::kExitUsage;
     const std::size_t n = manifest->assets.size();
-    const int jobs = o.jobs > 0 ? o.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+    const int jobs = o.jobs > 0 ? o.jobs : int(vlo::AvailableProcessors());
 
     std::optional<BuildLock> lock;
     std::optional<Cache> cache;
