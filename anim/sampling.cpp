@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -88,7 +89,12 @@ struct TransformBlock {
 class BlockWorker {
 public:
     explicit BlockWorker(std::function<void(const TransformBlock&)> work) : work_(std::move(work)) {
-        if (AvailableProcessors() > 1) thread_ = std::thread([this] { Run(); });
+        if (AvailableProcessors() < 2) return;
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (a process or user limit): the work runs inline.
+        }
     }
     BlockWorker(const BlockWorker&) = delete;
     BlockWorker& operator=(const BlockWorker&) = delete;
