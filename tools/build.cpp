@@ -5,14 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "app/export_job.h"
 #include "core/processors.h"
@@ -264,38 +262,31 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     std::vector<AssetStatus> statuses(n);
     std::vector<std::size_t> warnings(n);
     std::vector<std::vector<vlo::BoneRecord>> skeletons(n);  // of the animations exported now
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < n;) {
-            const auto assetStart = Clock::now();
-            const ManifestAsset& asset = manifest->assets[i];
-            app::ExportRequest request = requests[i];
-            app::ExportResult result;
-            if (!o.dryRun && !o.force && cache->UpToDate(asset.flags, hashes)) {
-                statuses[i] = AssetStatus::UpToDate;
-            } else {
-                if (!o.dryRun) {
-                    std::error_code ec;  // a folder that cannot be made is reported by the export
-                    fs::create_directories(fs::path(request.output).parent_path(), ec);
-                }
-                request.dryRun = o.dryRun;
-                result = app::ExportFile(request);
-                statuses[i] = result.status != app::kExitOk ? AssetStatus::Failed
-                              : o.dryRun                    ? AssetStatus::Checked
-                                                            : AssetStatus::Exported;
-                if (statuses[i] == AssetStatus::Exported) cache->Record(asset.flags, result, hashes);
+    vlo::ForEachIndex(n, unsigned(jobs), [&](std::size_t i) {
+        const auto assetStart = Clock::now();
+        const ManifestAsset& asset = manifest->assets[i];
+        app::ExportRequest request = requests[i];
+        app::ExportResult result;
+        if (!o.dryRun && !o.force && cache->UpToDate(asset.flags, hashes)) {
+            statuses[i] = AssetStatus::UpToDate;
+        } else {
+            if (!o.dryRun) {
+                std::error_code ec;  // a folder that cannot be made is reported by the export
+                fs::create_directories(fs::path(request.output).parent_path(), ec);
             }
-            const double seconds = Seconds(assetStart);
-            warnings[i] = result.Warnings();
-            if (result.animation) skeletons[i] = result.animation->text.bones;
-            reports[i] = AssetReport(asset.flags, statuses[i], result, seconds);
-            progress.Done(asset.name, statuses[i], result, seconds);
+            request.dryRun = o.dryRun;
+            result = app::ExportFile(request);
+            statuses[i] = result.status != app::kExitOk ? AssetStatus::Failed
+                          : o.dryRun                    ? AssetStatus::Checked
+                                                        : AssetStatus::Exported;
+            if (statuses[i] == AssetStatus::Exported) cache->Record(asset.flags, result, hashes);
         }
-    };
-    std::vector<std::thread> workers;
-    for (int w = 1; w < std::min<int>(jobs, int(n)); ++w) workers.emplace_back(work);
-    work();
-    for (std::thread& t : workers) t.join();
+        const double seconds = Seconds(assetStart);
+        warnings[i] = result.Warnings();
+        if (result.animation) skeletons[i] = result.animation->text.bones;
+        reports[i] = AssetReport(asset.flags, statuses[i], result, seconds);
+        progress.Done(asset.name, statuses[i], result, seconds);
+    });
     progress.Finish();
 
     ReportSummary s;

@@ -1,10 +1,10 @@
 #include "tools/html_report.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
+#include "core/processors.h"
 #include "format/output_file.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
@@ -177,17 +177,10 @@ bool WriteBuildPage(const std::string& dir, const std::string& title, const std:
     }
     // The sheets, drawn in parallel: each from its asset's written file.
     std::vector<std::string> sheets(assets.size());
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < assets.size();) {
-            const std::string name = SafeName(i, assets[i].name);
-            if (DrawSheet(assets[i], (fs::path(dir) / "sheets" / name).string())) sheets[i] = name;
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int w = 1; w < std::min<int>(std::max(jobs, 1), int(assets.size())); ++w) workers.emplace_back(work);
-    work();
-    for (std::thread& t : workers) t.join();
+    vlo::ForEachIndex(assets.size(), unsigned(std::max(jobs, 1)), [&](std::size_t i) {
+        const std::string name = SafeName(i, assets[i].name);
+        if (DrawSheet(assets[i], (fs::path(dir) / "sheets" / name).string())) sheets[i] = name;
+    });
 
     std::string page = "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) +
                        "</title>" + kStyle + "</head>\n<body>\n<h1>" + Escape(title) + "</h1>\n<p>" +
