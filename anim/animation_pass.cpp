@@ -24,10 +24,6 @@ Result<FrameRange> ReadAnimationRange(Interface& host) {
     return range;
 }
 
-bool IsFiniteKey(const BoneKey& q) {
-    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
-}
-
 // Infinite or undefined transforms in the scene would put NaN into the game's file: the first frame
 // with one, and what is wrong there.
 std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, const BoneList& bones,
@@ -36,11 +32,10 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
     for (std::size_t k = 0; k < s.rootPositions.size(); ++k) {
         std::string what, object;
         if (!IsFinite(s.rootPositions[k]) || !std::isfinite(s.rootRotations[k])) what = "the root's position or heading";
-        for (std::size_t b = 0; b < numBones && what.empty(); ++b)
-            if (!IsFiniteKey(s.keys[k * numBones + b])) {
-                object = FieldText(bones.records[b].name);
-                what = "the rotation of bone '" + object + "'";
-            }
+        if (what.empty() && s.firstNonFiniteKey && *s.firstNonFiniteKey / numBones == k) {
+            object = FieldText(bones.records[*s.firstNonFiniteKey % numBones].name);
+            what = "the rotation of bone '" + object + "'";
+        }
         for (std::size_t m = 0; m < markers.size() && what.empty(); ++m)
             if (!IsFinite(s.markerTracks[m][k])) {
                 object = markers[m]->GetName();

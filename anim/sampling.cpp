@@ -144,7 +144,12 @@ private:
     std::thread thread_;
 };
 
-std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base) {
+bool IsFiniteKey(const BoneKey& q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
+std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base,
+                              std::optional<std::size_t>& firstNonFinite) {
     // A bone's rotation relative to its parent: its world rotation times the inverse of the parent's.
     // Per frame, each bone's world rotation is taken once and each parent's inverse once, however
     // many children share it (bones come parents first, so a parent's are ready for its children).
@@ -183,7 +188,10 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
                 }
                 Matrix3 local = world[i] * parentInverse;
                 if (i == 0) local = local * z;
-                out[k * count + i] = r.space.Rotation(Quat(local));
+                const BoneKey key = r.space.Rotation(Quat(local));
+                // Blocks come in order and a block's keys in order: the first noted is the first.
+                if (!firstNonFinite && !IsFiniteKey(key)) firstNonFinite = k * count + i;
+                out[k * count + i] = key;
             }
         }
     });
@@ -244,7 +252,7 @@ Samples SampleSkeleton(const SampleRequest& r) {
     s.rootRotationBase = RootRotationBase(root, r.referenceTime, r.zeroInitialRootRotation);
     s.rootPositions = RootPositions(root, r, s.rootRotationBase);
     s.rootRotations = RootRotations(root, r);
-    s.keys = BoneKeys(r, s.rootRotations, s.rootRotationBase);
+    s.keys = BoneKeys(r, s.rootRotations, s.rootRotationBase, s.firstNonFiniteKey);
     for (INode* marker : r.markers) s.markerTracks.push_back(MarkerTrack(marker, root, r, s.rootRotations, s.rootRotationBase));
     return s;
 }

@@ -38,6 +38,7 @@ struct Samples {
     std::vector<Vec3> rootPositions;  // per frame: travel on the ground since the reference, absolute height
     std::vector<float> rootRotations;  // per frame: the turn about the vertical since the reference, [0, 2 pi]
     std::vector<BoneKey> keys;        // frame-major: frame k's bone i at k x bones + i
+    std::optional<std::size_t> firstNonFiniteKey;  // index into keys of the first with a NaN or infinity
     std::vector<std::vector<Vec3>> markerTracks;  // per marker, per frame: its place around the root
 };
 
