@@ -102,6 +102,26 @@ void Sampling(benchmark::State& state, const std::string& path) {
     state.counters["bones"] = double(skeleton.bones.nodes.size());
 }
 
+// Sampling of the humanoid with a marker on each of its four deepest bones (a club in the hands, the
+// feet), as golf animations carry them: the markers' transforms come from the bones'.
+void SamplingWithMarkers(benchmark::State& state) {
+    Skeleton skeleton(Workloads() + "/humanoid_60x10k.glb");
+    if (skeleton.bones.nodes.empty()) return state.SkipWithError("no workload");
+    std::vector<std::pair<int, INode*>> byDepth;
+    for (INode* bone : skeleton.bones.nodes) {
+        int depth = 0;
+        for (INode* n = bone; n->GetParentNode(); n = n->GetParentNode()) ++depth;
+        byDepth.push_back({-depth, bone});
+    }
+    std::stable_sort(byDepth.begin(), byDepth.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < 4 && i < byDepth.size(); ++i) {
+        auto& marker = skeleton.scene.CreateDummyNode("Marker" + std::to_string(i), Box3());
+        marker.Reparent(*static_cast<standin::Node*>(byDepth[i].second));
+        skeleton.markers.push_back(&marker);
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(skeleton.Sample());
+}
+
 // Sampling cost per frame at state.range(0) frames of the chain.
 void SamplingPerFrame(benchmark::State& state) {
     const Skeleton skeleton(Workloads() + "/chain_100x10k.glb", int(state.range(0)));
@@ -190,5 +210,6 @@ const bool registered = [] {
 }  // namespace
 
 BENCHMARK(SamplingPerFrame)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SamplingWithMarkers)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExportPerMarker)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExportPerBone)->Arg(25)->Arg(255)->Unit(benchmark::kMillisecond);
