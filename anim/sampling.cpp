@@ -44,35 +44,38 @@ float RootRotationBase(INode* root, TimeValue reference, bool zeroInitialRootRot
     return a;
 }
 
-std::vector<Vec3> RootPositions(INode* root, const SampleRequest& r, float base) {
-    std::vector<Vec3> out;
-    const Point3 p0 = root->GetNodeTM(r.referenceTime).GetTrans();
-    const Matrix3 turn = RotateZMatrix(base);
-    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f) {
-        const Point3 p = root->GetNodeTM(f * r.range.ticksPerFrame).GetTrans();
-        out.push_back(r.space.Offset(Point3(p.x - p0.x, p.y - p0.y, p.z) * turn));
-    }
-    return out;
-}
+// The root's travel on the ground and its turn about the vertical, frame by frame in increasing time,
+// both measured from the reference time.
+class RootMotion {
+public:
+    RootMotion(INode* root, const SampleRequest& r, float base)
+        : root_(root), space_(r.space), p0_(root->GetNodeTM(r.referenceTime).GetTrans()), turn_(RotateZMatrix(base)),
+          // An undefined reference heading counts as +X.
+          a0_(Heading(root, r.referenceTime, Point3(1, 0, 0))), previous_(a0_) {}
 
-std::vector<float> RootRotations(INode* root, const SampleRequest& r) {
-    std::vector<float> out;
-    // An undefined heading takes the previous frame's (the reference heading on the first frame); an
-    // undefined reference heading counts as +X.
-    const Point3 a0 = Heading(root, r.referenceTime, Point3(1, 0, 0));
-    Point3 previous = a0;
-    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f) {
-        const Point3 b = Heading(root, f * r.range.ticksPerFrame, previous);
-        previous = b;
-        const float d = std::clamp(b.y * a0.y + b.x * a0.x + b.z * a0.z, -1.0f, 1.0f);
+    // The root at t: its travel since the reference (turned by the base turn) with its absolute
+    // height, and its turn since the reference in [0, 2 pi].
+    void At(TimeValue t, Vec3& position, float& rotation) {
+        const Point3 p = root_->GetNodeTM(t).GetTrans();
+        position = space_.Offset(Point3(p.x - p0_.x, p.y - p0_.y, p.z) * turn_);
+        // An undefined heading takes the previous frame's (the reference heading on the first frame).
+        const Point3 b = Heading(root_, t, previous_);
+        previous_ = b;
+        const float d = std::clamp(b.y * a0_.y + b.x * a0_.x + b.z * a0_.z, -1.0f, 1.0f);
         float angle = -std::acos(d);
-        if (a0.x * b.y - a0.y * b.x < 0) angle = std::acos(d);
+        if (a0_.x * b.y - a0_.y * b.x < 0) angle = std::acos(d);
         while (angle < 0) angle += kTwoPi;
         while (angle > kTwoPi) angle -= kTwoPi;
-        out.push_back(angle);
+        rotation = angle;
     }
-    return out;
-}
+
+private:
+    INode* root_;
+    const ExportSpace& space_;
+    Point3 p0_;
+    Matrix3 turn_;
+    Point3 a0_, previous_;
+};
 
 // The host's world transforms of the bones over a run of frames: per frame, every bone's NodeTM, then
 // the parent's NodeTM of each bone whose parent is not a bone.
@@ -148,8 +151,12 @@ bool IsFiniteKey(const BoneKey& q) {
     return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
 }
 
-std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& rootRotations, float base,
-                              std::optional<std::size_t>& firstNonFinite) {
+// Every frame of the range, in increasing time. Per frame the calling thread asks the host for the
+// root's motion, every bone's transform and each marker's place around the root, in that order, so
+// that a node's transform at the frame is evaluated once and its children's come from it (a marker
+// carried by a bone costs one node, not its whole chain). The bones' keys are made from their
+// transforms on the worker.
+void SampleFrames(const SampleRequest& r, Samples& s) {
     // A bone's rotation relative to its parent: its world rotation times the inverse of the parent's.
     // Per frame, each bone's world rotation is taken once and each parent's inverse once, however
     // many children share it (bones come parents first, so a parent's are ready for its children).
@@ -167,14 +174,19 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
         indexOf.emplace(r.bones[i], std::ptrdiff_t(i));
     }
 
+    // Sized up front: the worker reads a frame's root turn while later frames are written.
     const std::size_t frames = std::size_t(r.range.Count());
-    std::vector<BoneKey> out(frames * count);
+    s.rootPositions.resize(frames);
+    s.rootRotations.resize(frames);
+    s.keys.resize(frames * count);
+    s.markerTracks.assign(r.markers.size(), std::vector<Vec3>(frames));
+    const float base = s.rootRotationBase;
     BlockWorker keys([&, world = std::vector<Matrix3>(count), inverse = std::vector<Matrix3>(count),
                       inverted = std::vector<char>(count)](const TransformBlock& block) mutable {
         for (std::size_t f = 0; f < block.frames; ++f) {
             const Matrix3* tm = &block.transforms[f * slots];
             const std::size_t k = block.firstFrame + f;
-            const Matrix3 z = RotateZMatrix(rootRotations[k] + base);
+            const Matrix3 z = RotateZMatrix(s.rootRotations[k] + base);
             std::fill(inverted.begin(), inverted.end(), 0);
             for (std::size_t i = 0; i < count; ++i) {
                 world[i] = RotationPart(tm[i]);
@@ -190,12 +202,14 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
                 if (i == 0) local = local * z;
                 const BoneKey key = r.space.Rotation(Quat(local));
                 // Blocks come in order and a block's keys in order: the first noted is the first.
-                if (!firstNonFinite && !IsFiniteKey(key)) firstNonFinite = k * count + i;
-                out[k * count + i] = key;
+                if (!s.firstNonFiniteKey && !IsFiniteKey(key)) s.firstNonFiniteKey = k * count + i;
+                s.keys[k * count + i] = key;
             }
         }
     });
 
+    INode* root = r.bones[0];
+    RootMotion motion(root, r, base);
     // Blocks of about kBlockTransforms transforms: large enough that handing them over costs nothing
     // next to filling them, small enough to stay in the processor's cache.
     constexpr std::size_t kBlockTransforms = 4096;
@@ -206,30 +220,24 @@ std::vector<BoneKey> BoneKeys(const SampleRequest& r, const std::vector<float>& 
         block.frames = std::min(framesPerBlock, frames - first);
         block.transforms.resize(block.frames * slots);
         for (std::size_t f = 0; f < block.frames; ++f) {
-            const TimeValue t = (r.range.startFrame + int(first + f)) * r.range.ticksPerFrame;
+            const std::size_t k = first + f;
+            const TimeValue t = (r.range.startFrame + int(k)) * r.range.ticksPerFrame;
+            motion.At(t, s.rootPositions[k], s.rootRotations[k]);
             Matrix3* tm = &block.transforms[f * slots];
             for (std::size_t i = 0; i < count; ++i) {
                 tm[i] = r.bones[i]->GetNodeTM(t);
                 if (parentOf[i] < 0) tm[parentSlot[i]] = r.bones[i]->GetParentTM(t);
             }
+            const Point3 p = root->GetNodeTM(t).GetTrans();
+            for (std::size_t m = 0; m < r.markers.size(); ++m) {
+                const Point3 at = r.markers[m]->GetNodeTM(t).GetTrans();
+                s.markerTracks[m][k] =
+                    r.space.Offset(Point3(at.x - p.x, at.y - p.y, 0) * RotateZMatrix(s.rootRotations[k] + base));
+            }
         }
         keys.Hand(block);
     }
     keys.Finish();
-    return out;
-}
-
-std::vector<Vec3> MarkerTrack(INode* marker, INode* root, const SampleRequest& r, const std::vector<float>& rootRotations,
-                              float base) {
-    std::vector<Vec3> track;
-    std::size_t k = 0;
-    for (int f = r.range.startFrame; f <= r.range.endFrame; ++f, ++k) {
-        const TimeValue t = f * r.range.ticksPerFrame;
-        const Point3 m = marker->GetNodeTM(t).GetTrans();
-        const Point3 p = root->GetNodeTM(t).GetTrans();
-        track.push_back(r.space.Offset(Point3(m.x - p.x, m.y - p.y, 0) * RotateZMatrix(rootRotations[k] + base)));
-    }
-    return track;
 }
 
 }  // namespace
@@ -250,10 +258,7 @@ Samples SampleSkeleton(const SampleRequest& r) {
     INode* root = r.bones[0];
     Samples s;
     s.rootRotationBase = RootRotationBase(root, r.referenceTime, r.zeroInitialRootRotation);
-    s.rootPositions = RootPositions(root, r, s.rootRotationBase);
-    s.rootRotations = RootRotations(root, r);
-    s.keys = BoneKeys(r, s.rootRotations, s.rootRotationBase, s.firstNonFiniteKey);
-    for (INode* marker : r.markers) s.markerTracks.push_back(MarkerTrack(marker, root, r, s.rootRotations, s.rootRotationBase));
+    SampleFrames(r, s);
     return s;
 }
 
