@@ -157,6 +157,14 @@ TEST(TextPieces, GiveExactlyThePrintfCharacters) {
         std::snprintf(expected, sizeof expected, "%x", unsigned(n));
         ASSERT_EQ(t.Text(), expected) << n;
     }
+    // Beyond int: up to the 19 digits and the sign of the extremes.
+    for (long long n : {LLONG_MIN, LLONG_MIN + 1, LLONG_MAX, 999999999999999999LL, 1000000000000000000LL, -4294967296LL})
+        for (auto [width, pad, format] : {std::tuple{0, ' ', "%lld"}, std::tuple{22, ' ', "%22lld"}, std::tuple{22, '0', "%022lld"}}) {
+            vlo::TextWriter t;
+            t.Int(n, width, pad);
+            std::snprintf(expected, sizeof expected, format, n);
+            ASSERT_EQ(t.Text(), expected) << n << " " << format;
+        }
 }
 
 TEST(TextPieces, ASinkReceivesTheWholeTextInBlocks) {
