@@ -147,10 +147,6 @@ private:
     std::thread thread_;
 };
 
-bool IsFiniteKey(const BoneKey& q) {
-    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
-}
-
 // Every frame of the range, in increasing time. Per frame the calling thread asks the host for the
 // root's motion, every bone's transform and each marker's place around the root, in that order, so
 // that a node's transform at the frame is evaluated once and its children's come from it (a marker
@@ -202,7 +198,7 @@ void SampleFrames(const SampleRequest& r, Samples& s) {
                 if (i == 0) local = local * z;
                 const BoneKey key = r.space.Rotation(Quat(local));
                 // Blocks come in order and a block's keys in order: the first noted is the first.
-                if (!s.firstNonFiniteKey && !IsFiniteKey(key)) s.firstNonFiniteKey = k * count + i;
+                if (!s.firstNonFiniteKey && !IsFinite(key)) s.firstNonFiniteKey = k * count + i;
                 s.keys[k * count + i] = key;
             }
         }

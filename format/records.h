@@ -159,6 +159,10 @@ struct BoneKey {
 };
 static_assert(sizeof(BoneKey) == 16);
 
+inline bool IsFinite(const BoneKey& q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
 // The fixed part of a frame record; numBones BoneKeys follow it.
 struct VlaFrameHeader {
     std::uint32_t flags = 0;  // key-frame bits
