@@ -224,11 +224,13 @@ void SampleFrames(const SampleRequest& r, Samples& s) {
                 tm[i] = r.bones[i]->GetNodeTM(t);
                 if (parentOf[i] < 0) tm[parentSlot[i]] = r.bones[i]->GetParentTM(t);
             }
-            const Point3 p = root->GetNodeTM(t).GetTrans();
-            for (std::size_t m = 0; m < r.markers.size(); ++m) {
-                const Point3 at = r.markers[m]->GetNodeTM(t).GetTrans();
-                s.markerTracks[m][k] =
-                    r.space.Offset(Point3(at.x - p.x, at.y - p.y, 0) * RotateZMatrix(s.rootRotations[k] + base));
+            if (!r.markers.empty()) {
+                const Point3 p = root->GetNodeTM(t).GetTrans();
+                const Matrix3 turn = RotateZMatrix(s.rootRotations[k] + base);
+                for (std::size_t m = 0; m < r.markers.size(); ++m) {
+                    const Point3 at = r.markers[m]->GetNodeTM(t).GetTrans();
+                    s.markerTracks[m][k] = r.space.Offset(Point3(at.x - p.x, at.y - p.y, 0) * turn);
+                }
             }
         }
         keys.Hand(block);
