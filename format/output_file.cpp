@@ -1,11 +1,11 @@
 #include "format/output_file.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
