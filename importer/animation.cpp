@@ -95,11 +95,27 @@ double InferFrameRate(const aiAnimation& clip, std::string& why) {
     return 30;
 }
 
+double KeyTicks(double fileSeconds, double keyOffset, KeyTimePrecision precision) {
+    constexpr double kTicksPerSecond = TIME_TICKSPERSEC;
+    const double ticks = (fileSeconds + keyOffset) * kTicksPerSecond, tick = std::nearbyint(ticks);
+    // How far the time may lie from the tick it was set on: a few steps of the file's number type at
+    // the size of the time as stored (before keyOffset) or as placed, whichever is larger. A float
+    // keeps 24 bits; a time that went through it and one float product (assimp's glTF seconds to
+    // milliseconds) is within 2^-23 of its size. Doubles carry the conversions' rounding only.
+    // The reach depends on the nearest tick alone, which keeps the order of times; it stops at a
+    // quarter of a tick, so a time plainly between two ticks stays there even where a float's step
+    // is that coarse (beyond 218 s).
+    const double relative = precision == KeyTimePrecision::Float ? 0x1p-22 : 0x1p-44;
+    const double size = std::max(std::fabs(tick - keyOffset * kTicksPerSecond), std::fabs(tick));
+    const double reach = std::min(size * relative, 0.25);
+    return std::fabs(ticks - tick) <= reach ? tick : ticks;
+}
+
 standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, double keyOffset,
-                                         const Matrix3& base) {
+                                         KeyTimePrecision precision, const Matrix3& base) {
     standin::TransformTrack track;
     track.base = base;
-    auto ticks = [&](double time) { return (time / fileTicksPerSecond + keyOffset) * double(TIME_TICKSPERSEC); };
+    auto ticks = [&](double time) { return KeyTicks(time / fileTicksPerSecond, keyOffset, precision); };
     track.position.reserve(channel.mNumPositionKeys);
     track.rotation.reserve(channel.mNumRotationKeys);
     track.scale.reserve(channel.mNumScalingKeys);

@@ -33,9 +33,21 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps);
 // and 60 fps on whose grid every key time lies, else 30. why says which.
 double InferFrameRate(const aiAnimation& clip, std::string& why);
 
-// A channel's keys as a track in the file's axes, key times in host ticks (4800 per second) on the
-// file's timeline (keyOffset seconds added). base gives the channels that have no keys.
+// How precisely a format keeps its key times: FBX counts time in 64-bit ticks (assimp hands them on
+// as doubles); glTF, COLLADA and the rest keep seconds as floats, so a key set on frame 1 at 24 fps
+// is stored at 0.041666668 s.
+enum class KeyTimePrecision { Double, Float };
+
+// A key time read from a file, in host ticks (4800 per second) on the file's timeline (keyOffset
+// seconds added). A time within the file's precision of a whole tick is that tick: a key set on a
+// frame is then sampled on that frame as the key itself, not as a blend with its neighbour at a
+// weight of a few millionths. Order is kept: equal times stay equal, earlier times never come out
+// later.
+double KeyTicks(double fileSeconds, double keyOffset, KeyTimePrecision precision);
+
+// A channel's keys as a track in the file's axes, key times as KeyTicks gives them. base gives the
+// channels that have no keys.
 standin::TransformTrack TrackFromChannel(const aiNodeAnim& channel, double fileTicksPerSecond, double keyOffset,
-                                         const Matrix3& base);
+                                         KeyTimePrecision precision, const Matrix3& base);
 
 }  // namespace importer

@@ -211,6 +211,7 @@ public:
         std::map<std::string, const aiNodeAnim*> channels;
         for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
         const double tps = ClipTicksPerSecond(clip);
+        const KeyTimePrecision keyPrecision = fbx_ ? KeyTimePrecision::Double : KeyTimePrecision::Float;
         for (const Source& src : sources_) {
             std::vector<ClipTrack::Part> parts;
             bool any = false;
@@ -224,7 +225,7 @@ public:
                 if (it == channels.end()) {
                     parts.push_back({base, std::nullopt});
                 } else {
-                    parts.push_back({base, standin::TrackSampler(TrackFromChannel(*it->second, tps, keyOffset, base))});
+                    parts.push_back({base, standin::TrackSampler(TrackFromChannel(*it->second, tps, keyOffset, keyPrecision, base))});
                     any = true;
                 }
             }

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include "format/vla_reader.h"
+#include "importer/animation.h"
 #include "importer/importer.h"
 #include "scene_files.h"
 #include "test_support.h"
@@ -60,6 +62,73 @@ TEST(AnimationImport, ClipsRangeAndFrameRate) {
     options.clip = "1";
     options.fps = 7;
     EXPECT_FALSE(importer::ImportFile(dir.File("swing.gltf"), none, options).ok);
+}
+
+TEST(AnimationImport, KeyTimesSetOnFramesLandOnTheirTicks) {
+    using importer::KeyTicks;
+    using importer::KeyTimePrecision;
+    // glTF keeps float seconds, which assimp turns into float milliseconds: every frame of ten
+    // thousand, at the common rates, comes back on its own tick.
+    for (const int fps : {24, 25, 30, 60}) {
+        const int ticksPerFrame = 4800 / fps;
+        for (int frame = 0; frame <= 10000; ++frame) {
+            const float ms = float(double(frame) / fps) * 1000.0f;
+            ASSERT_EQ(KeyTicks(double(ms) / 1000.0, 0, KeyTimePrecision::Float), double(frame * ticksPerFrame))
+                << frame << " at " << fps << " fps";
+        }
+    }
+    // FBX counts 46,186,158,000 ticks a second; a take moved to start at frame 1 of 24 fps.
+    for (std::int64_t frame = 0; frame <= 10000; ++frame) {
+        const double seconds = double(frame * 1924423250) / 46186158000.0;
+        ASSERT_EQ(KeyTicks(seconds, 1.0 / 24, KeyTimePrecision::Double), double((frame + 1) * 200)) << frame;
+    }
+    // Times that are not on a tick stay where they are: a seventh of a second (a float time), a
+    // hundredth of a tick past one second (beyond a float's error there), a millionth of a tick in a
+    // double time, 0.4 of a tick at 400 s (where a float's step is 0.15 ticks).
+    const double seventh = double(1.0f / 7.0f);
+    EXPECT_EQ(KeyTicks(seventh, 0, KeyTimePrecision::Float), seventh * 4800);
+    EXPECT_EQ(KeyTicks(1.0 + 0.01 / 4800, 0, KeyTimePrecision::Float), 4800.01);
+    EXPECT_EQ(KeyTicks(1.0 + 1e-6 / 4800, 0, KeyTimePrecision::Double), (1.0 + 1e-6 / 4800) * 4800);
+    EXPECT_EQ(KeyTicks(400.0 + 0.4 / 4800, 0, KeyTimePrecision::Float), (400.0 + 0.4 / 4800) * 4800);
+
+    // Key times that come in order go out in order, however close to a tick and its reach they fall.
+    std::mt19937 random(7);
+    std::vector<double> seconds;
+    for (int i = 0; i < 20000; ++i) {
+        const double tick = double(random() % 4'000'000);
+        const double off = std::ldexp(double(random() % 2001) - 1000.0, -int(random() % 40));
+        seconds.push_back((tick + off / 1000.0) / 4800);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    for (const auto precision : {KeyTimePrecision::Float, KeyTimePrecision::Double})
+        for (const double offset : {0.0, 1.0 / 24, -3.5})
+            for (std::size_t i = 1; i < seconds.size(); ++i)
+                ASSERT_LE(KeyTicks(seconds[i - 1], offset, precision), KeyTicks(seconds[i], offset, precision))
+                    << seconds[i - 1] << " then " << seconds[i];
+
+    // A channel's keys, as assimp gives a glTF's (milliseconds of float seconds), become a track
+    // whose keys lie on the frames' ticks.
+    aiVectorKey positions[3];
+    aiQuatKey rotations[3];
+    for (int i = 0; i < 3; ++i) {
+        const double ms = double(float(double(i + 1) / 24) * 1000.0f);
+        positions[i] = aiVectorKey(ms, aiVector3D(float(i), 0, 0));
+        rotations[i] = aiQuatKey(ms, aiQuaternion());
+    }
+    aiNodeAnim channel;
+    channel.mNumPositionKeys = channel.mNumRotationKeys = 3;
+    channel.mPositionKeys = positions;
+    channel.mRotationKeys = rotations;
+    const standin::TransformTrack track = importer::TrackFromChannel(channel, 1000, 0, KeyTimePrecision::Float, Matrix3());
+    channel.mPositionKeys = nullptr;  // the arrays are the test's, not the channel's to free
+    channel.mRotationKeys = nullptr;
+    channel.mNumPositionKeys = channel.mNumRotationKeys = 0;
+    ASSERT_EQ(track.position.size(), 3u);
+    ASSERT_EQ(track.rotation.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(track.position[std::size_t(i)].time, (i + 1) * 200.0);
+        EXPECT_EQ(track.rotation[std::size_t(i)].time, (i + 1) * 200.0);
+    }
 }
 
 TEST(AnimationImport, SkeletonReadAtAGivenFrame) {
