@@ -87,7 +87,7 @@ TEST(AnimationImport, KeyTimesSetOnFramesLandOnTheirTicks) {
     // double time, 0.4 of a tick at 400 s (where a float's step is 0.15 ticks).
     const double seventh = double(1.0f / 7.0f);
     EXPECT_EQ(KeyTicks(seventh, 0, KeyTimePrecision::Float), seventh * 4800);
-    EXPECT_EQ(KeyTicks(1.0 + 0.01 / 4800, 0, KeyTimePrecision::Float), 4800.01);
+    EXPECT_EQ(KeyTicks(1.0 + 0.01 / 4800, 0, KeyTimePrecision::Float), (1.0 + 0.01 / 4800) * 4800);
     EXPECT_EQ(KeyTicks(1.0 + 1e-6 / 4800, 0, KeyTimePrecision::Double), (1.0 + 1e-6 / 4800) * 4800);
     EXPECT_EQ(KeyTicks(400.0 + 0.4 / 4800, 0, KeyTimePrecision::Float), (400.0 + 0.4 / 4800) * 4800);
 
