@@ -20,6 +20,7 @@
 #include "importer/animation.h"
 #include "importer/convert.h"
 #include "importer/fbx_reader.h"
+#include "importer/gltf_facts.h"
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
@@ -204,10 +205,35 @@ private:
 public:
     const std::vector<SkinnedNode>& Skinned() const { return skinned_; }
 
+    // The glTF's interpolation of the channels of node (named channelNode in the file) onto track:
+    // steps hold each key until the next. Cubic splines reach assimp as their keys' values alone,
+    // which are then joined by straight lines: said in a warning.
+    void TakeInterpolation(const GltfAnimationFacts& gltf, const std::string& channelNode, const std::string& hostName,
+                           standin::TransformTrack& track) {
+        const auto it = gltf.nodes.find(channelNode);
+        if (it == gltf.nodes.end()) return;
+        const GltfNodeChannels& modes = it->second;
+        std::vector<std::string> cubic;
+        auto take = [&](GltfInterpolation mode, standin::Interpolation& into, const char* what) {
+            if (mode == GltfInterpolation::Step) into = standin::Interpolation::Step;
+            if (mode == GltfInterpolation::CubicSpline) cubic.push_back(what);
+        };
+        take(modes.translation, track.positionMode, "translation");
+        take(modes.rotation, track.rotationMode, "rotation");
+        take(modes.scale, track.scaleMode, "scale");
+        if (cubic.empty()) return;
+        std::string which;
+        for (std::size_t i = 0; i < cubic.size(); ++i) which += (i ? (i + 1 == cubic.size() ? " and " : ", ") : "") + cubic[i];
+        info_.warnings.push_back("node '" + hostName + "': the file's " + which +
+                                 " keys are cubic splines, read as straight lines between the keys (sample the "
+                                 "animation on every frame when exporting the file)");
+    }
+
     // Drives the nodes with the clip's channels: a node's local transform over time is its own
     // channel (or static transform) times those of its folded pivot helpers, in host axes.
     // keyOffset (seconds) puts the keys on the file's timeline.
-    void ApplyClip(const aiAnimation& clip, double keyOffset) {
+    // gltf: what the file says of the clip that assimp does not (how its channels interpolate).
+    void ApplyClip(const aiAnimation& clip, double keyOffset, const GltfAnimationFacts* gltf) {
         std::map<std::string, const aiNodeAnim*> channels;
         for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
         const double tps = ClipTicksPerSecond(clip);
@@ -225,7 +251,9 @@ public:
                 if (it == channels.end()) {
                     parts.push_back({base, std::nullopt});
                 } else {
-                    parts.push_back({base, standin::TrackSampler(TrackFromChannel(*it->second, tps, keyOffset, keyPrecision, base))});
+                    standin::TransformTrack track = TrackFromChannel(*it->second, tps, keyOffset, keyPrecision, base);
+                    if (gltf) TakeInterpolation(*gltf, n->mName.C_Str(), src.host->Name(), track);
+                    parts.push_back({base, standin::TrackSampler(std::move(track))});
                     any = true;
                 }
             }
@@ -389,8 +417,9 @@ std::string ClipListing(const SceneInfo& info) {
 // Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
 // result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
 // when an export that samples the animation has several clips to choose from.
-bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts, TreeBuilder& builder,
-                    standin::Scene& scene, const ImportOptions& options, ImportResult& result) {
+// gltf: what a glTF file says of its clips, one per clip of source.
+bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts, const std::vector<GltfAnimationFacts>* gltf,
+                    TreeBuilder& builder, standin::Scene& scene, const ImportOptions& options, ImportResult& result) {
     SceneInfo& info = result.info;
     const FbxFacts* takes = format == Format::Fbx ? facts : nullptr;
     FbxFacts noTakes;
@@ -408,6 +437,11 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         Measured m;
         m.fps = FrameRateOf(&clip, format, facts, options, m.why);
         m.span = SpanOfClip(clip, takes, m.fps);
+        if (gltf && (*gltf)[a].span) {
+            // The file's own keys, without those assimp adds at time 0 for channels it does not have.
+            m.span.first = (*gltf)[a].span->first;
+            m.span.last = (*gltf)[a].span->second;
+        }
         info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)), int(std::lround(m.span.last * m.fps)),
                               m.fps, clip.mNumChannels});
         measured.push_back(std::move(m));
@@ -444,7 +478,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     int first = 0, last = 100;
     if (clip) {
         const ClipSpan& span = measured[std::size_t(chosen)].span;
-        builder.ApplyClip(*clip, span.keyOffset);
+        builder.ApplyClip(*clip, span.keyOffset, gltf ? &(*gltf)[std::size_t(chosen)] : nullptr);
         info.clip = ClipName(*clip, unsigned(chosen));
         info.clipSpan = span.source;
         const double firstFrames = span.first * fps, lastFrames = span.last * fps;
@@ -534,6 +568,12 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         else
             info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
     }
+    // What assimp does not pass on of a glTF file's clips, when the file's animations are assimp's.
+    std::optional<std::vector<GltfAnimationFacts>> gltf;
+    if (format == Format::Gltf && source->mNumAnimations) {
+        gltf = ReadGltfAnimationFacts(GltfJson(path));
+        if (gltf->size() != source->mNumAnimations) gltf.reset();
+    }
     const FileUnit unit = UnitOf(format, path, *source, facts ? &*facts : nullptr);
     info.unit = unit.words;
     if (format == Format::Fbx && unit.stated) info.unitScaleFactor = unit.metresPerUnit * 100.0;
@@ -585,7 +625,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
                                 "): they carry no weights (untick 'Add Leaf Bones' when exporting FBX)");
     }
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
-    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, builder, scene, options, result)) return result;
+    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
+        return result;
     AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info);
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {

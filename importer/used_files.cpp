@@ -3,13 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "format/vlo_reader.h"
+#include "importer/gltf_facts.h"
 
 namespace importer {
 namespace {
@@ -21,20 +19,6 @@ std::string ReadAll(const std::string& path) {
     std::string error;
     vlo::ReadFileBytes(path, bytes, error);
     return std::string(bytes.begin(), bytes.end());
-}
-
-// The JSON of a glTF file: the whole of a .gltf, the first chunk of a .glb (its binary chunk is not
-// read).
-std::string GltfJson(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[20] = {};
-    if (!in.read(header, sizeof header) || std::memcmp(header, "glTF", 4) != 0) return ReadAll(path);
-    std::uint32_t length = 0;
-    std::memcpy(&length, header + 12, 4);
-    std::string json(std::min<std::uint32_t>(length, 1u << 30), '\0');
-    in.read(json.data(), std::streamsize(json.size()));
-    json.resize(std::size_t(in.gcount()));
-    return json;
 }
 
 // The uris of a glTF file's buffers and images.

@@ -9,6 +9,7 @@
 
 #include "format/vla_reader.h"
 #include "importer/animation.h"
+#include "importer/gltf_facts.h"
 #include "importer/importer.h"
 #include "scene_files.h"
 #include "test_support.h"
@@ -129,6 +130,78 @@ TEST(AnimationImport, KeyTimesSetOnFramesLandOnTheirTicks) {
         EXPECT_EQ(track.position[std::size_t(i)].time, (i + 1) * 200.0);
         EXPECT_EQ(track.rotation[std::size_t(i)].time, (i + 1) * 200.0);
     }
+}
+
+TEST(AnimationImport, GltfStepsHoldTheirKeysAndTheClipSpansTheFilesOwnKeys) {
+    support::TempDir dir;
+    const std::string file = dir.File("steps.gltf");
+    support::WriteSteppedGltf(file);
+    standin::Scene scene;
+    importer::ImportOptions options;
+    options.pose = importer::SkeletonPose::File;
+    const auto r = importer::ImportFile(file, scene, options);
+    ASSERT_TRUE(r.ok) << r.error;
+    // The keys lie on frames 1 to 13; the keys assimp adds at time 0 for the channels a node does not
+    // have do not stretch the clip to frame 0.
+    EXPECT_EQ(r.info.firstFrame, 1);
+    EXPECT_EQ(r.info.lastFrame, 13);
+    const bool warned = std::any_of(r.info.warnings.begin(), r.info.warnings.end(), [](const std::string& w) {
+        return w.find("node 'Tip': the file's translation keys are cubic splines") != std::string::npos;
+    });
+    EXPECT_TRUE(warned);
+
+    scene.FindByName("Hips")->SetSelected(true);
+    standin::Desktop desktop;
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.Click(IDOK);
+    });
+    const std::string out = dir.File("steps.VLA");
+    ASSERT_TRUE(support::Export(scene, desktop, out).outcome.written);
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error));
+    const auto vla = vlo::ReadVla(bytes);
+    ASSERT_TRUE(vla.Valid());
+    ASSERT_EQ(vla.animation.frames.size(), 13u);
+    // The stepped bone (bone 1, the node without a name, which assimp calls "nodes[1]") holds each
+    // key until the frame of the next: 0 degrees on frames 1-6, 30 on 7-12, 60 on 13 (a turn by a
+    // about X has |x| = sin(a/2)).
+    auto turn = [&](std::size_t frame) { return std::fabs(vla.animation.Key(frame - 1, 1).x); };
+    for (std::size_t frame = 1; frame <= 13; ++frame) {
+        const float expected = frame < 7 ? 0.0f : (frame < 13 ? 0.2588190f : 0.5f);
+        EXPECT_NEAR(turn(frame), expected, 1e-5) << "frame " << frame;
+    }
+}
+
+TEST(AnimationImport, GltfFactsOfMalformedAnimationsAreLeftOut) {
+    using importer::ReadGltfAnimationFacts;
+    EXPECT_TRUE(ReadGltfAnimationFacts("not json").empty());
+    EXPECT_TRUE(ReadGltfAnimationFacts(R"({"animations": 3})").empty());
+    // Wrong types and indices out of range: each animation is still listed, with what could be read.
+    const auto facts = ReadGltfAnimationFacts(R"({
+      "nodes": [{"name": 7}, {"name": "Arm"}],
+      "accessors": [{"min": ["a"], "max": [1]}, {"min": [0.5], "max": [2]}],
+      "animations": [
+        {"samplers": [{"input": 0, "interpolation": "STEP"}, {"input": 9}, "x"],
+         "channels": [{"sampler": 0, "target": {"node": 0, "path": "rotation"}},
+                      {"sampler": 5, "target": {"node": 1, "path": "rotation"}},
+                      {"sampler": 0, "target": {"node": "1", "path": "scale"}},
+                      {"sampler": 0, "target": {"node": 1, "path": 4}},
+                      {"sampler": 0}]},
+        {"samplers": [{"input": 1, "interpolation": "CUBICSPLINE"}],
+         "channels": [{"sampler": 0, "target": {"node": 1, "path": "scale"}}]},
+        "neither"
+      ]})");
+    ASSERT_EQ(facts.size(), 3u);
+    EXPECT_FALSE(facts[0].span);  // a sampler's input states no usable min
+    ASSERT_EQ(facts[0].nodes.size(), 1u);
+    EXPECT_EQ(facts[0].nodes.at("nodes[0]").rotation, importer::GltfInterpolation::Step);  // a name that is no text
+    ASSERT_TRUE(facts[1].span);
+    EXPECT_EQ(*facts[1].span, std::pair(0.5, 2.0));
+    EXPECT_EQ(facts[1].nodes.at("Arm").scale, importer::GltfInterpolation::CubicSpline);
+    EXPECT_EQ(facts[1].nodes.at("Arm").rotation, importer::GltfInterpolation::Linear);
+    EXPECT_TRUE(facts[2].nodes.empty());
 }
 
 TEST(AnimationImport, SkeletonReadAtAGivenFrame) {

@@ -224,6 +224,52 @@ void WriteAnimatedGltf(const std::string& path) {
     Write(path, json);
 }
 
+void WriteSteppedGltf(const std::string& path) {
+    const std::vector<float> times = {1.0f / 24, 7.0f / 24, 13.0f / 24};
+    std::vector<float> turns;
+    for (const float degrees : {0.0f, 30.0f, 60.0f}) {
+        const float h = degrees * 3.14159265f / 360.0f;
+        turns.insert(turns.end(), {std::sin(h), 0, 0, std::cos(h)});
+    }
+    // A cubic spline keeps, per key, its in-tangent, value and out-tangent.
+    std::vector<float> spline;
+    for (const float y : {1.0f, 2.0f, 1.0f}) spline.insert(spline.end(), {0, 5, 0, 0, y, 0, 0, -5, 0});
+    std::vector<std::uint8_t> buffer;
+    Append(buffer, times);   // 0: 12 bytes
+    Append(buffer, turns);   // 12: 48 bytes
+    Append(buffer, spline);  // 60: 108 bytes
+    const std::string json = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0]}],
+  "nodes": [
+    {"name": "Hips", "children": [1]},
+    {"translation": [0, 1, 0], "children": [2]},
+    {"name": "Tip", "translation": [0, 1, 0]}
+  ],
+  "animations": [
+    {"name": "Steps",
+     "samplers": [{"input": 0, "output": 1, "interpolation": "STEP"},
+                  {"input": 0, "output": 2, "interpolation": "CUBICSPLINE"}],
+     "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
+                  {"sampler": 1, "target": {"node": 2, "path": "translation"}}]}
+  ],
+  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
+                             Base64(buffer) + R"("}],
+  "bufferViews": [
+    {"buffer": 0, "byteOffset": 0, "byteLength": 12},
+    {"buffer": 0, "byteOffset": 12, "byteLength": 48},
+    {"buffer": 0, "byteOffset": 60, "byteLength": 108}
+  ],
+  "accessors": [
+    {"bufferView": 0, "componentType": 5126, "count": 3, "type": "SCALAR", "min": [0.0416666679], "max": [0.541666687]},
+    {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC4"},
+    {"bufferView": 2, "componentType": 5126, "count": 9, "type": "VEC3"}
+  ]
+})";
+    Write(path, json);
+}
+
 void WriteObj(const std::string& folder) {
     Write(folder + "/scene.mtl", "newmtl Red\nKd 1 0 0\nmap_Kd .\\maps\\red.tga\n\nnewmtl Blue\nKd 0 0 1\nmap_Kd blue.tga\n");
     Write(folder + "/scene.obj",

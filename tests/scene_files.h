@@ -36,4 +36,10 @@ void WriteSkinnedGltf(const std::string& path);
 //  - "Idle" (0.4 s): Spine turns 10 degrees about Z.
 void WriteAnimatedGltf(const std::string& path);
 
+// A glTF skeleton keyed as Blender writes it with sampling off, on frames 1, 7 and 13 of 24 fps:
+// "Hips" (root) -> an unnamed node at (0, 1, 0) whose rotation steps (STEP) about X through 0, 30
+// and 60 degrees -> "Tip" at (0, 1, 0), whose translation is a cubic spline (CUBICSPLINE) through
+// y = 1, 2 and 1. No channel of the clip "Steps" has a key at time 0.
+void WriteSteppedGltf(const std::string& path);
+
 }  // namespace support

@@ -1,0 +1,106 @@
+#include "importer/gltf_facts.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace importer {
+
+std::string GltfJson(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char header[20] = {};
+    if (!in.read(header, sizeof header) || std::memcmp(header, "glTF", 4) != 0) {
+        std::ifstream whole(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(whole), std::istreambuf_iterator<char>());
+    }
+    std::uint32_t length = 0;
+    std::memcpy(&length, header + 12, 4);
+    std::string json(std::min<std::uint32_t>(length, 1u << 30), '\0');
+    in.read(json.data(), std::streamsize(json.size()));
+    json.resize(std::size_t(in.gcount()));
+    return json;
+}
+
+namespace {
+
+using nlohmann::json;
+
+GltfInterpolation InterpolationOf(const json& sampler) {
+    const auto it = sampler.find("interpolation");
+    if (it == sampler.end() || !it->is_string()) return GltfInterpolation::Linear;  // the format's default
+    if (*it == "STEP") return GltfInterpolation::Step;
+    if (*it == "CUBICSPLINE") return GltfInterpolation::CubicSpline;
+    return GltfInterpolation::Linear;
+}
+
+// The first number of an accessor's "min" or "max".
+std::optional<double> Bound(const json& accessor, const char* which) {
+    const auto it = accessor.find(which);
+    if (it == accessor.end() || !it->is_array() || it->empty() || !(*it)[0].is_number()) return std::nullopt;
+    return (*it)[0].get<double>();
+}
+
+const json* Element(const json& doc, const char* list, const json& index) {
+    const auto it = doc.find(list);
+    if (it == doc.end() || !it->is_array() || !index.is_number_unsigned()) return nullptr;
+    const auto i = index.get<std::size_t>();
+    return i < it->size() && (*it)[i].is_object() ? &(*it)[i] : nullptr;
+}
+
+GltfAnimationFacts FactsOf(const json& doc, const json& animation) {
+    GltfAnimationFacts facts;
+    const auto samplers = animation.find("samplers");
+    const auto channels = animation.find("channels");
+    if (samplers == animation.end() || !samplers->is_array() || channels == animation.end() || !channels->is_array())
+        return facts;
+    std::optional<std::pair<double, double>> span;
+    bool stated = true;
+    for (const json& sampler : *samplers) {
+        const json* input = sampler.is_object() && sampler.contains("input") ? Element(doc, "accessors", sampler["input"]) : nullptr;
+        const auto first = input ? Bound(*input, "min") : std::nullopt, last = input ? Bound(*input, "max") : std::nullopt;
+        if (!first || !last) {
+            stated = false;
+            continue;
+        }
+        span = span ? std::pair{std::min(span->first, *first), std::max(span->second, *last)} : std::pair{*first, *last};
+    }
+    if (stated) facts.span = span;
+    for (const json& channel : *channels) {
+        if (!channel.is_object() || !channel.contains("target") || !channel["target"].is_object()) continue;
+        const json& target = channel["target"];
+        const json* sampler = channel.contains("sampler") && channel["sampler"].is_number_unsigned() &&
+                                      channel["sampler"].get<std::size_t>() < samplers->size()
+                                  ? &(*samplers)[channel["sampler"].get<std::size_t>()]
+                                  : nullptr;
+        const json* node = target.contains("node") ? Element(doc, "nodes", target["node"]) : nullptr;
+        if (!sampler || !sampler->is_object() || !node || !target.contains("path") || !target["path"].is_string()) continue;
+        const auto name = node->find("name");
+        const std::string key = name != node->end() && name->is_string() && !name->get<std::string>().empty()
+                                    ? name->get<std::string>()
+                                    : "nodes[" + std::to_string(target["node"].get<std::size_t>()) + "]";
+        GltfNodeChannels& modes = facts.nodes[key];
+        const std::string path = target["path"];
+        const GltfInterpolation mode = InterpolationOf(*sampler);
+        if (path == "translation") modes.translation = mode;
+        if (path == "rotation") modes.rotation = mode;
+        if (path == "scale") modes.scale = mode;
+    }
+    return facts;
+}
+
+}  // namespace
+
+std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& text) {
+    std::vector<GltfAnimationFacts> result;
+    const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (!doc.is_object() || !doc.contains("animations") || !doc["animations"].is_array()) return result;
+    for (const json& animation : doc["animations"])
+        result.push_back(animation.is_object() ? FactsOf(doc, animation) : GltfAnimationFacts{});
+    return result;
+}
+
+}  // namespace importer

@@ -1,0 +1,38 @@
+// What assimp does not pass on of a glTF file's animations: how each channel interpolates between
+// its keys, and where each animation's own keys begin and end (assimp gives a node's missing
+// translation or scale a key of its own at time 0).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace importer {
+
+// The JSON of a glTF file: the whole of a .gltf, the first chunk of a .glb (its binary chunk is not
+// read). Empty when the file cannot be read.
+std::string GltfJson(const std::string& path);
+
+enum class GltfInterpolation { Linear, Step, CubicSpline };
+
+// The interpolation of one node's channels in one animation (Linear for a channel it does not have).
+struct GltfNodeChannels {
+    GltfInterpolation translation = GltfInterpolation::Linear;
+    GltfInterpolation rotation = GltfInterpolation::Linear;
+    GltfInterpolation scale = GltfInterpolation::Linear;
+};
+
+struct GltfAnimationFacts {
+    // By the node's name as assimp gives it: its own, or "nodes[N]" for node N without one.
+    std::map<std::string, GltfNodeChannels> nodes;
+    // The earliest and the latest key time in seconds, as the file states them for the inputs of
+    // its samplers (their accessors' min and max); none when a sampler's input does not state them.
+    std::optional<std::pair<double, double>> span;
+};
+
+// Per animation, in the file's order (assimp's). Empty for JSON that does not parse.
+std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& json);
+
+}  // namespace importer
