@@ -225,8 +225,8 @@ public:
         std::string which;
         for (std::size_t i = 0; i < cubic.size(); ++i) which += (i ? (i + 1 == cubic.size() ? " and " : ", ") : "") + cubic[i];
         info_.warnings.push_back("node '" + hostName + "': the file's " + which +
-                                 " keys are cubic splines, read as straight lines between the keys (sample the "
-                                 "animation on every frame when exporting the file)");
+                                 " keys are cubic splines, read as straight lines between the keys (export the "
+                                 "animation sampled on every frame: 'Always Sample Animations' in Blender)");
     }
 
     // Drives the nodes with the clip's channels: a node's local transform over time is its own
