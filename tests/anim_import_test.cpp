@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <random>
 
 #include "format/vla_reader.h"
@@ -16,6 +17,21 @@
 #include "ui/controls.h"
 
 namespace {
+
+// Exports the animation of the skeleton under root as a user would (the options dialog's Animation
+// mode) and reads the written file back; none when nothing was written.
+std::optional<vlo::VlaReadResult> ExportAnimation(standin::Scene& scene, const std::string& root, const std::string& out) {
+    scene.FindByName(root)->SetSelected(true);
+    standin::Desktop desktop;
+    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
+        d.Click(IDC_MODE_ANIMATION);
+        d.Click(IDOK);
+    });
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!support::Export(scene, desktop, out).outcome.written || !vlo::ReadFileBytes(out, bytes, error)) return std::nullopt;
+    return vlo::ReadVla(bytes);
+}
 
 TEST(AnimationImport, ClipsRangeAndFrameRate) {
     support::TempDir dir;
@@ -150,19 +166,9 @@ TEST(AnimationImport, GltfStepsHoldTheirKeysAndTheClipSpansTheFilesOwnKeys) {
     });
     EXPECT_TRUE(warned);
 
-    scene.FindByName("Hips")->SetSelected(true);
-    standin::Desktop desktop;
-    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
-        d.Click(IDC_MODE_ANIMATION);
-        d.Click(IDOK);
-    });
-    const std::string out = dir.File("steps.VLA");
-    ASSERT_TRUE(support::Export(scene, desktop, out).outcome.written);
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error));
-    const auto vla = vlo::ReadVla(bytes);
-    ASSERT_TRUE(vla.Valid());
+    const auto written = ExportAnimation(scene, "Hips", dir.File("steps.VLA"));
+    ASSERT_TRUE(written && written->Valid());
+    const auto& vla = *written;
     ASSERT_EQ(vla.animation.frames.size(), 13u);
     // The stepped bone (bone 1, the node without a name, which assimp calls "nodes[1]") holds each
     // key until the frame of the next: 0 degrees on frames 1-6, 30 on 7-12, 60 on 13 (a turn by a
@@ -230,20 +236,9 @@ TEST(AnimationImport, EveryFrameAndBoneFollowsTheFilesKeys) {
     options.pose = importer::SkeletonPose::File;
     options.clip = "Swing";
     ASSERT_TRUE(importer::ImportFile(file, scene, options).ok);
-    scene.FindByName("Hips")->SetSelected(true);
-    standin::Desktop desktop;
-    desktop.QueueScript(IDD_EXPORT_OPTIONS, [](standin::DialogDriver& d) {
-        d.Click(IDC_MODE_ANIMATION);
-        d.Click(IDOK);
-    });
-    const std::string out = dir.File("swing.VLA");
-    const auto e = support::Export(scene, desktop, out);
-    ASSERT_TRUE(e.outcome.written);
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error));
-    const auto vla = vlo::ReadVla(bytes);
-    ASSERT_TRUE(vla.Valid());
+    const auto written = ExportAnimation(scene, "Hips", dir.File("swing.VLA"));
+    ASSERT_TRUE(written && written->Valid());
+    const auto& vla = *written;
     ASSERT_EQ(vla.animation.header.numBones, 3u);  // Hips, Spine, Head
 
     // The file's keys: Spine turns about the file's X axis through 0, 60 and 150 degrees at 0, 0.5
