@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <vector>
+
+#include "format/vlo_reader.h"
 
 namespace importer {
 
@@ -14,8 +16,10 @@ std::string GltfJson(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     char header[20] = {};
     if (!in.read(header, sizeof header) || std::memcmp(header, "glTF", 4) != 0) {
-        std::ifstream whole(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(whole), std::istreambuf_iterator<char>());
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        vlo::ReadFileBytes(path, bytes, error);
+        return std::string(bytes.begin(), bytes.end());
     }
     std::uint32_t length = 0;
     std::memcpy(&length, header + 12, 4);

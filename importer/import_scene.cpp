@@ -568,10 +568,12 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         else
             info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
     }
-    // What assimp does not pass on of a glTF file's clips, when the file's animations are assimp's.
+    // What assimp does not pass on of a glTF file: the files it uses, and of its clips, when the
+    // file's animations are assimp's, how they interpolate and where their keys lie.
+    const std::string gltfJson = format == Format::Gltf ? GltfJson(path) : std::string();
     std::optional<std::vector<GltfAnimationFacts>> gltf;
     if (format == Format::Gltf && source->mNumAnimations) {
-        gltf = ReadGltfAnimationFacts(GltfJson(path));
+        gltf = ReadGltfAnimationFacts(gltfJson);
         if (gltf->size() != source->mNumAnimations) gltf.reset();
     }
     const FileUnit unit = UnitOf(format, path, *source, facts ? &*facts : nullptr);
@@ -636,7 +638,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         out.bytes.assign(bytes, bytes + size);
         result.embeddedImages.push_back(std::move(out));
     }
-    result.usedFiles = UsedFiles(path, materials.TextureFiles());
+    result.usedFiles = UsedFiles(path, materials.TextureFiles(), gltfJson);
     result.ok = true;
     return result;
 }

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "format/vlo_reader.h"
-#include "importer/gltf_facts.h"
 
 namespace importer {
 namespace {
@@ -51,13 +50,14 @@ std::vector<std::string> ObjLibraries(const std::string& bytes) {
 
 }  // namespace
 
-std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures) {
+std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures,
+                                   const std::string& gltfJson) {
     const fs::path folder = fs::absolute(path).parent_path();
     std::string ext = fs::path(path).extension().string();
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     std::vector<std::string> references = textures;
     if (ext == ".gltf" || ext == ".glb") {
-        const auto uris = GltfUris(GltfJson(path));
+        const auto uris = GltfUris(gltfJson);
         references.insert(references.end(), uris.begin(), uris.end());
     } else if (ext == ".obj") {
         const auto libraries = ObjLibraries(ReadAll(path));

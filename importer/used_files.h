@@ -9,7 +9,9 @@ namespace importer {
 
 // path itself and the files it references that exist: glTF buffers and images (by their uri), OBJ
 // material libraries, and the textures given (as the scene stores them, and by their file name beside
-// the scene). Absolute, normalised, sorted, each once.
-std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures);
+// the scene). Absolute, normalised, sorted, each once. gltfJson: the file's JSON (GltfJson) when it
+// is a glTF, read once for the whole import.
+std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures,
+                                   const std::string& gltfJson);
 
 }  // namespace importer
