@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "importer/convert.h"
 
@@ -31,17 +32,21 @@ bool ForEachKeyTime(const aiAnimation& clip, Visit visit) {
 
 double ClipTicksPerSecond(const aiAnimation& clip) { return clip.mTicksPerSecond > 0 ? clip.mTicksPerSecond : 25.0; }
 
-ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps) {
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps) {
     ClipSpan span;
-    bool anyKey = false;
     double firstKey = 0, lastKey = 0;
-    ForEachKeyTime(clip, [&](double t) {
-        if (!anyKey) firstKey = lastKey = t;
-        if (t < firstKey) firstKey = t;
-        if (lastKey < t) lastKey = t;
-        anyKey = true;
-        return true;
-    });
+    if (!facts && gltf && gltf->span) {
+        std::tie(firstKey, lastKey) = *gltf->span;  // as the file states them: no pass over the keys
+    } else {
+        bool anyKey = false;
+        ForEachKeyTime(clip, [&](double t) {
+            if (!anyKey) firstKey = lastKey = t;
+            if (t < firstKey) firstKey = t;
+            if (lastKey < t) lastKey = t;
+            anyKey = true;
+            return true;
+        });
+    }
     if (!facts) {
         span.first = firstKey;
         span.last = lastKey;

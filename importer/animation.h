@@ -9,6 +9,7 @@
 #include <assimp/anim.h>
 
 #include "importer/fbx_reader.h"
+#include "importer/gltf_facts.h"
 #include "standin/track.h"
 
 namespace importer {
@@ -26,8 +27,9 @@ struct ClipSpan {
 // The span of clip: for FBX (facts given), the take's own time span, matched by name; a Blender
 // action's take that starts at 0 holds an action Blender moved to 0 from its first frame, which the
 // file does not keep: that frame is taken as frame 1 at fps, Blender's default start. For other
-// formats, which keep their key times: the first key to the last.
-ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, double fps);
+// formats, which keep their key times: the first key to the last; for glTF (gltf given) those the
+// file states for its samplers, as assimp adds keys at time 0 for the channels a node does not have.
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps);
 
 // The frame rate of a clip whose file states none: the first of 30 (the host's own), 24, 25, 48, 50
 // and 60 fps on whose grid every key time lies, else 30. why says which.

@@ -436,12 +436,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         const aiAnimation& clip = *source.mAnimations[a];
         Measured m;
         m.fps = FrameRateOf(&clip, format, facts, options, m.why);
-        m.span = SpanOfClip(clip, takes, m.fps);
-        if (gltf && (*gltf)[a].span) {
-            // The file's own keys, without those assimp adds at time 0 for channels it does not have.
-            m.span.first = (*gltf)[a].span->first;
-            m.span.last = (*gltf)[a].span->second;
-        }
+        m.span = SpanOfClip(clip, takes, gltf ? &(*gltf)[a] : nullptr, m.fps);
         info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)), int(std::lround(m.span.last * m.fps)),
                               m.fps, clip.mNumChannels});
         measured.push_back(std::move(m));
