@@ -49,28 +49,29 @@ void IndexedTriple(TextWriter& t, std::size_t index, const char* separator, cons
 
 void PrintVertices(TextWriter& t, const std::vector<ModelVertex>& vertices) {
     t.Printf("Vertex Positions\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i) IndexedTriple(t, i, ": ", vertices[i].position, 6);
+    t.Lines(vertices.size(), [&](TextWriter& out, std::size_t i) { IndexedTriple(out, i, ": ", vertices[i].position, 6); });
     t.Printf("Vertex Normals\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i) IndexedTriple(t, i, ": ", vertices[i].normal, 6);
+    t.Lines(vertices.size(), [&](TextWriter& out, std::size_t i) { IndexedTriple(out, i, ": ", vertices[i].normal, 6); });
     t.Printf("Vertex UVs\n");
-    for (std::size_t i = 0; i < vertices.size(); ++i)
-        t.Int(int(i), 3, '0').Str(": ").Fixed(vertices[i].u, 6).Str(", ").Fixed(vertices[i].v, 6).EndLine();
+    t.Lines(vertices.size(), [&](TextWriter& out, std::size_t i) {
+        out.Int(int(i), 3, '0').Str(": ").Fixed(vertices[i].u, 6).Str(", ").Fixed(vertices[i].v, 6).EndLine();
+    });
 }
 
 void PrintLinks(TextWriter& t, const VloModel& m) {
-    for (std::size_t i = 0; i < m.links.size(); ++i) {
+    t.Lines(m.links.size(), [&m](TextWriter& out, std::size_t i) {
         const VertexLinks& l = m.links[i];
         const Vec3 p = i < m.text.linkPositions.size() ? m.text.linkPositions[i] : l.position;
-        t.Str("Vertex ").Int(int(i)).Str(" : Linked to ").Int(l.numLinks).Str(" Bones: ");
+        out.Str("Vertex ").Int(int(i)).Str(" : Linked to ").Int(l.numLinks).Str(" Bones: ");
         for (int k = 0; k < l.numLinks && k < 4; ++k) {
             const int id = static_cast<signed char>(l.boneIds[k]);
             const std::string name =
                 l.boneIds[k] < m.bones.size() ? FieldText(m.bones[l.boneIds[k]].name) : std::string("<no bone>");
-            t.Str(" ").Int(k).Str(") ").Str(name).Str(" (").Int(id).Str(") [").Fixed(p.x, 2).Str(", ").Fixed(p.y, 2);
-            t.Str(", ").Fixed(p.z, 2).Str("] (").Fixed(l.weights[k], 3).Str(")");
+            out.Str(" ").Int(k).Str(") ").Str(name).Str(" (").Int(id).Str(") [").Fixed(p.x, 2).Str(", ").Fixed(p.y, 2);
+            out.Str(", ").Fixed(p.z, 2).Str("] (").Fixed(l.weights[k], 3).Str(")");
         }
-        t.EndLine();
-    }
+        out.EndLine();
+    });
 }
 
 // The texture list and the Info section: what a reader of the model file can check the text against.
@@ -184,20 +185,20 @@ void WriteModelText(const VloModel& m, const std::string& dataPath, const std::s
     }
     PrintVertices(t, m.vertices);
     if (m.IsHierarchy()) PrintLinks(t, m);
-    for (std::size_t i = 0; i < m.polygons.size(); ++i) {
+    t.Lines(m.polygons.size(), [&m](TextWriter& out, std::size_t i) {
         const ModelPolygon& p = m.polygons[i];
-        t.Str("Poly ").Int(int(i), 5).Str(": Texture Id = ").Int(p.textureId, 3).Str("; Verts: ").Int(p.verts[0], 6);
-        t.Str(", ").Int(p.verts[1], 6).Str(", ").Int(p.verts[2], 6).EndLine();
-    }
+        out.Str("Poly ").Int(int(i), 5).Str(": Texture Id = ").Int(p.textureId, 3).Str("; Verts: ").Int(p.verts[0], 6);
+        out.Str(", ").Int(p.verts[1], 6).Str(", ").Int(p.verts[2], 6).EndLine();
+    });
     if (m.bumpMap) {
         t.Printf("\nBump Maps\n========\n\n");
         t.Printf("   %d) %.260s\n", 0, m.bumpMap->name);
-        for (std::size_t i = 0; i < m.tangents.size(); ++i) {
+        t.Lines(m.tangents.size(), [&m](TextWriter& out, std::size_t i) {
             const TangentFrame& f = m.tangents[i];
-            t.Str("Tangent ").Int(int(i), 3, '0').Str(": ").Fixed(f.tangent.x, 6).Str(", ").Fixed(f.tangent.y, 6);
-            t.Str(", ").Fixed(f.tangent.z, 6).Str("; Binormal : ").Fixed(f.binormal.x, 6).Str(", ");
-            t.Fixed(f.binormal.y, 6).Str(", ").Fixed(f.binormal.z, 6).EndLine();
-        }
+            out.Str("Tangent ").Int(int(i), 3, '0').Str(": ").Fixed(f.tangent.x, 6).Str(", ").Fixed(f.tangent.y, 6);
+            out.Str(", ").Fixed(f.tangent.z, 6).Str("; Binormal : ").Fixed(f.binormal.x, 6).Str(", ");
+            out.Fixed(f.binormal.y, 6).Str(", ").Fixed(f.binormal.z, 6).EndLine();
+        });
     }
     if (m.specularMap) {
         t.Printf("\nSpecular Maps\n========\n\n");

@@ -12,6 +12,10 @@ namespace vlo {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 16;
+// Lines spread over threads: blocks of this many lines (a few hundred KiB of text), this many blocks
+// at a time, so the text held at once stays bounded whatever the count.
+constexpr std::size_t kLinesPerBlock = 8192;
+constexpr std::size_t kBlocksAtOnce = 4;
 
 }  // namespace
 
@@ -137,6 +141,44 @@ void TextWriter::Flush() {
     if (!sink_ || used_ == 0) return;
     sink_(Text());
     used_ = 0;
+}
+
+void TextWriter::InBlocks(std::size_t count,
+                          const std::function<void(TextWriter&, std::size_t, std::size_t)>& write) {
+    if (!forEach_ || count <= kLinesPerBlock) {
+        write(*this, 0, count);
+        return;
+    }
+    // Two sets of blocks: while one round's blocks are formatted, the previous round's are handed on
+    // (one more piece of work beside them, first so that it starts first). The blocks' buffers are
+    // kept for every later run of lines.
+    blocks_.resize(2 * kBlocksAtOnce);
+    TextWriter* const sets[2] = {blocks_.data(), blocks_.data() + kBlocksAtOnce};
+    std::size_t made = 0;  // blocks of the previous round, waiting in its set
+    auto handOn = [this](TextWriter* blocks, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            if (sink_) {  // as it is, after the text before it
+                Flush();
+                sink_(blocks[k].Text());
+            } else {
+                Str(blocks[k].Text());
+            }
+            blocks[k].used_ = 0;
+        }
+    };
+    const std::size_t perRound = kLinesPerBlock * kBlocksAtOnce;
+    for (std::size_t round = 0, first = 0; first < count; ++round, first += perRound) {
+        TextWriter* const blocks = sets[round % 2];
+        TextWriter* const previous = sets[(round + 1) % 2];
+        const std::size_t inRound = std::min(kBlocksAtOnce, (count - first + kLinesPerBlock - 1) / kLinesPerBlock);
+        forEach_(inRound + 1, [&](std::size_t k) {
+            if (k == 0) return handOn(previous, made);
+            const std::size_t begin = first + (k - 1) * kLinesPerBlock;
+            write(blocks[k - 1], begin, std::min(count, begin + kLinesPerBlock));
+        });
+        made = inRound;
+    }
+    handOn(sets[((count - 1) / perRound) % 2], made);
 }
 
 void TextWriter::Grow(std::size_t n) {

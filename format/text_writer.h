@@ -3,13 +3,15 @@
 // it grows, so that a large text is never held whole.
 //
 // The per-record lines are built from pieces (Int, Fixed, Hex, Str) that give exactly the characters
-// of the printf conversion each names, without parsing a format string per value.
+// of the printf conversion each names, without parsing a format string per value. Long runs of such
+// lines (Lines) can be formatted on several threads; the text is the same whatever their number.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace vlo {
@@ -40,6 +42,22 @@ public:
     // "\n", written as "\r\n".
     TextWriter& EndLine();
 
+    // Runs work(i) once for every i in [0, count), in any order, on any threads; returns when every
+    // call has returned.
+    using ForEach = std::function<void(std::size_t count, const std::function<void(std::size_t)>& work)>;
+    // From now on Lines formats its lines in blocks spread over forEach.
+    void SpreadLinesWith(ForEach forEach) { forEach_ = std::move(forEach); }
+
+    // count lines, line i written by line(out, i), where out is this writer or one of a block of
+    // lines: the text is the same as line(*this, i) for every i in order. line must only write to out
+    // and read what no other line changes.
+    template <class Line>
+    void Lines(std::size_t count, Line&& line) {
+        InBlocks(count, [&line](TextWriter& out, std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) line(out, i);
+        });
+    }
+
     // The text so far (the part not yet handed to the sink); valid until the next write.
     std::string_view Text() const { return {buffer_.data(), used_}; }
     std::string Take();
@@ -54,12 +72,17 @@ private:
     }
     void Grow(std::size_t n);
     void Append(const char* text, std::size_t length);
+    // write(out, begin, end) writes lines [begin, end) to out: all of them to this writer, or blocks
+    // of them to writers of their own, spread over forEach_, whose texts are then taken in order.
+    void InBlocks(std::size_t count, const std::function<void(TextWriter&, std::size_t, std::size_t)>& write);
 
     // Pieces are written straight into the buffer: buffer_ is the storage (its size the room), used_
     // the length of the text in it.
     std::string buffer_;
     std::size_t used_ = 0;
     Sink sink_;
+    ForEach forEach_;
+    std::vector<TextWriter> blocks_;  // the blocks of Lines, when spread over forEach_
 };
 
 }  // namespace vlo

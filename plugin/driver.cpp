@@ -5,6 +5,7 @@
 
 #include "anim/animation_pass.h"
 #include "anim/keyframe_text.h"
+#include "core/processors.h"
 #include "core/world_scale.h"
 #include "format/info_text.h"
 #include "format/vla_writer.h"
@@ -206,6 +207,11 @@ void VloExporter::WriteFiles(const std::function<void(vlo::StreamSink&)>& writeD
     data_.StartWriteback();
     if (hasText_ && data_.Error().empty()) {  // no text for a data file that failed already
         vlo::TextWriter text([this](std::string_view block) { text_.Write(block); });
+        // The long runs of lines of a large model are formatted on every processor there is.
+        if (const unsigned threads = vlo::AvailableProcessors(); threads > 1)
+            text.SpreadLinesWith([threads](std::size_t count, const std::function<void(std::size_t)>& work) {
+                vlo::ForEachIndex(count, threads, work);
+            });
         writeText(text);
     }
     if (!data_.Finish()) {  // RunExport removes both temporary files

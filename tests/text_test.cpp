@@ -8,6 +8,8 @@
 #include <limits>
 #include <random>
 
+#include "core/processors.h"
+#include "format/info_text.h"
 #include "format/text_writer.h"
 
 #include "test_support.h"
@@ -103,6 +105,38 @@ TEST_F(InfoText, MultiMaterialListingNestsSubMaterialsWithOneTab) {
     EXPECT_NE(e.text.find(expected), std::string::npos) << e.text.substr(0, 900);
 }
 
+// A model too large for one block of lines: its text, formatted on every processor by the export, is
+// the text written line by line in order.
+TEST_F(InfoText, ALargeModelsLinesAreTheSameWhateverTheThreads) {
+    auto& node = scene.CreateMeshNode("Strip");
+    node.SetSelected(true);
+    Mesh& m = standin::Scene::TriOf(node).mesh;
+    constexpr int kPairs = 15000;  // 30,000 vertices, 29,998 faces: several blocks in every section
+    for (int i = 0; i < kPairs; ++i) {
+        m.verts.push_back({0.001f * float(i), 0, std::sin(0.01f * float(i))});
+        m.verts.push_back({0.001f * float(i), 1, std::cos(0.01f * float(i))});
+        m.tVerts.push_back({float(i) / kPairs, 0, 0});
+        m.tVerts.push_back({float(i) / kPairs, 1, 0});
+    }
+    for (int i = 0; i + 2 < 2 * kPairs; ++i) {
+        Face f;
+        f.v[0] = DWORD(i), f.v[1] = DWORD(i % 2 ? i + 2 : i + 1), f.v[2] = DWORD(i % 2 ? i + 1 : i + 2), f.smGroup = 1;
+        m.faces.push_back(f);
+        TVFace t;
+        t.t[0] = f.v[0], t.t[1] = f.v[1], t.t[2] = f.v[2];
+        m.tvFace.push_back(t);
+    }
+    const support::Exported e = support::Export(scene, dir.File("strip.vlo"));
+    ASSERT_TRUE(e.file.Valid());
+    const auto& model = e.outcome.exporter->Result().model;
+    ASSERT_TRUE(model);
+    ASSERT_GT(model->vertices.size(), 3u * 8192);
+    const std::string lineByLine = vlo::ModelText(*model, "a", "b", {});
+    const std::string_view from = "\r\nVertex Positions\r\n";
+    ASSERT_NE(e.text.find(from), std::string::npos);
+    EXPECT_TRUE(e.text.substr(e.text.find(from)) == lineByLine.substr(lineByLine.find(from)));
+}
+
 TEST_F(InfoText, ZeroSubMaterialsIsReportedAndTheExportContinues) {
     AddBox(scene, "Box", {1, 1, 1}, true, true).SetMaterial(&scene.Make<standin::MultiMaterial>("Empty"));
     auto e = support::Export(scene, dir.File("m.vlo"));
@@ -184,6 +218,39 @@ TEST(TextPieces, ASinkReceivesTheWholeTextInBlocks) {
     EXPECT_EQ(received, kept.Text());
     EXPECT_GT(blocks, 5);  // handed on as it grew, not at the end only
     EXPECT_NE(kept.Text().find("Vertex 007: 3.500000\r\nline 7\r\n"), std::string::npos);
+}
+
+// Lines spread over threads in blocks give the text written line by line, before and after other
+// text, kept or handed to a sink, whatever order the blocks are formatted in.
+TEST(TextPieces, LinesSpreadOverThreadsKeepTheirOrder) {
+    auto line = [](vlo::TextWriter& out, std::size_t i) {
+        out.Str("Line ").Int(int(i), 5).Str(": ").Fixed(float(i) * 0.37f, 6);
+        if (i % 1000 == 0) out.Printf(" (%d)", int(i / 1000));  // lines of other lengths
+        out.EndLine();
+    };
+    const std::vector<vlo::TextWriter::ForEach> spreads = {
+        [](std::size_t n, const std::function<void(std::size_t)>& work) { vlo::ForEachIndex(n, 3, work); },
+        [](std::size_t n, const std::function<void(std::size_t)>& work) {
+            for (std::size_t k = n; k-- > 0;) work(k);  // the last block first
+        }};
+    for (std::size_t count : {0u, 1u, 8192u, 8193u, 32768u, 32769u, 65537u, 100001u}) {
+        vlo::TextWriter plain;
+        plain.Printf("Before\n");
+        for (std::size_t i = 0; i < count; ++i) line(plain, i);
+        plain.Printf("After\n");
+        for (std::size_t s = 0; s < spreads.size(); ++s)
+            for (bool sunk : {false, true}) {
+                std::string received;
+                vlo::TextWriter spread = sunk ? vlo::TextWriter([&](std::string_view b) { received += b; }) : vlo::TextWriter();
+                spread.SpreadLinesWith(spreads[s]);
+                spread.Printf("Before\n");
+                spread.Lines(count, line);
+                spread.Printf("After\n");
+                spread.Flush();
+                const std::string_view text = sunk ? std::string_view(received) : spread.Text();
+                EXPECT_TRUE(text == plain.Text()) << count << " lines, spread " << s << (sunk ? ", to a sink" : "");
+            }
+    }
 }
 
 }  // namespace
