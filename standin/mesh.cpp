@@ -43,7 +43,11 @@ Mesh& Mesh::operator=(const Mesh& other) {
 
 void Mesh::setSpecifiedNormal(int i, const Point3& n) {
     if (i < 0) return;
-    if (specified_.size() <= std::size_t(i)) specified_.resize(std::size_t(i) + 1);
+    if (specified_.size() == std::size_t(i)) {  // the common case: vertices given their normals in order
+        specified_.push_back({n, true});
+        return;
+    }
+    if (specified_.size() < std::size_t(i)) specified_.resize(std::size_t(i) + 1);
     specified_[std::size_t(i)] = {n, true};
 }
 
@@ -59,9 +63,10 @@ void Mesh::buildNormals() {
         RNormal normal;
         std::uint32_t next = kNone;
     };
-    std::vector<std::uint32_t> first(nv, kNone);
+    std::vector<std::uint32_t> first;  // made at the first vertex that needs an entry
     std::vector<Entry> entries;
-    std::vector<std::uint32_t> shared;  // per vertex with several normals: where its array starts in the pool
+    // Per vertex with several normals: where its array starts in the pool (made at the first such vertex).
+    std::vector<std::uint32_t> shared;
     sharedNormals_.clear();
 
     for (std::size_t f = 0; f < faces.size(); ++f) {
@@ -79,6 +84,7 @@ void Mesh::buildNormals() {
             float angle = std::acos(std::clamp(DotProd(e1, e2), -1.0f, 1.0f));
             if (!std::isfinite(angle) || !IsFinite(fn)) angle = 0.0f;
             const Point3 contribution = IsFinite(fn) ? fn * angle : Point3();
+            if (first.empty()) first.assign(nv, kNone);
             std::uint32_t* link = &first[face.v[c]];
             while (*link != kNone) {
                 RNormal& e = entries[*link].normal;
@@ -99,7 +105,6 @@ void Mesh::buildNormals() {
         }
     }
 
-    shared.assign(nv, kNone);
     for (std::size_t i = 0; i < nv; ++i) {
         RVertex& rv = rVerts[i];
         if (hasSpecifiedNormal(int(i))) {
@@ -108,7 +113,8 @@ void Mesh::buildNormals() {
             continue;
         }
         std::size_t count = 0;
-        for (std::uint32_t e = first[i]; e != kNone && count < NORCT_MASK; e = entries[e].next) ++count;
+        for (std::uint32_t e = first.empty() ? kNone : first[i]; e != kNone && count < NORCT_MASK; e = entries[e].next)
+            ++count;
         rv.rFlags = DWORD(count);
         std::size_t k = 0;
         for (std::uint32_t e = first[i]; k < count; e = entries[e].next, ++k) {
@@ -117,13 +123,14 @@ void Mesh::buildNormals() {
             if (count == 1) {
                 rv.rn = normal;
             } else {
+                if (shared.empty()) shared.assign(nv, kNone);
                 if (k == 0) shared[i] = std::uint32_t(sharedNormals_.size());
                 sharedNormals_.push_back(normal);
             }
         }
     }
     // The arrays point into the pool once it no longer grows.
-    for (std::size_t i = 0; i < nv; ++i)
+    for (std::size_t i = 0; i < shared.size(); ++i)
         if (shared[i] != kNone) rVerts[i].ern = sharedNormals_.data() + shared[i];
 }
 
