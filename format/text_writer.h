@@ -11,8 +11,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace vlo {
 

@@ -112,12 +112,12 @@ void Mesh::buildNormals() {
             rv.rn.normal = Normalize(specified_[i].normal);
             continue;
         }
+        const std::uint32_t head = first.empty() ? kNone : first[i];
         std::size_t count = 0;
-        for (std::uint32_t e = first.empty() ? kNone : first[i]; e != kNone && count < NORCT_MASK; e = entries[e].next)
-            ++count;
+        for (std::uint32_t e = head; e != kNone && count < NORCT_MASK; e = entries[e].next) ++count;
         rv.rFlags = DWORD(count);
         std::size_t k = 0;
-        for (std::uint32_t e = first[i]; k < count; e = entries[e].next, ++k) {
+        for (std::uint32_t e = head; k < count; e = entries[e].next, ++k) {
             RNormal normal = entries[e].normal;
             normal.normal = Normalize(normal.normal);
             if (count == 1) {
