@@ -155,7 +155,8 @@ void TextWriter::InBlocks(std::size_t count,
     // kept for every later run of lines.
     blocks_.resize(2 * kBlocksAtOnce);
     TextWriter* const sets[2] = {blocks_.data(), blocks_.data() + kBlocksAtOnce};
-    std::size_t made = 0;  // blocks of the previous round, waiting in its set
+    TextWriter* waiting = sets[1];  // the previous round's set, holding `made` finished blocks
+    std::size_t made = 0;
     auto handOn = [this](TextWriter* blocks, std::size_t n) {
         for (std::size_t k = 0; k < n; ++k) {
             if (sink_) {  // as it is, after the text before it
@@ -170,16 +171,16 @@ void TextWriter::InBlocks(std::size_t count,
     const std::size_t perRound = kLinesPerBlock * kBlocksAtOnce;
     for (std::size_t round = 0, first = 0; first < count; ++round, first += perRound) {
         TextWriter* const blocks = sets[round % 2];
-        TextWriter* const previous = sets[(round + 1) % 2];
         const std::size_t inRound = std::min(kBlocksAtOnce, (count - first + kLinesPerBlock - 1) / kLinesPerBlock);
         forEach_(inRound + 1, [&](std::size_t k) {
-            if (k == 0) return handOn(previous, made);
+            if (k == 0) return handOn(waiting, made);
             const std::size_t begin = first + (k - 1) * kLinesPerBlock;
             write(blocks[k - 1], begin, std::min(count, begin + kLinesPerBlock));
         });
+        waiting = blocks;
         made = inRound;
     }
-    handOn(sets[((count - 1) / perRound) % 2], made);
+    handOn(waiting, made);
 }
 
 void TextWriter::Grow(std::size_t n) {
