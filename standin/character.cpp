@@ -25,7 +25,7 @@ void BipedExport::EndFigureMode(int) {
 }
 
 void BipedExport::RemoveNonUniformScale(BOOL onOff) {
-    calls_.push_back(onOff ? "RemoveNonUniformScale(TRUE)" : "RemoveNonUniformScale(FALSE)");
+    calls_.push_back(std::string("RemoveNonUniformScale(") + (onOff ? "TRUE" : "FALSE") + ")");
     removeNonUniformScale_ = onOff != FALSE;
 }
 
