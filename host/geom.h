@@ -74,8 +74,10 @@ public:
     void NoScale() {
         for (int i = 0; i < 3; ++i) m_[i] = Normalize(m_[i]);
     }
-    // A * B applies A first.
-    inline Matrix3 operator*(const Matrix3& b) const;
+    // A * B applies A first. The products and transforms are always inlined: a chain of them (a
+    // track's local transform, its axis turn, the parent's) then stays in registers, where a call
+    // stores each result and the next one stalls reading it back in other widths.
+    [[gnu::always_inline]] inline Matrix3 operator*(const Matrix3& b) const;
     Matrix3& operator*=(const Matrix3& b) { return *this = *this * b; }
     bool operator==(const Matrix3& o) const;
 
@@ -84,12 +86,12 @@ private:
 };
 
 // Direction transform: the 3x3 part only.
-inline Point3 VectorTransform(const Matrix3& m, const Point3& v) {
+[[gnu::always_inline]] inline Point3 VectorTransform(const Matrix3& m, const Point3& v) {
     return {v.x * m[0].x + v.y * m[1].x + v.z * m[2].x, v.x * m[0].y + v.y * m[1].y + v.z * m[2].y,
             v.x * m[0].z + v.y * m[1].z + v.z * m[2].z};
 }
 // Point transform: p * M, translation included.
-inline Point3 operator*(const Point3& p, const Matrix3& m) { return VectorTransform(m, p) + m[3]; }
+[[gnu::always_inline]] inline Point3 operator*(const Point3& p, const Matrix3& m) { return VectorTransform(m, p) + m[3]; }
 
 inline Matrix3 Matrix3::operator*(const Matrix3& b) const {
     Matrix3 r(VectorTransform(b, m_[0]), VectorTransform(b, m_[1]), VectorTransform(b, m_[2]), m_[3] * b);
