@@ -82,12 +82,8 @@ private:
 struct Axes {
     Point3 row[3];
     explicit Axes(const Matrix3& m = Matrix3()) : row{m[0], m[1], m[2]} {}
-    // The axes as a pure rotation (each scaled to unit length), as RotationPart of the whole transform.
-    Matrix3 Rotation() const {
-        Matrix3 m(row[0], row[1], row[2], Point3(0, 0, 0));
-        m.NoScale();
-        return m;
-    }
+    // The rotation part of the whole transform.
+    Matrix3 Rotation() const { return RotationPart(Matrix3(row[0], row[1], row[2], Point3(0, 0, 0))); }
 };
 
 // The host's world transforms of the bones over a run of frames, as their axes: per frame, every
