@@ -77,8 +77,8 @@ private:
     Point3 a0_, previous_;
 };
 
-// A world transform without its translation: all the keys are made from. A third less to hand from
-// one processor to the other than the whole transform.
+// A world transform's axes without its translation: all that the keys are made from, and a quarter
+// less to hand from one processor to the other than the whole transform.
 struct Axes {
     Point3 row[3];
     explicit Axes(const Matrix3& m = Matrix3()) : row{m[0], m[1], m[2]} {}
