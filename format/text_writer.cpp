@@ -6,17 +6,20 @@
 #include <cstdint>
 #include <cstdarg>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 namespace vlo {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 16;
-// Lines spread over threads: blocks of this many lines (about 100 KiB of text), this many blocks
-// at a time, so the text held at once stays bounded whatever the count (larger blocks were no
-// faster on the 100k-triangle grid and held 3 MB more at its peak).
+// Lines spread over threads: blocks of this many lines (about 100 KiB of text), at most this many
+// blocks held at once, so the text in memory stays bounded whatever the count.
 constexpr std::size_t kLinesPerBlock = 2048;
-constexpr std::size_t kBlocksAtOnce = 4;
+constexpr std::size_t kBlocksInFlight = 8;
+// How many lanes take blocks: as many as the spread runs at once, up to this.
+constexpr std::size_t kLanes = 8;
 
 }  // namespace
 
@@ -150,37 +153,57 @@ void TextWriter::InBlocks(std::size_t count,
         write(*this, 0, count);
         return;
     }
-    // Two sets of blocks: while one round's blocks are formatted, the previous round's are handed on
-    // (one more piece of work beside them, first so that it starts first). The blocks' buffers are
-    // kept for every later run of lines.
-    blocks_.resize(2 * kBlocksAtOnce);
-    TextWriter* const sets[2] = {blocks_.data(), blocks_.data() + kBlocksAtOnce};
-    TextWriter* waiting = sets[1];  // the previous round's set, holding `made` finished blocks
-    std::size_t made = 0;
-    auto handOn = [this](TextWriter* blocks, std::size_t n) {
-        for (std::size_t k = 0; k < n; ++k) {
-            if (sink_) {  // as it is, after the text before it
-                Flush();
-                sink_(blocks[k].Text());
-            } else {
-                Str(blocks[k].Text());
+    // An ordered pipeline over the whole run: each lane takes the next block, formats it into its
+    // slot, and the lane that finds the oldest unwritten block finished hands it on, with every
+    // finished block after it, while the other lanes go on formatting. Block k uses slot k % slots,
+    // which is free once block k - slots has been handed on, so at most `slots` blocks are held. A
+    // lane waits only for a block claimed before its own; the lane formatting the oldest unwritten
+    // block never waits, so the pipeline always moves, also when the lanes run one after another.
+    // The slots' buffers are kept for every later run of lines.
+    const std::size_t blockCount = (count + kLinesPerBlock - 1) / kLinesPerBlock;
+    const std::size_t slots = std::min(kBlocksInFlight, blockCount);
+    if (blocks_.size() < slots) blocks_.resize(slots);
+    std::vector<char> finished(slots, 0);  // slot holds a formatted block not yet handed on
+    std::size_t claimed = 0, handedOn = 0;
+    bool handing = false;  // a lane is handing blocks on
+    std::mutex lock;
+    std::condition_variable room;
+    auto handOn = [this](TextWriter& block) {
+        if (sink_) {  // as it is, after the text before it
+            Flush();
+            sink_(block.Text());
+        } else {
+            Str(block.Text());
+        }
+        block.used_ = 0;
+    };
+    auto lane = [&](std::size_t) {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            const std::size_t k = claimed;
+            if (k == blockCount) return;
+            ++claimed;
+            room.wait(held, [&] { return k < handedOn + slots; });
+            held.unlock();
+            TextWriter& block = blocks_[k % slots];
+            write(block, k * kLinesPerBlock, std::min(count, (k + 1) * kLinesPerBlock));
+            held.lock();
+            finished[k % slots] = 1;
+            if (handing) continue;
+            handing = true;
+            while (handedOn < blockCount && finished[handedOn % slots]) {
+                TextWriter& next = blocks_[handedOn % slots];
+                held.unlock();
+                handOn(next);
+                held.lock();
+                finished[handedOn % slots] = 0;
+                ++handedOn;
+                room.notify_all();
             }
-            blocks[k].used_ = 0;
+            handing = false;
         }
     };
-    const std::size_t perRound = kLinesPerBlock * kBlocksAtOnce;
-    for (std::size_t round = 0, first = 0; first < count; ++round, first += perRound) {
-        TextWriter* const blocks = sets[round % 2];
-        const std::size_t inRound = std::min(kBlocksAtOnce, (count - first + kLinesPerBlock - 1) / kLinesPerBlock);
-        forEach_(inRound + 1, [&](std::size_t k) {
-            if (k == 0) return handOn(waiting, made);
-            const std::size_t begin = first + (k - 1) * kLinesPerBlock;
-            write(blocks[k - 1], begin, std::min(count, begin + kLinesPerBlock));
-        });
-        waiting = blocks;
-        made = inRound;
-    }
-    handOn(waiting, made);
+    forEach_(kLanes, lane);
 }
 
 void TextWriter::Grow(std::size_t n) {

@@ -73,7 +73,7 @@ private:
     void Grow(std::size_t n);
     void Append(const char* text, std::size_t length);
     // write(out, begin, end) writes lines [begin, end) to out: all of them to this writer, or blocks
-    // of them to writers of their own, spread over forEach_, whose texts are then taken in order.
+    // of them to writers of their own, formatted by lanes spread over forEach_ and taken in order.
     void InBlocks(std::size_t count, const std::function<void(TextWriter&, std::size_t, std::size_t)>& write);
 
     // Pieces are written straight into the buffer: buffer_ is the storage (its size the room), used_
@@ -82,7 +82,7 @@ private:
     std::size_t used_ = 0;
     Sink sink_;
     ForEach forEach_;
-    std::vector<TextWriter> blocks_;  // the blocks of Lines, when spread over forEach_
+    std::vector<TextWriter> blocks_;  // the slots for blocks of Lines, when spread over forEach_
 };
 
 }  // namespace vlo
