@@ -9,11 +9,13 @@
 #include <tuple>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <memory>
 #include <set>
+#include <system_error>
 
 #include "format/vlo_reader.h"
 #include "host/node_walk.h"
@@ -524,6 +526,44 @@ void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<Sk
     }
 }
 
+// What a scene file says that assimp does not pass on. Of an FBX file: its takes' time spans, frame
+// rate and unit, or why they could not be read. Of a glTF file: its JSON, for the files it uses,
+// and of its clips how they interpolate and where their keys lie.
+struct FileFacts {
+    std::optional<FbxFacts> fbx;
+    std::optional<std::string> fbxProblem;
+    std::string gltfJson;
+    std::optional<std::vector<GltfAnimationFacts>> gltf;
+};
+
+FileFacts ReadFileFacts(const std::string& path, Format format) {
+    FileFacts facts;
+    if (format == Format::Fbx) {
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        if (!vlo::ReadFileBytes(path, bytes, why))
+            facts.fbxProblem = why;
+        else if (const auto doc = ReadFbx(bytes, why))
+            facts.fbx = ReadFbxFacts(*doc);
+        else
+            facts.fbxProblem = why;
+    } else if (format == Format::Gltf) {
+        facts.gltfJson = GltfJson(path);
+        facts.gltf = ReadGltfAnimationFacts(facts.gltfJson);
+    }
+    return facts;
+}
+
+// Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
+template <class Read>
+auto Beside(const Read& read) {
+    try {
+        return std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, read);
+    }
+}
+
 }  // namespace
 
 ImportResult ImportFile(const std::string& path, standin::Scene& scene, const ImportOptions& options) {
@@ -539,6 +579,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     Assimp::Importer reader;
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
+    // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
+    std::future<FileFacts> pending = Beside([&path, format] { return ReadFileFacts(path, format); });
     // Triangulation only: the exporter's own weld and tangents do the rest, and joining vertices
     // here would change which corners are the same vertex.
     const aiScene* source = reader.ReadFile(path, aiProcess_Triangulate);
@@ -551,26 +593,14 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     if (source->mMetaData) source->mMetaData->Get("SourceAsset_Format", formatName);
     info.format = formatName.length ? formatName.C_Str() : std::filesystem::path(path).extension().string();
 
-    // What assimp does not pass on of an FBX file: its takes' time spans, frame rate and unit.
-    std::optional<FbxFacts> facts;
-    if (format == Format::Fbx) {
-        std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!vlo::ReadFileBytes(path, bytes, why))
-            info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
-        else if (const auto doc = ReadFbx(bytes, why))
-            facts = ReadFbxFacts(*doc);
-        else
-            info.warnings.push_back("the file's own settings could not be read (" + why + "): its takes start at frame 0");
-    }
-    // What assimp does not pass on of a glTF file: the files it uses, and of its clips, when the
-    // file's animations are assimp's, how they interpolate and where their keys lie.
-    const std::string gltfJson = format == Format::Gltf ? GltfJson(path) : std::string();
-    std::optional<std::vector<GltfAnimationFacts>> gltf;
-    if (format == Format::Gltf && source->mNumAnimations) {
-        gltf = ReadGltfAnimationFacts(gltfJson);
-        if (gltf->size() != source->mNumAnimations) gltf.reset();
-    }
+    FileFacts fileFacts = pending.get();
+    if (fileFacts.fbxProblem)
+        info.warnings.push_back("the file's own settings could not be read (" + *fileFacts.fbxProblem + "): its takes start at frame 0");
+    const std::optional<FbxFacts>& facts = fileFacts.fbx;
+    const std::string& gltfJson = fileFacts.gltfJson;
+    // The glTF facts describe the file's clips when they are assimp's: as many, in the same order.
+    std::optional<std::vector<GltfAnimationFacts>>& gltf = fileFacts.gltf;
+    if (gltf && (source->mNumAnimations == 0 || gltf->size() != source->mNumAnimations)) gltf.reset();
     const FileUnit unit = UnitOf(format, path, *source, facts ? &*facts : nullptr);
     info.unit = unit.words;
     if (format == Format::Fbx && unit.stated) info.unitScaleFactor = unit.metresPerUnit * 100.0;
