@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdarg>
 #include <cstdio>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
