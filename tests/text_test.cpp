@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "core/processors.h"
 #include "format/info_text.h"
@@ -251,6 +255,23 @@ TEST(TextPieces, LinesSpreadOverThreadsKeepTheirOrder) {
                 EXPECT_TRUE(text == plain.Text()) << count << " lines, spread " << s << (sunk ? ", to a sink" : "");
             }
     }
+}
+
+// A sink slower than the formatting: the lanes run ahead until every block they may hold is
+// formatted and wait for the sink; no block is reused before it has been handed on.
+TEST(TextPieces, LinesAheadOfASlowSinkWaitForIt) {
+    auto line = [](vlo::TextWriter& out, std::size_t i) { out.Str("Vertex ").Int(int(i), 3, '0').Str(": ").Fixed(float(i) * 0.25f, 6).EndLine(); };
+    vlo::TextWriter plain;
+    for (std::size_t i = 0; i < 60000; ++i) line(plain, i);
+    std::string received;
+    vlo::TextWriter slow([&](std::string_view block) {
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        received += block;
+    });
+    slow.SpreadLinesWith([](std::size_t n, const std::function<void(std::size_t)>& work) { vlo::ForEachIndex(n, 4, work); });
+    slow.Lines(60000, line);
+    slow.Flush();
+    EXPECT_TRUE(received == plain.Text());
 }
 
 }  // namespace
