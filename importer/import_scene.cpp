@@ -22,6 +22,7 @@
 #include "importer/animation.h"
 #include "importer/convert.h"
 #include "importer/fbx_reader.h"
+#include "importer/file_pages.h"
 #include "importer/gltf_facts.h"
 #include "importer/importer.h"
 #include "importer/materials.h"
@@ -539,11 +540,11 @@ struct FileFacts {
 FileFacts ReadFileFacts(const std::string& path, Format format) {
     FileFacts facts;
     if (format == Format::Fbx) {
-        std::vector<std::uint8_t> bytes;
+        FilePages bytes;
         std::string why;
-        if (!vlo::ReadFileBytes(path, bytes, why))
+        if (!bytes.Read(path, why))
             facts.fbxProblem = why;
-        else if (const auto doc = ReadFbx(bytes, why))
+        else if (const auto doc = ReadFbx(bytes.Bytes(), why))
             facts.fbx = ReadFbxFacts(*doc);
         else
             facts.fbxProblem = why;

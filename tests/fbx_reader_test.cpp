@@ -1,8 +1,13 @@
 // The FBX reader on binary and ASCII files: what it reads of the takes and settings, and damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "format/vlo_reader.h"
 #include "importer/fbx_reader.h"
+#include "importer/file_pages.h"
+#include "test_support.h"
 
 #ifndef VLO_SOURCE_DIR
 #error "VLO_SOURCE_DIR must name the project's folder"
@@ -15,6 +20,26 @@ std::vector<std::uint8_t> Seed(const std::string& name) {
     std::string error;
     EXPECT_TRUE(vlo::ReadFileBytes(std::string(VLO_SOURCE_DIR) + "/fuzz/corpus/fbx_reader/" + name, bytes, error)) << error;
     return bytes;
+}
+
+// The file's bytes for its facts are read whole into pages of their own; an empty file has none,
+// and a file that is not there is said so.
+TEST(FbxReader, FilePagesHoldTheWholeFile) {
+    const std::string path = std::string(VLO_SOURCE_DIR) + "/fuzz/corpus/fbx_reader/tiny_binary.fbx";
+    importer::FilePages pages;
+    std::string error;
+    ASSERT_TRUE(pages.Read(path, error)) << error;
+    const std::vector<std::uint8_t> expected = Seed("tiny_binary.fbx");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(std::equal(pages.Bytes().begin(), pages.Bytes().end(), expected.begin(), expected.end()));
+
+    support::TempDir dir;
+    std::ofstream(dir.File("empty.fbx")).close();
+    EXPECT_TRUE(pages.Read(dir.File("empty.fbx"), error));
+    EXPECT_TRUE(pages.Bytes().empty());
+    EXPECT_FALSE(pages.Read(dir.File("missing.fbx"), error));
+    EXPECT_EQ(error, "cannot open " + dir.File("missing.fbx"));
+    EXPECT_TRUE(pages.Bytes().empty());
 }
 
 TEST(FbxReader, TakesFrameRateUnitAndCreatorFromBinaryAndAscii) {
