@@ -17,7 +17,6 @@
 #include <set>
 #include <system_error>
 
-#include "format/vlo_reader.h"
 #include "host/node_walk.h"
 #include "importer/animation.h"
 #include "importer/convert.h"
