@@ -15,20 +15,21 @@
 
 namespace {
 
+std::string SeedPath(const std::string& name) { return std::string(VLO_SOURCE_DIR) + "/fuzz/corpus/fbx_reader/" + name; }
+
 std::vector<std::uint8_t> Seed(const std::string& name) {
     std::vector<std::uint8_t> bytes;
     std::string error;
-    EXPECT_TRUE(vlo::ReadFileBytes(std::string(VLO_SOURCE_DIR) + "/fuzz/corpus/fbx_reader/" + name, bytes, error)) << error;
+    EXPECT_TRUE(vlo::ReadFileBytes(SeedPath(name), bytes, error)) << error;
     return bytes;
 }
 
 // The file's bytes for its facts are read whole into pages of their own; an empty file has none,
 // and a file that is not there is said so.
 TEST(FbxReader, FilePagesHoldTheWholeFile) {
-    const std::string path = std::string(VLO_SOURCE_DIR) + "/fuzz/corpus/fbx_reader/tiny_binary.fbx";
     importer::FilePages pages;
     std::string error;
-    ASSERT_TRUE(pages.Read(path, error)) << error;
+    ASSERT_TRUE(pages.Read(SeedPath("tiny_binary.fbx"), error)) << error;
     const std::vector<std::uint8_t> expected = Seed("tiny_binary.fbx");
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(std::equal(pages.Bytes().begin(), pages.Bytes().end(), expected.begin(), expected.end()));
