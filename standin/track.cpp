@@ -21,6 +21,8 @@ Quat Slerp(const Quat& a, const Quat& bIn, float t) {
     }
     Quat r(float(s0 * a.x + s1 * b.x), float(s0 * a.y + s1 * b.y), float(s0 * a.z + s1 * b.z), float(s0 * a.w + s1 * b.w));
     const float len = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z + r.w * r.w);
+    // A length of exactly 1 (which only finite parts give) would change no bit in the division.
+    if (len == 1.0f) return r;
     return len > 0 ? Quat(r.x / len, r.y / len, r.z / len, r.w / len) : a;
 }
 
@@ -55,7 +57,8 @@ T Sample(const std::vector<Key<T>>& keys, double ticks, Interpolation mode, std:
     if (mode == Interpolation::Step) return prev.value;
     const Key<T>& next = keys[cursor + 1];
     const double span = next.time - prev.time;
-    const float f = span > 0 ? float((ticks - prev.time) / span) : 0.0f;
+    // A sample on its key (keys on frames, the common case) has weight 0 without the division.
+    const float f = span > 0 && ticks != prev.time ? float((ticks - prev.time) / span) : 0.0f;
     return Lerp(prev.value, next.value, f);
 }
 
