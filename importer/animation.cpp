@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <tuple>
+#include <utility>
 
 #include "importer/convert.h"
 
@@ -34,10 +35,9 @@ double ClipTicksPerSecond(const aiAnimation& clip) { return clip.mTicksPerSecond
 
 ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps) {
     ClipSpan span;
-    double firstKey = 0, lastKey = 0;
-    if (!facts && gltf && gltf->span) {
-        std::tie(firstKey, lastKey) = *gltf->span;  // as the file states them: no pass over the keys
-    } else {
+    // The first and the last key time: a pass over every key, made only where the span needs it.
+    auto keyExtent = [&clip] {
+        double firstKey = 0, lastKey = 0;
         bool anyKey = false;
         ForEachKeyTime(clip, [&](double t) {
             if (!anyKey) firstKey = lastKey = t;
@@ -46,10 +46,11 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
             anyKey = true;
             return true;
         });
-    }
+        return std::pair(firstKey, lastKey);
+    };
     if (!facts) {
-        span.first = firstKey;
-        span.last = lastKey;
+        // glTF: as the file states them, without the pass.
+        std::tie(span.first, span.last) = gltf && gltf->span ? *gltf->span : keyExtent();
         span.source = "its first key to its last";
         return span;
     }
@@ -59,7 +60,7 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
     if (!take || (take->start == 0 && take->stop == 0)) {
         // No span in the file: assimp started the clip at its first key.
         span.first = 0;
-        span.last = lastKey;
+        span.last = keyExtent().second;
         span.source = "its keys (the file gives the take no time span)";
     } else {
         span.keyOffset = take->start;
