@@ -434,16 +434,31 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         ClipSpan span;
     };
     std::vector<Measured> measured;
-    for (unsigned a = 0; a < source.mNumAnimations; ++a) {
-        const aiAnimation& clip = *source.mAnimations[a];
-        Measured m;
-        m.fps = FrameRateOf(&clip, format, facts, options, m.why);
-        m.span = SpanOfClip(clip, takes, gltf ? &(*gltf)[a] : nullptr, m.fps);
-        info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)), int(std::lround(m.span.last * m.fps)),
-                              m.fps, clip.mNumChannels});
-        measured.push_back(std::move(m));
-    }
+    auto measureClips = [&] {
+        for (unsigned a = 0; a < source.mNumAnimations; ++a) {
+            const aiAnimation& clip = *source.mAnimations[a];
+            Measured m;
+            m.fps = FrameRateOf(&clip, format, facts, options, m.why);
+            m.span = SpanOfClip(clip, takes, gltf ? &(*gltf)[a] : nullptr, m.fps);
+            info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)),
+                                  int(std::lround(m.span.last * m.fps)), m.fps, clip.mNumChannels});
+            measured.push_back(std::move(m));
+        }
+    };
     int chosen = ChosenClip(source, options.clip);
+    if (chosen == -1 && source.mNumAnimations == 1) chosen = 0;
+    const GltfAnimationFacts* chosenFacts = gltf && chosen >= 0 ? &(*gltf)[std::size_t(chosen)] : nullptr;
+    // Without FBX takes a clip's keys keep the file's times (its span's keyOffset is 0), so when the
+    // options alone name the clip its keys go into tracks while the clips are measured beside it: both
+    // are passes over every key, and measuring only reads them.
+    const bool convertedEarly = chosen >= 0 && !takes;
+    if (convertedEarly) {
+        auto measuring = std::async(std::launch::async, measureClips);
+        builder.ApplyClip(*source.mAnimations[chosen], 0, chosenFacts);
+        measuring.get();
+    } else {
+        measureClips();
+    }
     auto fail = [&](ImportResult::Failure kind, std::string why) {
         result.failure = kind;
         result.error = std::move(why);
@@ -453,7 +468,6 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         return fail(ImportResult::Failure::BadOption,
                     "no animation clip '" + options.clip + "'" +
                         (info.clips.empty() ? std::string(" (the file has no animation)") : "; the file's clips:" + ClipListing(info)));
-    if (chosen == -1 && source.mNumAnimations == 1) chosen = 0;
     if (chosen == -1 && source.mNumAnimations > 1 && options.needsClip)
         return fail(ImportResult::Failure::NeedsChoice, "the file holds " + std::to_string(source.mNumAnimations) +
                                                             " animation clips; choose one with --clip NAME or NUMBER:" +
@@ -475,7 +489,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     int first = 0, last = 100;
     if (clip) {
         const ClipSpan& span = measured[std::size_t(chosen)].span;
-        builder.ApplyClip(*clip, span.keyOffset, gltf ? &(*gltf)[std::size_t(chosen)] : nullptr);
+        if (!convertedEarly) builder.ApplyClip(*clip, span.keyOffset, chosenFacts);
         info.clip = ClipName(*clip, unsigned(chosen));
         info.clipSpan = span.source;
         const double firstFrames = span.first * fps, lastFrames = span.last * fps;
