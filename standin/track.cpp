@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace standin {
 
@@ -75,7 +76,23 @@ BaseParts Split(const Matrix3& base) {
     return {base.GetTrans(), scale, Quat(rotationOnly)};
 }
 
-Matrix3 Compose(const Point3& s, const Quat& q, const Point3& p) { return ScaleMatrix(s) * q.MakeMatrix() * TransMatrix(p); }
+// Whether every part is a finite number other than zero.
+bool AllNonZeroFinite(const Point3& a) {
+    auto ok = [](float v) { return std::fabs(v) > 0.0f && std::fabs(v) <= std::numeric_limits<float>::max(); };
+    return ok(a.x) & ok(a.y) & ok(a.z);
+}
+
+// ScaleMatrix(s) * r * TransMatrix(p), bit for bit. Where each scaled row s_i * r[i] has only finite
+// parts other than zero, every other term of the two products is a zero added to one of those
+// parts, which changes no bit: the rows are the scaled rows themselves, and the translation is
+// p + 0 (the products' zero translation added to p, which turns -0 into +0). Other transforms (a
+// zero part, whose sign the added zeros decide, or a non-finite one) take the products.
+Matrix3 Compose(const Point3& s, const Quat& q, const Point3& p) {
+    const Matrix3 r = q.MakeMatrix();
+    const Point3 x = r[0] * s.x, y = r[1] * s.y, z = r[2] * s.z;
+    if (AllNonZeroFinite(x) & AllNonZeroFinite(y) & AllNonZeroFinite(z)) return Matrix3(x, y, z, p + Point3(0, 0, 0));
+    return ScaleMatrix(s) * r * TransMatrix(p);
+}
 
 }  // namespace
 

@@ -2,6 +2,9 @@
 // keyed tracks that sample in constant time per frame without changing a bit of the result.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <random>
 
 #include "standin/scene.h"
@@ -64,6 +67,38 @@ TEST(TrackSampler, SamplesExactlyAsEvaluateInEveryTimeOrder) {
     for (double t = time + 100; t > -400; t -= 30) times.push_back(t);    // backwards
     for (int i = 0; i < 200; ++i) times.push_back(std::uniform_real_distribution<double>(-400, time + 100)(rng));
     for (double t : times) ASSERT_EQ(sampler.At(t), track.Evaluate(t)) << t;
+}
+
+// Bit for bit, signed zeros included: Matrix3's == takes -0 for +0. NaN parts match any NaN.
+bool SameBits(const Matrix3& a, const Matrix3& b) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const float x = a[r][c], y = b[r][c];
+            if (std::isnan(x) ? !std::isnan(y) : std::memcmp(&x, &y, sizeof x) != 0) return false;
+        }
+    return true;
+}
+
+TEST(TrackSampler, ComposesScaleRotationTranslationBitForBit) {
+    // A keyed transform is ScaleMatrix(s) * rotation * TransMatrix(p): zero parts keep the signs the
+    // products give them, and parts that overflow or are not numbers stay so.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float big = std::numeric_limits<float>::max();
+    const Quat rotations[] = {{0, 0, 0, 1},          {-0.0f, 0, 0, 1},      {0, -0.0f, 0.70710677f, 0.70710677f},
+                              {0.1f, 0.2f, 0.3f, 0.927f}, {1, 1, 1, 1},    {0, 0, nan, 1}};
+    const Point3 scales[] = {{1, 1, 1}, {2, -0.5f, 3}, {0, 1, -0.0f}, {big, 1, 1}, {inf, 1, 1}};
+    const Point3 positions[] = {{1, 2, 3}, {-0.0f, 0, -0.0f}, {inf, -inf, 0}, {nan, 1, 1}};
+    for (const Quat& q : rotations)
+        for (const Point3& s : scales)
+            for (const Point3& p : positions) {
+                standin::TransformTrack track;
+                track.rotation.push_back({0, q});
+                track.scale.push_back({0, s});
+                track.position.push_back({0, p});
+                ASSERT_TRUE(SameBits(track.Evaluate(0), ScaleMatrix(s) * q.MakeMatrix() * TransMatrix(p)))
+                    << q.x << " " << q.y << " " << q.z << " " << q.w << " / " << s.x << " " << s.y << " " << s.z << " / "
+                    << p.x << " " << p.y << " " << p.z;
+            }
 }
 
 }  // namespace
