@@ -49,7 +49,7 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
         return std::pair(firstKey, lastKey);
     };
     if (!facts) {
-        // glTF: as the file states them, without the pass.
+        // A glTF file states its clips' spans (no pass over the keys); other formats' keys give them.
         std::tie(span.first, span.last) = gltf && gltf->span ? *gltf->span : keyExtent();
         span.source = "its first key to its last";
         return span;

@@ -84,8 +84,8 @@ TEST(TrackSampler, ComposesScaleRotationTranslationBitForBit) {
     // products give them, and parts that overflow or are not numbers stay so.
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     const float big = std::numeric_limits<float>::max();
-    const Quat rotations[] = {{0, 0, 0, 1},          {-0.0f, 0, 0, 1},      {0, -0.0f, 0.70710677f, 0.70710677f},
-                              {0.1f, 0.2f, 0.3f, 0.927f}, {1, 1, 1, 1},    {0, 0, nan, 1}};
+    const Quat rotations[] = {{0, 0, 0, 1}, {-0.0f, 0, 0, 1}, {0, -0.0f, 0.70710677f, 0.70710677f},
+                              {0.1f, 0.2f, 0.3f, 0.927f}, {1, 1, 1, 1}, {0, 0, nan, 1}};
     const Point3 scales[] = {{1, 1, 1}, {2, -0.5f, 3}, {0, 1, -0.0f}, {big, 1, 1}, {inf, 1, 1}};
     const Point3 positions[] = {{1, 2, 3}, {-0.0f, 0, -0.0f}, {inf, -inf, 0}, {nan, 1, 1}};
     for (const Quat& q : rotations)
