@@ -79,7 +79,7 @@ BaseParts Split(const Matrix3& base) {
 // Whether every part is a finite number other than zero.
 bool AllNonZeroFinite(const Point3& a) {
     auto ok = [](float v) { return std::fabs(v) > 0.0f && std::fabs(v) <= std::numeric_limits<float>::max(); };
-    return ok(a.x) & ok(a.y) & ok(a.z);
+    return ok(a.x) && ok(a.y) && ok(a.z);
 }
 
 // ScaleMatrix(s) * r * TransMatrix(p), bit for bit. Where each scaled row s_i * r[i] has only finite
@@ -90,7 +90,7 @@ bool AllNonZeroFinite(const Point3& a) {
 Matrix3 Compose(const Point3& s, const Quat& q, const Point3& p) {
     const Matrix3 r = q.MakeMatrix();
     const Point3 x = r[0] * s.x, y = r[1] * s.y, z = r[2] * s.z;
-    if (AllNonZeroFinite(x) & AllNonZeroFinite(y) & AllNonZeroFinite(z)) return Matrix3(x, y, z, p + Point3(0, 0, 0));
+    if (AllNonZeroFinite(x) && AllNonZeroFinite(y) && AllNonZeroFinite(z)) return Matrix3(x, y, z, p + Point3(0, 0, 0));
     return ScaleMatrix(s) * r * TransMatrix(p);
 }
 
