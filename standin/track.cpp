@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace standin {
 
@@ -77,10 +76,7 @@ BaseParts Split(const Matrix3& base) {
 }
 
 // Whether every part is a finite number other than zero.
-bool AllNonZeroFinite(const Point3& a) {
-    auto ok = [](float v) { return std::fabs(v) > 0.0f && std::fabs(v) <= std::numeric_limits<float>::max(); };
-    return ok(a.x) && ok(a.y) && ok(a.z);
-}
+bool AllNonZeroFinite(const Point3& a) { return IsFinite(a) && a.x != 0 && a.y != 0 && a.z != 0; }
 
 // ScaleMatrix(s) * r * TransMatrix(p), bit for bit. Where each scaled row s_i * r[i] has only finite
 // parts other than zero, every other term of the two products is a zero added to one of those
