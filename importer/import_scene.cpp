@@ -416,6 +416,16 @@ std::string ClipListing(const SceneInfo& info) {
     return text;
 }
 
+// Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
+template <class Read>
+auto Beside(const Read& read) {
+    try {
+        return std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, read);
+    }
+}
+
 // Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
 // result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
 // when an export that samples the animation has several clips to choose from.
@@ -453,7 +463,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     // are passes over every key, and measuring only reads them.
     const bool convertedEarly = chosen >= 0 && !takes;
     if (convertedEarly) {
-        auto measuring = std::async(std::launch::async, measureClips);
+        auto measuring = Beside(measureClips);
         builder.ApplyClip(*source.mAnimations[chosen], 0, chosenFacts);
         measuring.get();
     } else {
@@ -566,16 +576,6 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         facts.gltf = ReadGltfAnimationFacts(facts.gltfJson);
     }
     return facts;
-}
-
-// Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
-template <class Read>
-auto Beside(const Read& read) {
-    try {
-        return std::async(std::launch::async, read);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, read);
-    }
 }
 
 }  // namespace
