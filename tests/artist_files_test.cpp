@@ -147,6 +147,35 @@ TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {
     EXPECT_TRUE(Says(r, "left out (Arm_end)"));
 }
 
+TEST(ArtistFiles, AVertexWithMoreThanFourWeightsIsExportedWithAWarningThatSaysWhatToDo) {
+    // Blade's first vertex: F0 to F3 at 0.1 each and F4 at 0.6.
+    support::TempDir dir;
+    auto request = Request(Artist("fan.fbx"), dir.File("fan.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    const app::Diagnostic* fold = nullptr;
+    for (const auto& d : r.diagnostics)
+        if (d.text == "Error: Blended vertex with more than 4 (real) links [continuing]") fold = &d;
+    ASSERT_NE(fold, nullptr);
+    EXPECT_EQ(fold->level, app::Diagnostic::Level::Warning);
+    EXPECT_EQ(fold->object, "Blade");
+    EXPECT_NE(fold->explanation.find("Weights > Limit Total"), std::string::npos) << fold->explanation;
+    // What the warning describes: the vertex keeps F0 to F3, and F4's weight went to F0.
+    const vlo::VloModel& m = *r.model;
+    std::vector<std::string> bones;
+    for (const auto& b : m.bones) bones.push_back(vlo::FieldText(b.name));
+    ASSERT_EQ(bones, (std::vector<std::string>{"Fan", "F0", "F1", "F2", "F3", "F4"}));
+    bool found = false;
+    for (const auto& links : m.links) {
+        if (links.numLinks != 4) continue;
+        found = true;
+        EXPECT_EQ(std::vector<int>(links.boneIds, links.boneIds + 4), (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_NEAR(links.weights[0], 0.7f, 1e-6);
+    }
+    EXPECT_TRUE(found);
+}
+
 TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracted) {
     support::TempDir dir;
     auto fbx = Request(Artist("rig.fbx"), dir.File("a.vlo"));

@@ -10,6 +10,8 @@
 #   action "Swing" spans frames 1 to 60 at 24 fps (Base moves 1 m along +Y, Arm turns 90 degrees about X);
 #   the armature carries the custom properties KEYFRAME = "12 TOP_OF_SWING", kf2 = "KEYFRAME 30 BALL_STRUCK"
 #   and kf3 = "45 BALL_STRUK" (a typing mistake).
+# fan.fbx: an armature "Fan" of five bones F0 to F4 side by side and a "Blade" (one quad) whose first
+#   vertex is weighted to all five (0.1, 0.1, 0.1, 0.1 and 0.6 for F4), the others to F0 alone.
 import math
 import os
 import sys
@@ -124,3 +126,32 @@ for ext in (".fbx", ".glb", ".dae"):
     rig_scene()
     export(os.path.join(folder, "rig" + ext))
 os.remove(os.path.join(folder, "sleeve.png"))  # the GLB embeds it; FBX and COLLADA name a missing file
+
+
+def fan_scene():
+    reset("m")
+    bpy.ops.object.armature_add(enter_editmode=True, location=(0, 0, 0))
+    fan = bpy.context.active_object
+    fan.name = "Fan"
+    bones = fan.data.edit_bones
+    bones[0].name = "F0"
+    bones[0].head, bones[0].tail = (0, 0, 0), (0, 0, 1)
+    for i in range(1, 5):
+        b = bones.new("F%d" % i)
+        b.head, b.tail = (i * 0.5, 0, 0), (i * 0.5, 0, 1)
+    bpy.ops.object.mode_set(mode='OBJECT')
+    mesh = bpy.data.meshes.new("Blade")
+    mesh.from_pydata([(0, 0, 0), (2, 0, 0), (2, 0, 1), (0, 0, 1)], [], [(0, 1, 2, 3)])
+    blade = bpy.data.objects.new("Blade", mesh)
+    bpy.context.collection.objects.link(blade)
+    blade.parent = fan
+    blade.modifiers.new("Armature", 'ARMATURE').object = fan
+    for i, weight in enumerate((0.1, 0.1, 0.1, 0.1, 0.6)):
+        group = blade.vertex_groups.new(name="F%d" % i)
+        group.add([0], weight, 'REPLACE')
+        if i == 0:
+            group.add([1, 2, 3], 1.0, 'REPLACE')
+
+
+fan_scene()
+export(os.path.join(folder, "fan.fbx"))
