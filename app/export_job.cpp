@@ -76,8 +76,8 @@ std::string Explain(const std::string& text, standin::Node& selected) {
         return "the skin's bones hang from more than one top-level object: parent them under one";
     if (text == "Error: Blended vertex with more than 4 (real) links [continuing]")
         return "a vertex keeps its first four bone links and the weights of the others are added to those four, "
-               "so it partly follows bones that do not move it in the scene: limit each vertex to four bone weights "
-               "before exporting (in Blender: Weight Paint mode, Weights > Limit Total)";
+               "so it moves differently from the scene: limit each vertex to four bone weights before exporting (in "
+               "Blender: Weight Paint mode, Weights > Limit Total)";
     if (text == "Error: Vertex has no real links!?!? Giving up") return "a vertex has no bone weight above 0.0001";
     if (text == "NULL pxBoneNode") return "a skin weight names a bone that is not in the scene";
     if (text == "Did not find an object named 'yardstick'") return "the scale stays 1 unit = 1 metre";
