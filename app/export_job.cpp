@@ -261,6 +261,37 @@ void CheckTimeline(const vlo::ExportSettings& s, const ExportRequest& request, E
                            std::to_string(c.lastFrame) + "): its first and last poses are held there"));
 }
 
+// Whether anything that places the node or the nodes below it changes over time: a track on the node,
+// on one of its ancestors or on one of its descendants.
+bool Moves(standin::Node& node) {
+    for (standin::Node* up = &node; up && !up->IsRootNode(); up = up->Parent())
+        if (up->Track()) return true;
+    std::vector<standin::Node*> below = node.Children();
+    while (!below.empty()) {
+        standin::Node* n = below.back();
+        below.pop_back();
+        if (n->Track()) return true;
+        const std::vector<standin::Node*> children = n->Children();
+        below.insert(below.end(), children.begin(), children.end());
+    }
+    return false;
+}
+
+// An animation of an object that nothing moves: every frame holds the same pose.
+void CheckStillPose(standin::Node& node, const standin::Scene& scene, const ExportRequest& request, ExportResult& r) {
+    if (Moves(node)) return;
+    std::string why;
+    if (!r.scene.clip.empty())
+        why = "the clip '" + r.scene.clip + "' moves neither it nor its bones (--clip picks another)";
+    else if (request.import.range)
+        why = request.input + " has no animation";
+    else
+        why = request.input + " has no animation (frames " + std::to_string(r.firstFrame) + " to " +
+              std::to_string(r.lastFrame) + " at " + std::to_string(scene.frameRate) +
+              " fps are the default range; --range sets others)";
+    Add(r, Warning("every frame of the animation holds the same pose: " + why, node.Name()));
+}
+
 }  // namespace
 
 std::size_t ExportResult::Warnings() const {
@@ -360,6 +391,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     }
     if (r.animation) {
         CheckTimeline(exporter.settings, request, r);
+        CheckStillPose(node, scene, request, r);
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);
     }

@@ -117,6 +117,9 @@ std::string PathOf(standin::Node& node) {
 Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
     for (standin::Node* n : scene.AllNodes()) n->SetSelected(false);
     if (r.all) {
+        if (r.mode == vlo::ExportMode::Animation)
+            return Problem("--all attaches meshes into one model, and an animation is made from a skeleton: leave "
+                           "--all out to take the scene's skeleton, or --select its root");
         const auto meshes = MeshesBesidesYardstick(scene.Root());
         if (meshes.empty()) return Problem("no mesh objects in " + r.input);
         standin::AttachMeshes(scene, meshes, r.sceneName);
@@ -127,7 +130,9 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         standin::Node* node = Named(scene, r.select, chosen.warnings);
         if (!node) return Problem("no object named '" + r.select + "' in " + r.input + " (--list shows the objects)");
         const auto meshes = standin::MeshNodesBelow(*node);
-        if (standin::HasMesh(*node) || node->Children().empty() || meshes.empty())
+        // An animation is sampled from the node itself and the bones below it; a model gathers the
+        // meshes below a group.
+        if (r.mode == vlo::ExportMode::Animation || standin::HasMesh(*node) || node->Children().empty() || meshes.empty())
             node->SetSelected(true);  // the exporter reports what it cannot export
         else
             standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");

@@ -230,6 +230,40 @@ TEST_F(Cli, ExitStatusesVersionAndTheDefaultOutput) {
     EXPECT_TRUE(support::Exists(dir.File("swing.VLA")));
 }
 
+TEST_F(Cli, AnAnimationIsMadeFromTheSelectedNodeAndOneThatNothingMovesSaysSo) {
+    const std::string vla = dir.File("a.VLA");
+    // --all gathers meshes into a model: an animation asked for with it is refused, not made of them.
+    ToolRun r = Export({swing, "--all", "--mode", "animation", "--clip", "Swing", "-o", vla});
+    EXPECT_EQ(r.status, app::kExitUsage);
+    EXPECT_NE(r.err.find("error: --all attaches meshes into one model"), std::string::npos) << r.err;
+    EXPECT_FALSE(support::Exists(vla));
+
+    // A selected group is the animation's root itself, not its meshes gathered into a new object;
+    // nothing moves it here, and the warning says so.
+    r = Export({scene, "--select", "Group", "--mode", "animation", "-o", vla});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines("warning: every frame"),
+              std::vector<std::string>{"warning: every frame of the animation holds the same pose: " + scene +
+                                       " has no animation (frames 0 to 100 at 30 fps are the default range; --range "
+                                       "sets others) [object 'Group']"});
+    r = Export({scene, "--select", "Group", "--mode", "animation", "--range", "3:4", "-o", vla});
+    EXPECT_EQ(r.Lines("warning: every frame"),
+              std::vector<std::string>{"warning: every frame of the animation holds the same pose: " + scene +
+                                       " has no animation [object 'Group']"});
+
+    // A clip that moves the skeleton, or only a bone below its root, gives no such warning; one that
+    // moves other nodes does.
+    for (const char* clip : {"Swing", "Idle"}) {
+        r = Export({swing, "--select", "Hips", "--mode", "animation", "--clip", clip, "-o", vla});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.Lines("warning: every frame").empty()) << clip << ": " << r.err;
+    }
+    r = Export({swing, "--select", "Ball", "--mode", "animation", "--clip", "Idle", "-o", vla});
+    EXPECT_EQ(r.Lines("warning: every frame"),
+              std::vector<std::string>{"warning: every frame of the animation holds the same pose: the clip 'Idle' "
+                                       "moves neither it nor its bones (--clip picks another) [object 'Ball']"});
+}
+
 TEST_F(Cli, ValuesAreCheckedWhenTheFlagsAreRead) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{rig, "--mode", "hierarchy", "--pose", "12abc"},
                                                  {swing, "--range", "5"},
