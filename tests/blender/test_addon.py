@@ -141,6 +141,22 @@ with tempfile.TemporaryDirectory() as out:
     check({k["frame"] for k in a["keyFrames"]} == {10}, "TOP_OF_SWING still at 10 (BALL_STRUCK's 20 is outside)")
     print("animation:", a["header"])
 
+    # A club held in the hand: parented to the Spine bone, not skinned. The animation is still the
+    # armature's, the club one of its nodes, and it pairs with the skinned model exported with it.
+    bpy.ops.mesh.primitive_cube_add(size=0.1, location=(0, 0.5, 2))
+    club = bpy.context.active_object
+    club.name = "Club"
+    club.parent, club.parent_type, club.parent_bone = rig, "BONE", "Spine"
+    select_only(rig)
+    check(bpy.ops.export_anim.vla(filepath=animation) == {"FINISHED"}, "the animation with a club exports")
+    a = info(animation)
+    check(a["header"]["frames"] == 24 and a["header"]["bones"] == 4, "24 frames of 4 nodes: %s" % a["header"])
+    select_only(body)
+    check(bpy.ops.export_scene.vlo(filepath=model, mode="hierarchy", origin="world") == {"FINISHED"}, "the model again")
+    m = info(model)
+    check([b["name"] for b in m["bones"]] == ["Golfer", "Hips", "Spine", "Club"], "the bones: %s" % m["bones"])
+    info(model, animation)  # vloinfo checks that the two number the same bones
+
     # Errors: nothing selected, no armature. The report says so and nothing is written.
     select_only()
     missing = os.path.join(out, "nothing.vlo")
