@@ -36,8 +36,8 @@ std::string TemporaryNamePrefix(const std::string& target) {
 std::string SiblingFileName(const std::string& outputPath, const char* extension) {
     const auto slash = outputPath.find_last_of("\\/");
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const auto dot = outputPath.find('.', nameStart);
-    return (dot == std::string::npos ? outputPath : outputPath.substr(0, dot)) + extension;
+    const auto dot = outputPath.find_last_of('.');
+    return (dot == std::string::npos || dot < nameStart ? outputPath : outputPath.substr(0, dot)) + extension;
 }
 
 OutputFile::~OutputFile() { Discard(); }

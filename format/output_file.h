@@ -25,8 +25,9 @@ struct IoFaultPlan {
 };
 
 // The name of a file written beside outputPath: its file-name part's extension replaced by extension
-// (from the file name's first "."), or extension appended when the file name has no dot. Dots in
-// folder names are left alone, so the file always lands beside the output.
+// (from the file name's last "."), or extension appended when the file name has no dot. Other dots
+// stay, so "golfer.swing.vla" and "golfer.idle.vla" name two files; dots in folder names are left
+// alone, so the file always lands beside the output.
 std::string SiblingFileName(const std::string& outputPath, const char* extension);
 
 // How the names of the temporary files written for target begin (".NAME.tmp-", then six random

@@ -6,6 +6,7 @@
 #include <limits>
 #include <span>
 
+#include "format/output_file.h"
 #include "format/vla_reader.h"
 #include "standin/character.h"
 #include "standin/modifiers.h"
@@ -30,8 +31,7 @@ AnimExport ExportAnim(standin::Scene& scene, const std::string& vlaPath, support
     AnimExport a;
     a.e = support::Export(scene, vlaPath, o, faults);
     // The animation goes to the path with its extension replaced by ".VLA".
-    const auto dot = vlaPath.find('.', vlaPath.find_last_of('/') + 1);
-    const std::string written = vlaPath.substr(0, dot) + ".VLA";
+    const std::string written = vlo::SiblingFileName(vlaPath, ".VLA");
     if (support::Exists(written)) {
         std::vector<std::uint8_t> bytes;
         std::string error;

@@ -2,6 +2,7 @@
 // overwritten when they should not be, nothing dropped without a warning, and its exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -55,6 +56,22 @@ TEST_F(Cli, ErrorMeansNothingWasWrittenEverythingElseIsAWarning) {
         << r.err;
     EXPECT_FALSE(support::Exists(dir.File("h.VLO")));
     EXPECT_FALSE(support::Exists(dir.File("h.TXT")));
+}
+
+TEST_F(Cli, NamesWithSeveralDotsKeepThemAndNeverShareAFile) {
+    // Two clips of one golfer, named by the user: two animations, each with its own text.
+    for (const std::string clip : {"swing", "idle"}) {
+        const ToolRun r = Export({swing, "--mode", "animation", "--clip", clip, "-o", dir.File("golfer." + clip + ".vla")});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("wrote " + dir.File("golfer." + clip + ".VLA") + ":", 0), 0u) << r.out;
+    }
+    const ToolRun model = Export({scene, "--select", "Box", "-o", dir.File("box.v2.VLO")});
+    EXPECT_EQ(model.status, 0) << model.err;
+    std::vector<std::string> written;
+    for (const std::string& f : support::ListDir(dir.Path()))
+        if (std::find(inputs.begin(), inputs.end(), f) == inputs.end()) written.push_back(f);
+    EXPECT_EQ(written, (std::vector<std::string>{"box.v2.TXT", "box.v2.VLO", "golfer.idle.TXT", "golfer.idle.VLA",
+                                                 "golfer.swing.TXT", "golfer.swing.VLA"}));
 }
 
 TEST_F(Cli, StrictTurnsWarningsIntoFailure) {

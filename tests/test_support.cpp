@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "format/output_file.h"
+
 namespace fs = std::filesystem;
 
 namespace support {
@@ -101,8 +103,7 @@ Exported Export(standin::Scene& scene, standin::Desktop& desktop, const std::str
         vlo::ReadFileBytes(path, e.bytes, error);
         e.file = vlo::ReadVlo(e.bytes);
     }
-    const auto dot = path.find('.', path.find_last_of('/') + 1);
-    const std::string txt = (dot == std::string::npos ? path : path.substr(0, dot)) + ".TXT";
+    const std::string txt = vlo::SiblingFileName(path, ".TXT");
     e.text = Exists(txt) ? ReadText(txt) : "";
     return e;
 }
