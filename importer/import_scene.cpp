@@ -403,7 +403,17 @@ int ChosenClip(const aiScene& source, const std::string& wanted) {
         if (ClipName(*source.mAnimations[a], a) == wanted) return int(a);
     for (unsigned a = 0; a < source.mNumAnimations; ++a)
         if (Lower(ClipName(*source.mAnimations[a], a)) == Lower(wanted)) return int(a);
-    return -2;
+    // Blender names an FBX take "Object|Action": the action's name alone picks it when no other take
+    // has an action of that name.
+    int action = -2;
+    for (unsigned a = 0; a < source.mNumAnimations; ++a) {
+        const std::string name = ClipName(*source.mAnimations[a], a);
+        const auto bar = name.rfind('|');
+        if (bar == std::string::npos || Lower(name.substr(bar + 1)) != Lower(wanted)) continue;
+        if (action != -2) return -2;
+        action = int(a);
+    }
+    return action;
 }
 
 std::string ClipListing(const SceneInfo& info) {

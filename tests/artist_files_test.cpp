@@ -134,6 +134,17 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     EXPECT_EQ(r.animation->frames[0].flags, vlo::KeyFrameBit(vlo::kTopOfSwing));  // frame 12 is the first
     request.import.clip = "2";
     EXPECT_EQ(ExportAs(request).status, app::kExitUsage);  // the file has one clip
+
+    // Blender names the FBX take "Rig|Swing": the action's name picks it, as it does in the glTF.
+    auto fbx = Request(Artist("rig.fbx"), dir.File("part.vla"));
+    fbx.mode = vlo::ExportMode::Animation;
+    fbx.import.clip = "swing";
+    const auto taken = ExportAs(fbx);
+    ASSERT_EQ(taken.status, 0) << app::FormatDiagnostic(taken.diagnostics.at(0));
+    EXPECT_EQ(taken.scene.clip, "Rig|Swing");
+    EXPECT_EQ(taken.animation->header.numFrames, 60u);
+    fbx.import.clip = "Rig";  // the object's name is not the action's
+    EXPECT_EQ(ExportAs(fbx).status, app::kExitUsage);
 }
 
 TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {
