@@ -241,7 +241,8 @@ void CheckNameLengths(const std::vector<std::string>& names, const char* what, E
     for (const std::string& n : names)
         if (n.size() > vlo::kNameBytes) cut += (cut.empty() ? "" : ", ") + n;
     if (!cut.empty())
-        Add(r, Warning(std::string(what) + " names longer than 32 characters are cut to their first 32 in the file: " + cut));
+        Add(r, Warning(std::string(what) + " names longer than 32 bytes are cut to the first 32 bytes in the file "
+                                           "(ending on a whole character): " + cut));
 }
 
 // Key frames that flag no exported frame, and a range that reaches past the clip.

@@ -76,7 +76,8 @@ std::vector<std::map<std::string, double>> SkinWeights(standin::Node& node, int 
             const float w = context->GetBoneWeight(v, j);
             INode* bone = skin->GetBone(context->GetAssignedBone(v, j));
             if (!(w > 0.0001f) || !bone || !bone->GetName()) continue;
-            out[std::size_t(v)][std::string(bone->GetName()).substr(0, vlo::kNameBytes)] += std::min(w, 1.0f);
+            const char* name = bone->GetName();
+            out[std::size_t(v)][std::string(name, vlo::FittingLength(name, vlo::kNameBytes))] += std::min(w, 1.0f);
         }
     return out;
 }

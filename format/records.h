@@ -187,12 +187,17 @@ inline constexpr const char* kKeyFrameNames[kNumKeyFrameSlots] = {"BALL_STRUCK",
 inline constexpr std::uint32_t KeyFrameBit(int slot) { return 1u << slot; }
 inline constexpr std::uint32_t kKnownFrameFlags = (1u << kNumKeyFrameSlots) - 1;
 
+// How many bytes of text (zero-terminated, or null) a field of size bytes holds: all of them when they
+// fit, else as many as fit without splitting a UTF-8 character, so that a cut name still reads as text.
+std::size_t FittingLength(const char* text, std::size_t size);
+
 // Copies text into a fixed field with a bound, zero-padding the rest; a text as long as the field
-// or longer fills it without a terminating zero.
+// or longer fills it (up to its last whole character) without a terminating zero.
 template <std::size_t N>
 void CopyBounded(char (&field)[N], const char* text) {
+    const std::size_t length = FittingLength(text, N);
     std::size_t i = 0;
-    for (; text && i < N && text[i] != '\0'; ++i) field[i] = text[i];
+    for (; i < length; ++i) field[i] = text[i];
     for (; i < N; ++i) field[i] = '\0';
 }
 

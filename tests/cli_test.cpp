@@ -8,6 +8,7 @@
 
 #include "app/export_job.h"
 #include "app/selection.h"
+#include "format/vla_reader.h"
 #include "scene_files.h"
 #include "test_support.h"
 #include "tool_runs.h"
@@ -174,9 +175,10 @@ TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {
     EXPECT_NE(r.err.find("warning: --add-marker: no marker named 'Box'"), std::string::npos) << r.err;
 }
 
-TEST_F(Cli, NamesCutTo32CharactersAreReported) {
+TEST_F(Cli, NamesCutTo32BytesAreReportedAndKeepWholeCharacters) {
     std::string text = support::ReadText(swing);
-    const std::string spine = "SpineOfAGolferWithAVeryLongName_40chars", ball = "BallMarkerWhoseNameIsLongerThan32Bytes";
+    // The marker's 32nd byte is the first of the two of "ä": the field keeps the 31 before it.
+    const std::string spine = "SpineOfAGolferWithAVeryLongName_40chars", ball = "BallMarkerWhoseNameIsLongerThan\xC3\xA4_32Bytes";
     for (auto [from, to] : {std::pair{std::string("\"name\": \"Spine\""), "\"name\": \"" + spine + "\""},
                             std::pair{std::string("\"name\": \"Ball\""), "\"name\": \"" + ball + "\""}}) {
         const std::size_t at = text.find(from);
@@ -186,14 +188,17 @@ TEST_F(Cli, NamesCutTo32CharactersAreReported) {
     std::ofstream(swing) << text;
     const ToolRun r = Export({swing, "--clip", "Swing", "-o", dir.File("long.VLA")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("warning: bone names longer than 32 characters are cut to their first 32 in the file: " + spine +
-                         "\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("warning: marker names longer than 32 characters are cut to their first 32 in the file: " +
-                         ball + "\n"),
-              std::string::npos)
-        << r.err;
+    const std::string cut = " names longer than 32 bytes are cut to the first 32 bytes in the file (ending on a whole "
+                            "character): ";
+    EXPECT_NE(r.err.find("warning: bone" + cut + spine + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: marker" + cut + ball + "\n"), std::string::npos) << r.err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("long.VLA"), bytes, error)) << error;
+    const vlo::VlaReadResult vla = vlo::ReadVla(bytes);
+    ASSERT_TRUE(vla.Valid());
+    ASSERT_EQ(vla.animation.markers.size(), 1u);
+    EXPECT_EQ(vlo::FieldText(vla.animation.markers[0].header.name), "BallMarkerWhoseNameIsLongerThan");
 }
 
 TEST(CliSelection, ASharedNameTakesTheFirstAndSaysHowToPickAnother) {
