@@ -191,8 +191,8 @@ inline constexpr std::uint32_t kKnownFrameFlags = (1u << kNumKeyFrameSlots) - 1;
 // fit, else as many as fit without splitting a UTF-8 character, so that a cut name still reads as text.
 std::size_t FittingLength(const char* text, std::size_t size);
 
-// Copies text into a fixed field with a bound, zero-padding the rest; a text as long as the field
-// or longer fills it (up to its last whole character) without a terminating zero.
+// Copies text into a fixed field with a bound, zero-padding the rest. A longer text is cut after its
+// last whole character that fits (FittingLength); a text that fills the field has no terminating zero.
 template <std::size_t N>
 void CopyBounded(char (&field)[N], const char* text) {
     const std::size_t length = FittingLength(text, N);
