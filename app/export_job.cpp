@@ -64,11 +64,30 @@ ExportResult Fails(ExportResult r, int status, std::string why) {
     return r;
 }
 
+// The meshes skinned to the node or to bones below it, in scene order.
+std::vector<std::string> MeshesSkinnedTo(standin::Scene& scene, standin::Node& node) {
+    std::vector<std::string> names;
+    for (standin::Node* n : scene.AllNodes()) {
+        ISkin* skin = SkinOf(*n);
+        bool bound = false;
+        for (int i = 0; skin && i < skin->GetNumBones() && !bound; ++i)
+            for (INode* up = skin->GetBone(i); up && !bound; up = up->GetParentNode()) bound = up == &node;
+        if (bound) names.push_back(n->Name());
+    }
+    return names;
+}
+
 // The plug-in's texts speak the host's words; what they mean to someone working in Blender or with FBX.
-std::string Explain(const std::string& text, standin::Node& selected) {
+std::string Explain(const std::string& text, standin::Node& selected, standin::Scene& scene) {
     const std::string name = selected.Name();
-    if (text == "Neither Physique modifier nor Skin modifier found on selected object")
-        return "the object has no skin: use --mode shape, or bind it to an armature";
+    if (text == "Neither Physique modifier nor Skin modifier found on selected object") {
+        const std::vector<std::string> skinned = MeshesSkinnedTo(scene, selected);
+        if (skinned.empty()) return "the object has no skin: use --mode shape, or bind it to an armature";
+        std::string others;
+        for (std::size_t i = 1; i < skinned.size(); ++i) others += (i > 1 ? ", " : "") + skinned[i];
+        return name + " is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select " + skinned[0] +
+               (others.empty() ? "" : "; also skinned to it: " + others) + ")";
+    }
     if (text == "Error with Object State")
         return IsDummy(selected) ? name + " is an empty, not a mesh" : name + " has no geometry to export";
     if (text == "Failed to obtain a tri object") return name + " cannot be made into triangles";
@@ -94,11 +113,11 @@ std::string Explain(const std::string& text, standin::Node& selected) {
     return "";
 }
 
-Diagnostic FromNotice(const vlo::Notice& n, standin::Node& selected) {
+Diagnostic FromNotice(const vlo::Notice& n, standin::Node& selected, standin::Scene& scene) {
     Diagnostic d;
     d.level = n.severity == vlo::Severity::Stops ? Diagnostic::Level::Error : Diagnostic::Level::Warning;
     d.text = n.text;
-    d.explanation = Explain(n.text, selected);
+    d.explanation = Explain(n.text, selected, scene);
     d.object = n.object.empty() ? selected.Name() : n.object;
     return d;
 }
@@ -371,7 +390,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     QueueDialogs(desktop, choices);
     ExportOutcome outcome = RunExport(scene, desktop, request.output, RunOptions{nullptr, /*holdFiles=*/true});
     VloExporter& exporter = *outcome.exporter;
-    for (const vlo::Notice& n : exporter.Result().notices) Add(r, FromNotice(n, node));
+    for (const vlo::Notice& n : exporter.Result().notices) Add(r, FromNotice(n, node, scene));
     for (const std::string& p : outcome.problems) Add(r, Failure(p));
     if (!exporter.Result().held) {
         if (exporter.Result().notices.empty()) Add(r, Failure("nothing was exported"));
@@ -417,7 +436,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     }
     const std::size_t before = exporter.Result().notices.size();
     const bool published = exporter.PublishHeldFiles();
-    for (std::size_t i = before; i < exporter.Result().notices.size(); ++i) Add(r, FromNotice(exporter.Result().notices[i], node));
+    for (std::size_t i = before; i < exporter.Result().notices.size(); ++i) Add(r, FromNotice(exporter.Result().notices[i], node, scene));
     r.exportSeconds = Seconds(exportStart);
     if (!published) {
         r.status = kExitExportFailed;

@@ -187,6 +187,29 @@ TEST(ArtistFiles, AVertexWithMoreThanFourWeightsIsExportedWithAWarningThatSaysWh
     EXPECT_TRUE(found);
 }
 
+TEST(ArtistFiles, ASkeletonSelectedForASkinnedModelNamesTheMeshSkinnedToIt) {
+    support::TempDir dir;
+    auto request = Request(Artist("rig.fbx"), dir.File("rig.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    request.select = "Rig";
+    auto r = ExportAs(request);
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_EQ(r.diagnostics.back().explanation,
+              "Rig is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select Sleeve)");
+    // A bone below the root is as much the skeleton; a mesh without a skin keeps the plain advice.
+    request.select = "Arm";
+    r = ExportAs(request);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_NE(r.diagnostics.back().explanation.find("(--select Sleeve)"), std::string::npos);
+    request = Request(Artist("box_m_none.fbx"), dir.File("box.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    request.select = "Crate";
+    r = ExportAs(request);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_EQ(r.diagnostics.back().explanation, "the object has no skin: use --mode shape, or bind it to an armature");
+}
+
 TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracted) {
     support::TempDir dir;
     auto fbx = Request(Artist("rig.fbx"), dir.File("a.vlo"));
