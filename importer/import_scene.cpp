@@ -391,8 +391,11 @@ double FrameRateOf(const aiAnimation* clip, Format format, const FbxFacts* facts
     return InferFrameRate(*clip, why);
 }
 
-// The clip the options choose: by number (from 1), else by name (exact, then in any case); -1 for
-// none, -2 when the options name a clip the file does not have.
+constexpr int kSharedActionName = -3;
+
+// The clip the options choose: by number (from 1), else by name (exact, then in any case, then the
+// action part of a Blender FBX take's name); -1 for none, -2 when the options name a clip the file
+// does not have, kSharedActionName when they name an action that several takes share.
 int ChosenClip(const aiScene& source, const std::string& wanted) {
     if (wanted.empty()) return -1;
     if (wanted.find_first_not_of("0123456789") == std::string::npos && wanted.size() < 6) {
@@ -410,7 +413,7 @@ int ChosenClip(const aiScene& source, const std::string& wanted) {
         const std::string name = ClipName(*source.mAnimations[a], a);
         const auto bar = name.rfind('|');
         if (bar == std::string::npos || Lower(name.substr(bar + 1)) != Lower(wanted)) continue;
-        if (action != -2) return -2;
+        if (action != -2) return kSharedActionName;
         action = int(a);
     }
     return action;
@@ -484,6 +487,10 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         result.error = std::move(why);
         return false;
     };
+    if (chosen == kSharedActionName)
+        return fail(ImportResult::Failure::NeedsChoice, "several clips are the action '" + options.clip +
+                                                            "' (of different objects); choose one by its whole name "
+                                                            "or its number:" + ClipListing(info));
     if (chosen == -2)
         return fail(ImportResult::Failure::BadOption,
                     "no animation clip '" + options.clip + "'" +

@@ -145,6 +145,21 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     EXPECT_EQ(taken.animation->header.numFrames, 60u);
     fbx.import.clip = "Rig";  // the object's name is not the action's
     EXPECT_EQ(ExportAs(fbx).status, app::kExitUsage);
+
+    // One action on two armatures is two takes, "Left|Swing" and "Right|Swing": the action's name
+    // asks for the choice, the whole name makes it.
+    fbx.input = Artist("two.fbx");
+    fbx.import.clip = "Swing";
+    auto shared = ExportAs(fbx);
+    EXPECT_EQ(shared.status, app::kExitNeedsChoice);
+    ASSERT_FALSE(shared.diagnostics.empty());
+    EXPECT_EQ(shared.diagnostics.back().text.rfind("several clips are the action 'Swing'", 0), 0u)
+        << shared.diagnostics.back().text;
+    fbx.import.clip = "right|swing";
+    fbx.select = "Right";
+    shared = ExportAs(fbx);
+    ASSERT_EQ(shared.status, 0) << app::FormatDiagnostic(shared.diagnostics.at(0));
+    EXPECT_EQ(shared.scene.clip, "Right|Swing");
 }
 
 TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {

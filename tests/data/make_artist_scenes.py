@@ -12,6 +12,8 @@
 #   and kf3 = "45 BALL_STRUK" (a typing mistake).
 # fan.fbx: an armature "Fan" of five bones F0 to F4 side by side and a "Blade" (one quad) whose first
 #   vertex is weighted to all five (0.1, 0.1, 0.1, 0.1 and 0.6 for F4), the others to F0 alone.
+# two.fbx: armatures "Left" and "Right" of one bone each, both animated by the one action "Swing"
+#   (frames 1 to 10), which Blender writes as the takes "Left|Swing" and "Right|Swing".
 import math
 import os
 import sys
@@ -155,3 +157,31 @@ def fan_scene():
 
 fan_scene()
 export(os.path.join(folder, "fan.fbx"))
+
+
+def two_rigs_scene():
+    reset("m")
+    swing = None
+    for name, x in (("Left", -1), ("Right", 1)):
+        bpy.ops.object.armature_add(enter_editmode=True, location=(x, 0, 0))
+        rig = bpy.context.active_object
+        rig.name = name
+        rig.data.edit_bones[0].name = "Bone"
+        bpy.ops.object.mode_set(mode='POSE')
+        if swing is None:
+            bone = rig.pose.bones[0]
+            bone.rotation_mode = 'XYZ'
+            bone.rotation_euler = (0, 0, 0)
+            bone.keyframe_insert("rotation_euler", frame=1)
+            bone.rotation_euler = (1, 0, 0)
+            bone.keyframe_insert("rotation_euler", frame=10)
+            swing = rig.animation_data.action
+            swing.name = "Swing"
+        else:
+            rig.animation_data_create()
+            rig.animation_data.action = swing
+        bpy.ops.object.mode_set(mode='OBJECT')
+
+
+two_rigs_scene()
+export(os.path.join(folder, "two.fbx"))
