@@ -272,10 +272,11 @@ std::string ObjectName(const std::string& raw) {
     return raw;
 }
 
-// Frames per second of FBX's TimeMode values; 0 for the default and custom modes.
-double RateOfTimeMode(std::int64_t mode) {
+// Frames per second of FBX's TimeMode values; 0 for the default and custom modes and for a value that
+// names no mode (the file may store any number there, a huge one or not a number at all).
+double RateOfTimeMode(double mode) {
     constexpr double kRates[] = {0, 120, 100, 60, 50, 48, 30, 30, 29.97, 29.97, 25, 24, 1000, 23.976, 0, 96, 72, 59.94, 119.88};
-    return mode >= 0 && mode < std::int64_t(std::size(kRates)) ? kRates[mode] : 0;
+    return mode >= 0 && mode < double(std::size(kRates)) ? kRates[std::size_t(mode)] : 0;
 }
 
 double Seconds(const std::optional<FbxNode::Value>& v) {
@@ -347,7 +348,7 @@ FbxFacts ReadFbxFacts(const FbxDocument& doc) {
     if (const FbxNode* settings = doc.Find("GlobalSettings")) {
         facts.unitScaleFactor = AsNumber(Property70(*settings, "UnitScaleFactor"));
         const auto mode = AsNumber(Property70(*settings, "TimeMode"));
-        const double rate = mode ? RateOfTimeMode(std::int64_t(*mode)) : 0;
+        const double rate = mode ? RateOfTimeMode(*mode) : 0;
         const auto custom = AsNumber(Property70(*settings, "CustomFrameRate"));
         if (rate > 0)
             facts.frameRate = rate;

@@ -69,6 +69,21 @@ TEST(FbxReader, TakesFrameRateUnitAndCreatorFromBinaryAndAscii) {
     EXPECT_NE(ascii->Find("Objects")->Child("Geometry")->Child("Vertices"), nullptr);
 }
 
+TEST(FbxReader, ATimeModeThatNamesNoModeGivesNoFrameRate) {
+    // Fuzzing found a TimeMode of 99999999999999999999 (read as the largest 64-bit integer, 2^63 as a
+    // double) converted back to an integer: undefined behaviour. Negative, huge, past-the-end and
+    // non-numeric values name no mode either.
+    for (const char* mode : {"99999999999999999999", "9223372036854775807", "1e90", "-1e90", "-1", "19", "19.5",
+                             "nan", "inf"}) {
+        const std::string text = std::string("GlobalSettings:  {\n\tProperties70:  {\n\t\tP: \"TimeMode\", \"enum\", \"\", \"\",") +
+                                 mode + "\n\t}\n}\n";
+        std::string error;
+        const auto doc = importer::ReadFbx(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), error);
+        ASSERT_TRUE(doc) << mode << ": " << error;
+        EXPECT_FALSE(importer::ReadFbxFacts(*doc).frameRate) << mode;
+    }
+}
+
 TEST(FbxReader, DamagedFilesGiveAnErrorNeverACrash) {
     const auto bytes = Seed("tiny_binary.fbx");
     std::string error;
