@@ -286,15 +286,7 @@ void CheckTimeline(const vlo::ExportSettings& s, const ExportRequest& request, E
 bool Moves(standin::Node& node) {
     for (standin::Node* up = &node; up && !up->IsRootNode(); up = up->Parent())
         if (up->Track()) return true;
-    std::vector<standin::Node*> below = node.Children();
-    while (!below.empty()) {
-        standin::Node* n = below.back();
-        below.pop_back();
-        if (n->Track()) return true;
-        const std::vector<standin::Node*> children = n->Children();
-        below.insert(below.end(), children.begin(), children.end());
-    }
-    return false;
+    return FindBelow(&node, [](INode* n) { return static_cast<standin::Node*>(n)->Track() != nullptr; }) != nullptr;
 }
 
 // An animation of an object that nothing moves: every frame holds the same pose.
