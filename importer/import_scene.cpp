@@ -27,6 +27,7 @@
 #include "importer/materials.h"
 #include "importer/meshes.h"
 #include "importer/properties.h"
+#include "importer/quads.h"
 #include "importer/skins.h"
 #include "importer/units.h"
 #include "importer/used_files.h"
@@ -612,9 +613,12 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
     std::future<FileFacts> pending = Beside([&path, format] { return ReadFileFacts(path, format); });
-    // Triangulation only: the exporter's own weld and tangents do the rest, and joining vertices
-    // here would change which corners are the same vertex.
-    const aiScene* source = reader.ReadFile(path, aiProcess_Triangulate);
+    // No post-processing: the exporter's own weld and tangents do the rest, and joining vertices
+    // here would change which corners are the same vertex. Quads are split into triangles as the
+    // meshes are built, exactly as assimp's triangulation would split them and at a fraction of its
+    // cost; only polygons of more corners are left to assimp's step, which cuts ears.
+    const aiScene* source = reader.ReadFile(path, 0);
+    if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
     if (!source || !source->mRootNode) return unreadable("cannot read " + path + ": " + reader.GetErrorString());
     // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.
     if ((source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && source->mNumAnimations == 0 && source->mRootNode->mNumChildren == 0)

@@ -1,8 +1,10 @@
 #include "importer/meshes.h"
 
 #include <algorithm>
+#include <span>
 
 #include "importer/convert.h"
+#include "importer/quads.h"
 
 namespace importer {
 
@@ -13,7 +15,8 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
     for (const MeshPiece& p : pieces) {
         mapped |= p.mesh->HasTextureCoords(0);
         vertices += p.mesh->mNumVertices;
-        faces += p.mesh->mNumFaces;
+        const bool splits = SplitsPolygons(*p.mesh);
+        for (unsigned f = 0; f < p.mesh->mNumFaces; ++f) faces += splits && p.mesh->mFaces[f].mNumIndices == 4 ? 2 : 1;
     }
     // Every array at its final size at once: no regrowth (and no doubled capacity) on large meshes.
     out.verts.reserve(out.verts.size() + vertices);
@@ -52,21 +55,25 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
                                                           : Point3());
         }
         const bool mirrored = DotProd(CrossProd(tm[0], tm[1]), tm[2]) < 0;
+        TriangleSplitter splitter(m);
+        std::array<std::array<unsigned, 3>, 2> triangles;
         for (unsigned f = 0; f < m.mNumFaces; ++f) {
-            const aiFace& face = m.mFaces[f];
-            if (face.mNumIndices != 3) {
+            const int count = splitter.Split(f, triangles);
+            if (count == 0) {
                 ++built.skippedFaces;
                 continue;
             }
-            Face hostFace;
-            for (int k = 0; k < 3; ++k) hostFace.v[k] = base + face.mIndices[mirrored ? 2 - k : k];
-            hostFace.smGroup = m.HasNormals() || !flatWithoutNormals ? 1u : 0u;
-            hostFace.setMatID(matId);
-            out.faces.push_back(hostFace);
-            if (mapped) {
-                TVFace tv;
-                for (int k = 0; k < 3; ++k) tv.t[k] = hostFace.v[k];
-                out.tvFace.push_back(tv);
+            for (const std::array<unsigned, 3>& corners : std::span(triangles).first(std::size_t(count))) {
+                Face hostFace;
+                for (int k = 0; k < 3; ++k) hostFace.v[k] = base + corners[mirrored ? 2 - k : k];
+                hostFace.smGroup = m.HasNormals() || !flatWithoutNormals ? 1u : 0u;
+                hostFace.setMatID(matId);
+                out.faces.push_back(hostFace);
+                if (mapped) {
+                    TVFace tv;
+                    for (int k = 0; k < 3; ++k) tv.t[k] = hostFace.v[k];
+                    out.tvFace.push_back(tv);
+                }
             }
         }
     }
