@@ -12,7 +12,8 @@ artist = os.path.join(source, "tests", "data", "artist")
 assets = []
 for name in sorted(os.listdir(artist)):
     stem, ext = os.path.splitext(name)
-    if ext not in (".fbx", ".glb", ".dae", ".obj"):
+    # The crates and the rig only: the folder's other scenes show single faults and hold no model.
+    if ext not in (".fbx", ".glb", ".dae", ".obj") or not (stem.startswith("box_") or stem == "rig"):
         continue
     path = os.path.join(artist, name)
     tag = stem + "_" + ext[1:]
