@@ -616,7 +616,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // No post-processing: the exporter's own weld and tangents do the rest, and joining vertices
     // here would change which corners are the same vertex. Quads are split into triangles as the
     // meshes are built, exactly as assimp's triangulation would split them and at a fraction of its
-    // cost; only polygons of more corners are left to assimp's step, which cuts ears.
+    // cost; a file with polygons of more corners goes through assimp's step, which cuts ears.
     const aiScene* source = reader.ReadFile(path, 0);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
     if (!source || !source->mRootNode) return unreadable("cannot read " + path + ": " + reader.GetErrorString());

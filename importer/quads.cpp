@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-
 namespace importer {
 
 bool SplitsPolygons(const aiMesh& mesh) {
@@ -45,7 +44,9 @@ bool ConcaveExactly(const aiVector3D* verts, const unsigned* quad, unsigned i) {
 // float's normal range), so assimp's cosines differ from them only by the roundings of its
 // normalisations and products, under 1e-5, and its acos and sum add less than 1e-6: a margin of
 // 1e-3 on a + b, with neither cosine near +-1 (where assimp's may step past 1 and give no angle),
-// cannot decide otherwise. Edges of no length, or of no finite length, give no such cosines.
+// cannot decide otherwise. An edge whose square is 0 gives no cosine here (nor one that is not a
+// number), and is left to the exact test; one whose square overflows gives a cosine of 0, as
+// assimp's normalisation, which then multiplies by 1 / infinity, does.
 // Returns 1 (concave), 0 (not) or -1 (too close: ask the exact test).
 int ConcaveClearly(const aiVector3D& l, const aiVector3D& d, const aiVector3D& r) {
     const double ll = l * l, dd = d * d, rr = r * r;
