@@ -78,15 +78,18 @@ std::vector<std::string> MeshesSkinnedTo(standin::Scene& scene, standin::Node& n
 }
 
 // The plug-in's texts speak the host's words; what they mean to someone working in Blender or with FBX.
-std::string Explain(const std::string& text, standin::Node& selected, standin::Scene& scene) {
+// named is the node the user named: the selected one, or the group whose meshes were attached into it.
+std::string Explain(const std::string& text, standin::Node& selected, standin::Node& named, standin::Scene& scene) {
     const std::string name = selected.Name();
     if (text == "Neither Physique modifier nor Skin modifier found on selected object") {
-        const std::vector<std::string> skinned = MeshesSkinnedTo(scene, selected);
+        // A skeleton named for a skinned model (its props, parented to bones, attached without a
+        // skin): the mesh skinned to it is what to select.
+        const std::vector<std::string> skinned = MeshesSkinnedTo(scene, named);
         if (skinned.empty()) return "the object has no skin: use --mode shape, or bind it to an armature";
         std::string others;
         for (std::size_t i = 1; i < skinned.size(); ++i) others += (i > 1 ? ", " : "") + skinned[i];
-        return name + " is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select " + skinned[0] +
-               (others.empty() ? "" : "; also skinned to it: " + others) + ")";
+        return named.Name() + " is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select " +
+               skinned[0] + (others.empty() ? "" : "; also skinned to it: " + others) + ")";
     }
     if (text == "Error with Object State")
         return IsDummy(selected) ? name + " is an empty, not a mesh" : name + " has no geometry to export";
@@ -113,11 +116,11 @@ std::string Explain(const std::string& text, standin::Node& selected, standin::S
     return "";
 }
 
-Diagnostic FromNotice(const vlo::Notice& n, standin::Node& selected, standin::Scene& scene) {
+Diagnostic FromNotice(const vlo::Notice& n, standin::Node& selected, standin::Node& named, standin::Scene& scene) {
     Diagnostic d;
     d.level = n.severity == vlo::Severity::Stops ? Diagnostic::Level::Error : Diagnostic::Level::Warning;
     d.text = n.text;
-    d.explanation = Explain(n.text, selected, scene);
+    d.explanation = Explain(n.text, selected, named, scene);
     d.object = n.object.empty() ? selected.Name() : n.object;
     return d;
 }
@@ -355,6 +358,7 @@ ExportResult ExportFile(const ExportRequest& request) {
         return Fails(r, selection.needsChoice ? kExitNeedsChoice : kExitUsage, selection.problem);
     for (const std::string& w : selection.warnings) Add(r, Warning(w));
     standin::Node& node = *SelectedNode(scene);
+    standin::Node& named = selection.named ? *selection.named : node;
     r.object = node.Name();
     AddPropertyKeyFrames(node, request.keyFrames);
     CheckKeyFrameText(node, r);
@@ -382,7 +386,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     QueueDialogs(desktop, choices);
     ExportOutcome outcome = RunExport(scene, desktop, request.output, RunOptions{nullptr, /*holdFiles=*/true});
     VloExporter& exporter = *outcome.exporter;
-    for (const vlo::Notice& n : exporter.Result().notices) Add(r, FromNotice(n, node, scene));
+    for (const vlo::Notice& n : exporter.Result().notices) Add(r, FromNotice(n, node, named, scene));
     for (const std::string& p : outcome.problems) Add(r, Failure(p));
     if (!exporter.Result().held) {
         if (exporter.Result().notices.empty()) Add(r, Failure("nothing was exported"));
@@ -428,7 +432,8 @@ ExportResult ExportFile(const ExportRequest& request) {
     }
     const std::size_t before = exporter.Result().notices.size();
     const bool published = exporter.PublishHeldFiles();
-    for (std::size_t i = before; i < exporter.Result().notices.size(); ++i) Add(r, FromNotice(exporter.Result().notices[i], node, scene));
+    for (std::size_t i = before; i < exporter.Result().notices.size(); ++i)
+        Add(r, FromNotice(exporter.Result().notices[i], node, named, scene));
     r.exportSeconds = Seconds(exportStart);
     if (!published) {
         r.status = kExitExportFailed;

@@ -129,6 +129,7 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         Selection chosen;
         standin::Node* node = Named(scene, r.select, chosen.warnings);
         if (!node) return Problem("no object named '" + r.select + "' in " + r.input + " (--list shows the objects)");
+        chosen.named = node;
         const auto meshes = standin::MeshNodesBelow(*node);
         // An animation is sampled from the node itself and the bones below it; a model gathers the
         // meshes below a group.

@@ -24,6 +24,8 @@ struct Selection {
     std::string problem;    // why nothing could be selected; "" on success
     bool needsChoice = false;  // the problem is that several objects could be meant
     std::vector<std::string> warnings;
+    // The node the user named; the selected node is another when meshes below it were attached.
+    standin::Node* named = nullptr;
 };
 
 // Selects exactly one node (attaching several into a new one where asked). A name may be a path from

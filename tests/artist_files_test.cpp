@@ -217,6 +217,16 @@ TEST(ArtistFiles, ASkeletonSelectedForASkinnedModelNamesTheMeshSkinnedToIt) {
     r = ExportAs(request);
     ASSERT_FALSE(r.diagnostics.empty());
     EXPECT_NE(r.diagnostics.back().explanation.find("(--select Sleeve)"), std::string::npos);
+    // A skeleton with a prop on a bone: the prop is attached as a group's meshes are, and the advice
+    // is still about the skeleton the user named.
+    request = Request(Artist("prop.fbx"), dir.File("prop.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    request.select = "Rig";
+    r = ExportAs(request);
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_EQ(r.diagnostics.back().explanation,
+              "Rig is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select Sleeve)");
     request = Request(Artist("box_m_none.fbx"), dir.File("box.vlo"));
     request.mode = vlo::ExportMode::Hierarchy;
     request.select = "Crate";
