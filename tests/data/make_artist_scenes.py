@@ -10,8 +10,8 @@
 #   action "Swing" spans frames 1 to 60 at 24 fps (Base moves 1 m along +Y, Arm turns 90 degrees about X);
 #   the armature carries the custom properties KEYFRAME = "12 TOP_OF_SWING", kf2 = "KEYFRAME 30 BALL_STRUCK"
 #   and kf3 = "45 BALL_STRUK" (a typing mistake).
-# prop.fbx: the rig (without its action's details mattering) and a "Club", a small box without a skin,
-#   parented to the bone Arm, as a golfer's club hangs from a hand.
+# prop.fbx: the rig with a "Club" (a small box without a skin) parented to the bone Arm, as a golfer's
+#   club hangs from a hand.
 # fan.fbx: an armature "Fan" of five bones F0 to F4 side by side and a "Blade" (one quad) whose first
 #   vertex is weighted to all five (0.1, 0.1, 0.1, 0.1 and 0.6 for F4), the others to F0 alone.
 # two.fbx: armatures "Left" and "Right" of one bone each, both animated by the one action "Swing"
