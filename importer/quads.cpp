@@ -60,8 +60,9 @@ int ConcaveClearly(const aiVector3D& l, const aiVector3D& d, const aiVector3D& r
     return -1;
 }
 
-}  // namespace
-
+// The corner (0 to 3) a quad is fanned from: the first whose two angles beside the diagonal to
+// its opposite corner add up to more than pi, else 0. Decided as assimp's single-precision angles
+// decide it, bit for bit.
 unsigned FanCorner(const aiVector3D* verts, const unsigned* quad) {
     for (unsigned i = 0; i < 4; ++i) {
         const aiVector3D& v = verts[quad[i]];
@@ -71,6 +72,8 @@ unsigned FanCorner(const aiVector3D* verts, const unsigned* quad) {
     }
     return 0;
 }
+
+}  // namespace
 
 int TriangleSplitter::Split(unsigned f, std::array<std::array<unsigned, 3>, 2>& out) {
     const aiFace& face = mesh_.mFaces[f];

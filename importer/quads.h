@@ -34,9 +34,4 @@ private:
     unsigned lastFan_ = ~0u;
 };
 
-// The corner (0 to 3) a quad is fanned from: the first whose two angles beside the diagonal to
-// its opposite corner add up to more than pi, else 0. Decided as assimp's single-precision angles
-// decide it, bit for bit.
-unsigned FanCorner(const aiVector3D* verts, const unsigned* quad);
-
 }  // namespace importer
