@@ -13,6 +13,7 @@
 #include <random>
 
 #include "importer/importer.h"
+#include "standin/attach.h"
 #include "standin/scene.h"
 #include "test_support.h"
 
@@ -55,24 +56,17 @@ std::vector<Triangle> AssimpTriangles(const std::string& path) {
     return out;
 }
 
-standin::Node* FirstMeshNode(standin::Node& node) {
-    if (node.GetObjectRef() && node.GetObjectRef()->ClassID() != DUMMY_CLASS_ID) return &node;
-    for (int i = 0; i < node.NumberOfChildren(); ++i)
-        if (standin::Node* found = FirstMeshNode(static_cast<standin::Node&>(*node.GetChildNode(i)))) return found;
-    return nullptr;
-}
-
 // The triangles of the file's one mesh as the importer puts them into the stand-in scene.
 std::vector<Triangle> ImportedTriangles(const std::string& path) {
     standin::Scene scene;
     const importer::ImportResult result = importer::ImportFile(path, scene);
     std::vector<Triangle> out;
-    standin::Node* node = result.ok ? FirstMeshNode(scene.Root()) : nullptr;
-    if (!node) {
-        ADD_FAILURE() << "no mesh imported from " << path << ": " << result.error;
+    const std::vector<standin::Node*> meshes = result.ok ? standin::MeshNodesBelow(scene.Root()) : std::vector<standin::Node*>{};
+    if (meshes.size() != 1) {
+        ADD_FAILURE() << "not one mesh imported from " << path << ": " << result.error;
         return out;
     }
-    for (const Face& face : standin::Scene::TriOf(*node).mesh.faces) out.push_back({face.v[0], face.v[1], face.v[2]});
+    for (const Face& face : standin::Scene::TriOf(*meshes[0]).mesh.faces) out.push_back({face.v[0], face.v[1], face.v[2]});
     return out;
 }
 
