@@ -23,6 +23,7 @@
 #include "importer/fbx_reader.h"
 #include "importer/file_pages.h"
 #include "importer/gltf_facts.h"
+#include "importer/host_axes.h"
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
@@ -69,7 +70,7 @@ public:
         std::optional<standin::TrackSampler> track;  // its channel, when it has one
     };
     ClipTrack(std::vector<Part> parts, const Matrix3& rest, const Matrix3& toHost, const Matrix3& fromHost)
-        : parts_(std::move(parts)), rest_(rest), to_(toHost), from_(fromHost) {}
+        : parts_(std::move(parts)), inHostAxes_(rest, toHost, fromHost) {}
 
     Matrix3 At(TimeValue t) override {
         Matrix3 m;
@@ -79,12 +80,12 @@ public:
             m = first ? local : m * local;
             first = false;
         }
-        return from_ * (m * rest_) * to_;
+        return inHostAxes_(m);
     }
 
 private:
     std::vector<Part> parts_;
-    Matrix3 rest_, to_, from_;
+    HostAxesTransform inHostAxes_;
 };
 
 class TreeBuilder {

@@ -1,5 +1,6 @@
 // The stand-in host's transforms: node transforms computed from the parent's, once per time, and
-// keyed tracks that sample in constant time per frame without changing a bit of the result.
+// keyed tracks (and the importer's turn of them into host axes) that sample in constant time per
+// frame without changing a bit of the result.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +8,8 @@
 #include <limits>
 #include <random>
 
+#include "importer/convert.h"
+#include "importer/host_axes.h"
 #include "standin/scene.h"
 #include "standin/track.h"
 
@@ -99,6 +102,50 @@ TEST(TrackSampler, ComposesScaleRotationTranslationBitForBit) {
                     << q.x << " " << q.y << " " << q.z << " " << q.w << " / " << s.x << " " << s.y << " " << s.z << " / "
                     << p.x << " " << p.y << " " << p.z;
             }
+}
+
+TEST(HostAxesTransform, TurnsIntoHostAxesBitForBit) {
+    // Parts are moved for a node below the top (rest the identity) of a Y-up or a Z-up file; a top
+    // node's rest, or a zero translation of -0 where it is added, takes the products.
+    const Matrix3 yUp = importer::YUpToZUp(), identity;
+    Matrix3 minusZeroShift;
+    minusZeroShift.SetTrans({-0.0f, 0, 0});
+    Matrix3 yUpMinusZeroShift = yUp;
+    yUpMinusZeroShift.SetTrans({0, 0, -0.0f});
+    const struct {
+        Matrix3 rest, toHost;
+        bool movesParts;
+    } cases[] = {{identity, yUp, true},
+                 {identity, identity, true},
+                 {ScaleMatrix({0.01f, 0.01f, 0.01f}), yUp, false},
+                 {minusZeroShift, yUp, false},
+                 {identity, yUpMinusZeroShift, false}};
+    // Ordinary parts, mixed with zeros of both signs, subnormals, the extremes, infinities and NaN,
+    // more often in the translation (whose zeros become +0 when parts are moved).
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float special[] = {0.0f, -0.0f, 1e-40f, -1e-45f, std::numeric_limits<float>::max(), -inf, inf, nan, 1, -1};
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> ordinary(-3, 3), chance(0, 1);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(special) - 1);
+    for (const auto& c : cases) {
+        const Matrix3 fromHost = Inverse(c.toHost);
+        const importer::HostAxesTransform inHostAxes(c.rest, c.toHost, fromHost);
+        EXPECT_EQ(inHostAxes.MovesParts(), c.movesParts);
+        for (int n = 0; n < 20000; ++n) {
+            Matrix3 m;
+            for (int r = 0; r < 4; ++r)
+                for (int col = 0; col < 3; ++col)
+                    m.SetRow(r, [&] {
+                        Point3 row = m[r];
+                        row[col] = chance(rng) < (r < 3 ? 0.03f : 0.3f) ? special[pick(rng)] : ordinary(rng);
+                        return row;
+                    }());
+            ASSERT_TRUE(SameBits(inHostAxes(m), fromHost * (m * c.rest) * c.toHost))
+                << n << ": " << m[0].x << " " << m[0].y << " " << m[0].z << " / " << m[1].x << " " << m[1].y << " "
+                << m[1].z << " / " << m[2].x << " " << m[2].y << " " << m[2].z << " / " << m[3].x << " " << m[3].y
+                << " " << m[3].z;
+        }
+    }
 }
 
 }  // namespace
