@@ -27,6 +27,7 @@
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
+#include "importer/ply_header.h"
 #include "importer/properties.h"
 #include "importer/quads.h"
 #include "importer/skins.h"
@@ -608,6 +609,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     };
     if (std::filesystem::is_directory(path)) return unreadable("cannot read " + path + ": it is a folder, not a scene file");
     if (!std::filesystem::is_regular_file(path)) return unreadable("cannot read " + path + ": no such file");
+    // assimp's PLY reader would not return (for minutes, or ever) from some broken headers.
+    if (const std::optional<std::string> why = PlyHeaderProblem(path)) return unreadable("cannot read " + path + ": " + *why);
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // COLLADA nodes by their names (as the other formats give them), not their ids.
@@ -619,6 +622,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // meshes are built, exactly as assimp's triangulation would split them and at a fraction of its
     // cost; a file with polygons of more corners goes through assimp's step, which cuts ears.
     const aiScene* source = reader.ReadFile(path, 0);
+    if (source)
+        if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable("cannot read " + path + ": " + *why);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
     if (!source || !source->mRootNode) return unreadable("cannot read " + path + ": " + reader.GetErrorString());
     // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.

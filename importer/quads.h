@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <string>
 
 #include <assimp/scene.h>
 
@@ -11,6 +13,10 @@ namespace importer {
 // Whether assimp's triangulation step would split this mesh's faces (it goes by the mesh's
 // primitive types, or by its faces when the loader named none).
 bool SplitsPolygons(const aiMesh& mesh);
+
+// Why the scene's faces cannot be read, if a corner of one is on no vertex of its mesh (a damaged
+// file): splitting it into triangles, by assimp's step or here, would read outside the mesh.
+std::optional<std::string> CornerOutsideItsMesh(const aiScene& scene);
 
 // Whether some face of the scene has more than four corners: those are left to assimp's own step,
 // which cuts ears; quads and triangles are split here.

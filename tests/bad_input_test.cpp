@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "importer/importer.h"
@@ -133,6 +135,36 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
     support::WriteGltf(dir.File("whole.gltf"));
     const std::string whole = support::ReadText(dir.File("whole.gltf"));
     EXPECT_EQ(RunTool({write("cut.gltf", whole.substr(0, whole.size() / 2)), "-o", out}), app::kExitUsage);
+    // PLY files whose header never ends (cut short, or after empty lines and in Windows or old Mac
+    // line ends): assimp's reader would not return from them.
+    const std::string plyHeader =
+        "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\nproperty float z\n"
+        "element face 1\nproperty list uchar int vertex_indices\n";
+    const std::string plyVertices = "end_header\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n";
+    for (const std::string& cut : {plyHeader.substr(0, 20), plyHeader, "\n" + plyHeader + "end_head",
+                                   std::regex_replace(plyHeader, std::regex("\n"), "\r\n"),
+                                   std::regex_replace(plyHeader, std::regex("\n"), "\r") + "comment end_header\r"}) {
+        EXPECT_EQ(RunTool({write("cut.ply", cut), "-o", out}, &err), app::kExitUsage);
+        EXPECT_NE(err.find("cut.ply: its PLY header has no end_header line"), std::string::npos) << err;
+    }
+    // An element count beyond what the file holds: assimp's reader would count through it for minutes.
+    EXPECT_EQ(RunTool({write("count.ply", std::regex_replace(plyHeader, std::regex("face 1"), "face 4000000000") + plyVertices),
+                       "-o", out},
+                      &err),
+              app::kExitUsage);
+    EXPECT_NE(err.find("count.ply: its PLY header declares 4000000000 'face' elements"), std::string::npos) << err;
+    // Its header whole, then in Windows line ends: read.
+    EXPECT_EQ(RunTool({write("quad.ply", plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}), app::kExitOk);
+    EXPECT_EQ(RunTool({write("quad.ply", std::regex_replace(plyHeader + plyVertices + "4 0 1 2 3\n", std::regex("\n"), "\r\n")),
+                       "-o", out}),
+              app::kExitOk);
+    std::remove(out.c_str());
+    // A damaged file whose quad, or pentagon, has a corner on no vertex: splitting it into triangles
+    // would read outside the mesh.
+    for (const char* face : {"4 0 1 2 900000000\n", "5 0 1 2 3 9\n"}) {
+        EXPECT_EQ(RunTool({write("damaged.ply", plyHeader + plyVertices + face), "-o", out}, &err), app::kExitUsage);
+        EXPECT_NE(err.find("damaged.ply: mesh 0: face 0 has a corner on vertex"), std::string::npos) << err;
+    }
     // A valid glTF without any node: nothing to export.
     EXPECT_EQ(RunTool({write("nothing.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": []}], "scene": 0})"), "-o",
                        out},
