@@ -53,13 +53,16 @@ std::uint64_t LeadingNumber(const std::string& text) {
 
 std::optional<std::string> PlyHeaderProblem(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::string line;
-    // The magic word on the first line that is not empty (assimp's reader skips empty lines too).
-    while (NextLine(in, line) && line.empty()) {
+    // The magic word at the start of the first line that is not empty (assimp's reader skips empty
+    // lines too); other files are read no further.
+    char c = '\n';
+    while ((c == '\n' || c == '\r') && in.get(c)) {
     }
-    if (line.size() < 3) return std::nullopt;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::tolower(static_cast<unsigned char>(line[i])) != "ply"[i]) return std::nullopt;
+    for (int i = 0; i < 3; ++i, in.get(c))
+        if (!in || std::tolower(static_cast<unsigned char>(c)) != "ply"[i]) return std::nullopt;
+    in.unget();
+    std::string line;
+    NextLine(in, line);
     std::error_code error;
     const std::uintmax_t bytes = std::filesystem::file_size(path, error);
     while (NextLine(in, line)) {
