@@ -1,5 +1,6 @@
-// Small scene files (OBJ or glTF text, chosen by the first byte) into the importer: an error or a
-// scene, never a crash. Run with -timeout and -rss_limit_mb to bound time and memory.
+// Small scene files (glTF, PLY or OBJ text, chosen by the first byte's two low bits) into the
+// importer: an error or a scene, never a crash or a hang. Run with -timeout and -rss_limit_mb to
+// bound time and memory.
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         char pattern[] = "/tmp/vlo-fuzz-import-XXXXXX";
         return std::string(mkdtemp(pattern));
     }();
-    const std::string path = dir + (data[0] & 1 ? "/scene.gltf" : "/scene.obj");
+    const std::string path = dir + (data[0] & 1 ? "/scene.gltf" : data[0] & 2 ? "/scene.ply" : "/scene.obj");
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data + 1, 1, size - 1, f);
         std::fclose(f);
