@@ -27,7 +27,7 @@
 #include "importer/importer.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
-#include "importer/ply_header.h"
+#include "importer/reader_traps.h"
 #include "importer/properties.h"
 #include "importer/quads.h"
 #include "importer/skins.h"
@@ -609,8 +609,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     };
     if (std::filesystem::is_directory(path)) return unreadable("cannot read " + path + ": it is a folder, not a scene file");
     if (!std::filesystem::is_regular_file(path)) return unreadable("cannot read " + path + ": no such file");
-    // assimp's PLY reader would not return (for minutes, or ever) from some broken headers.
-    if (const std::optional<std::string> why = PlyHeaderProblem(path)) return unreadable("cannot read " + path + ": " + *why);
+    // Some damaged files would keep assimp's readers busy for minutes, or for ever.
+    if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable("cannot read " + path + ": " + *why);
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // COLLADA nodes by their names (as the other formats give them), not their ids.

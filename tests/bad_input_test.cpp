@@ -165,6 +165,27 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
         EXPECT_EQ(RunTool({write("damaged.ply", plyHeader + plyVertices + face), "-o", out}, &err), app::kExitUsage);
         EXPECT_NE(err.find("damaged.ply: mesh 0: face 0 has a corner on vertex"), std::string::npos) << err;
     }
+    // A COLLADA file with a letter or a fraction among its indices: assimp's reader would count
+    // through it for ever. A comment holding such a list is no list.
+    support::WriteCollada(dir.File("whole.dae"));
+    const std::string dae = support::ReadText(dir.File("whole.dae"));
+    ASSERT_NE(dae.find("<p>0 1 2 0 2 3</p>"), std::string::npos);
+    for (const char* list : {"<p>0 1 x 0 2 3</p>", "<p >0 1 2.5 0 2 3</p>"}) {
+        EXPECT_EQ(RunTool({write("damaged.dae", std::regex_replace(dae, std::regex("<p>0 1 2 0 2 3</p>"), list)), "-o", out}, &err),
+                  app::kExitUsage);
+        EXPECT_NE(err.find("damaged.dae: its COLLADA <p> list on line"), std::string::npos) << err;
+    }
+    // An array without its count: assimp's reader would read outside it.
+    EXPECT_EQ(RunTool({write("uncounted.dae", std::regex_replace(dae, std::regex("quad-pos-array\" count="), "quad-pos-array\" size=")),
+                       "-o", out},
+                      &err),
+              app::kExitUsage);
+    EXPECT_NE(err.find("uncounted.dae: its COLLADA <float_array> on line"), std::string::npos) << err;
+    EXPECT_EQ(RunTool({write("commented.dae", std::regex_replace(dae, std::regex("<p>0 1 2 0 2 3</p>"),
+                                                                 "<!-- old > <p>0 1 x</p> --><p>0 1 2 0 2 3</p>")),
+                       "-o", out}),
+              app::kExitOk);
+    std::remove(out.c_str());
     // A valid glTF without any node: nothing to export.
     EXPECT_EQ(RunTool({write("nothing.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": []}], "scene": 0})"), "-o",
                        out},

@@ -1,0 +1,19 @@
+// Checks of scene files that assimp's readers would not return from, made before assimp reads them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace importer {
+
+// Why the file at path cannot be given to assimp, if it is one its readers would not return from
+// (or only after minutes, growing their memory meanwhile); nullopt for every other file:
+//  - a PLY file (it starts with "ply", in any case, after any empty lines) whose header never ends
+//    (no line of it starts with end_header: the file is cut short, or not a PLY file at all), or
+//    declares more elements of a kind than the file has bytes;
+//  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with something other
+//    than whole numbers in a list of indices or counts (<p>, <vcount>, <v>, <h>), or an array
+//    (<float_array>, <Name_array>...) without its count.
+std::optional<std::string> ReaderTrap(const std::string& path);
+
+}  // namespace importer
