@@ -17,7 +17,8 @@ std::optional<std::string> CornerOutsideItsMesh(const aiScene& scene) {
         for (unsigned f = 0; f < mesh.mNumFaces; ++f)
             for (unsigned k = 0; k < mesh.mFaces[f].mNumIndices; ++k)
                 if (const unsigned v = mesh.mFaces[f].mIndices[k]; v >= mesh.mNumVertices) {
-                    const std::string name = mesh.mName.length ? "mesh '" + std::string(mesh.mName.C_Str()) + "'" : "mesh " + std::to_string(m);
+                    const std::string name =
+                        mesh.mName.length ? "mesh '" + std::string(mesh.mName.C_Str()) + "'" : "mesh " + std::to_string(m);
                     return name + ": face " + std::to_string(f) + " has a corner on vertex " + std::to_string(v) +
                            ", but the mesh has " + std::to_string(mesh.mNumVertices) + " vertices (the file is damaged)";
                 }

@@ -98,16 +98,17 @@ bool IsCollada(const std::string& path) {
 // without end when one of them is not a number.
 bool IsIndexList(std::string_view tag) { return tag == "p" || tag == "vcount" || tag == "v" || tag == "h"; }
 
-bool InWholeNumbers(char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '-' || c == '+'; }
+bool InWholeNumbers(char c) {
+    return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '-' || c == '+';
+}
 
 std::string LineOf(std::string_view text, std::size_t at) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
 }
 
 // The first array without its count, or list of indices or counts with something other than
-// whole numbers in it. The file is
-// read as tags and text, skipping comments; only the text of those lists is looked at, the rest is
-// passed over from one '<' to the next.
+// whole numbers in it. The file is read as tags and text, skipping comments; only the text of those
+// lists is looked at, the rest is passed over from one '<' to the next.
 std::optional<std::string> ColladaListProblem(std::string_view text) {
     std::size_t at = 0;
     while ((at = text.find('<', at)) != std::string_view::npos) {
@@ -126,7 +127,8 @@ std::optional<std::string> ColladaListProblem(std::string_view text) {
         if (tagEnd == std::string_view::npos) break;
         // An array without its count: assimp's reader would read outside it.
         if (array && text.substr(at, tagEnd - at).find("count=") == std::string_view::npos)
-            return "its COLLADA <" + std::string(tag) + "> on line " + LineOf(text, at) + " has no count (the file is damaged)";
+            return "its COLLADA <" + std::string(tag) + "> on line " + LineOf(text, at) +
+                   " has no count (the file is damaged)";
         at = tagEnd + 1;
         if (array) continue;
         if (text[tagEnd - 1] == '/') continue;  // an empty element: <p/>
@@ -162,10 +164,10 @@ std::optional<std::string> ReaderTrap(const std::string& path) {
         pages = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     ::close(fd);
     if (pages == MAP_FAILED) return std::nullopt;
-    std::optional<std::string> problem = ColladaListProblem({static_cast<const char*>(pages), std::size_t(info.st_size)});
-    ::munmap(pages, std::size_t(info.st_size));
+    const std::size_t size = std::size_t(info.st_size);
+    std::optional<std::string> problem = ColladaListProblem({static_cast<const char*>(pages), size});
+    ::munmap(pages, size);
     return problem;
-    return std::nullopt;
 }
 
 }  // namespace importer
