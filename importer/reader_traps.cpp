@@ -102,11 +102,24 @@ bool InWholeNumbers(char c) {
     return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '-' || c == '+';
 }
 
+// Whether a tag's attributes hold count="N", N one or more digits (in either quotes).
+bool WholeNumberCount(std::string_view attributes) {
+    const std::size_t at = attributes.find("count=");
+    if (at == std::string_view::npos || at + 7 > attributes.size()) return false;
+    const char quote = attributes[at + 6];
+    if (quote != '"' && quote != '\'') return false;
+    const std::size_t end = attributes.find(quote, at + 7);
+    if (end == std::string_view::npos || end == at + 7) return false;
+    for (std::size_t i = at + 7; i < end; ++i)
+        if (attributes[i] < '0' || attributes[i] > '9') return false;
+    return true;
+}
+
 std::string LineOf(std::string_view text, std::size_t at) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
 }
 
-// The first array without its count, or list of indices or counts with something other than
+// The first array without a whole-number count, or list of indices or counts with something other than
 // whole numbers in it. The file is read as tags and text, skipping comments; only the text of those
 // lists is looked at, the rest is passed over from one '<' to the next.
 std::optional<std::string> ColladaListProblem(std::string_view text) {
@@ -125,10 +138,10 @@ std::optional<std::string> ColladaListProblem(std::string_view text) {
         if (!IsIndexList(tag) && !array) continue;
         const std::size_t tagEnd = text.find('>', at);
         if (tagEnd == std::string_view::npos) break;
-        // An array without its count: assimp's reader would read outside it.
-        if (array && text.substr(at, tagEnd - at).find("count=") == std::string_view::npos)
+        // An array without a count that is a whole number: assimp's reader would read outside it.
+        if (array && !WholeNumberCount(text.substr(at, tagEnd - at)))
             return "its COLLADA <" + std::string(tag) + "> on line " + LineOf(text, at) +
-                   " has no count (the file is damaged)";
+                   " has no count that is a whole number (the file is damaged)";
         at = tagEnd + 1;
         if (array) continue;
         if (text[tagEnd - 1] == '/') continue;  // an empty element: <p/>

@@ -13,7 +13,7 @@ namespace importer {
 //    declares more elements of a kind than the file has bytes;
 //  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with something other
 //    than whole numbers in a list of indices or counts (<p>, <vcount>, <v>, <h>), or an array
-//    (<float_array>, <Name_array>...) without its count.
+//    (<float_array>, <Name_array>...) without a count that is a whole number.
 std::optional<std::string> ReaderTrap(const std::string& path);
 
 }  // namespace importer

@@ -181,12 +181,18 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
                   app::kExitUsage);
         EXPECT_NE(err.find("damaged.dae: its COLLADA <p> list on line"), std::string::npos) << err;
     }
-    // An array without its count: assimp's reader would read outside it.
+    // An array without its count, or with one that is not a number: assimp's reader would read
+    // outside it.
     EXPECT_EQ(RunTool({write("uncounted.dae", Replaced(dae, "quad-pos-array\" count=", "quad-pos-array\" size=")),
                        "-o", out},
                       &err),
               app::kExitUsage);
     EXPECT_NE(err.find("uncounted.dae: its COLLADA <float_array> on line"), std::string::npos) << err;
+    EXPECT_EQ(RunTool({write("miscounted.dae", Replaced(dae, "quad-pos-array\" count=\"12\"", "quad-pos-array\" count=\"\xff" "12\"")),
+                       "-o", out},
+                      &err),
+              app::kExitUsage);
+    EXPECT_NE(err.find("miscounted.dae: its COLLADA <float_array> on line"), std::string::npos) << err;
     EXPECT_EQ(RunTool({write("commented.dae", Replaced(dae, "<p>0 1 2 0 2 3</p>",
                                                                  "<!-- old > <p>0 1 x</p> --><p>0 1 2 0 2 3</p>")),
                        "-o", out}),
