@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
@@ -16,36 +15,28 @@
 namespace importer {
 namespace {
 
-// The next line of in (ended by \n, \r or the file's end), its first 256 bytes: header lines are
-// short. False at the end of the file.
-bool NextLine(std::istream& in, std::string& line) {
-    line.clear();
-    bool any = false;
-    for (char c; in.get(c);) {
-        any = true;
-        if (c == '\n' || c == '\r') return true;
-        if (line.size() < 256) line += c;
-    }
-    return any;
+// The line of text that starts at at (ended by \n, \r or the text's end), and where the next one
+// starts.
+std::string_view LineAt(std::string_view text, std::size_t& at) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    return line;
 }
 
 // The words of a line, between spaces and tabs (what assimp's reader takes for spaces).
-std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char c : line + ' ') {
-        if (c != ' ' && c != '\t') {
-            word += c;
-        } else if (!word.empty()) {
-            words.push_back(word);
-            word.clear();
-        }
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    for (std::size_t at = 0; (at = line.find_first_not_of(" \t", at)) != std::string_view::npos;) {
+        const std::size_t end = std::min(line.find_first_of(" \t", at), line.size());
+        words.push_back(line.substr(at, end - at));
+        at = end;
     }
     return words;
 }
 
 // The number its leading digits make, at most UINT64_MAX.
-std::uint64_t LeadingNumber(const std::string& text) {
+std::uint64_t LeadingNumber(std::string_view text) {
     std::uint64_t n = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') break;
@@ -56,42 +47,34 @@ std::uint64_t LeadingNumber(const std::string& text) {
     return n;
 }
 
-std::optional<std::string> PlyHeaderProblem(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::optional<std::string> PlyHeaderProblem(std::string_view text) {
     // The magic word at the start of the first line that is not empty (assimp's reader skips empty
-    // lines too); other files are read no further.
-    char c = '\n';
-    while ((c == '\n' || c == '\r') && in.get(c)) {
-    }
-    for (int i = 0; i < 3; ++i, in.get(c))
-        if (!in || std::tolower(static_cast<unsigned char>(c)) != "ply"[i]) return std::nullopt;
-    in.unget();
-    std::string line;
-    NextLine(in, line);
-    std::error_code error;
-    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
-    while (NextLine(in, line)) {
-        const std::vector<std::string> words = Words(line);
+    // lines too).
+    std::size_t at = std::min(text.find_first_not_of("\r\n"), text.size());
+    if (text.size() - at < 3) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) != "ply"[i]) return std::nullopt;
+    LineAt(text, at);
+    while (at < text.size()) {
+        const std::vector<std::string_view> words = Words(LineAt(text, at));
         if (words.empty()) continue;
         if (words[0] == "end_header") return std::nullopt;
         // Each element takes at least one byte (a line in text; one without properties is of no use).
-        if (words[0] == "element" && words.size() >= 3 && !error && LeadingNumber(words[2]) > bytes)
-            return "its PLY header declares " + words[2] + " '" + words[1] + "' elements, more than its " +
-                   std::to_string(bytes) + " bytes could hold (the file is damaged)";
+        if (words[0] == "element" && words.size() >= 3 && LeadingNumber(words[2]) > text.size())
+            return "its PLY header declares " + std::string(words[2]) + " '" + std::string(words[1]) +
+                   "' elements, more than its " + std::to_string(text.size()) + " bytes could hold (the file is damaged)";
     }
     return "its PLY header has no end_header line (the file is cut short, or not a PLY file)";
 }
 
-bool IsCollada(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == ".dae") return true;
-    std::ifstream in(path, std::ios::binary);
-    std::string start(1024, '\0');
-    in.read(start.data(), std::streamsize(start.size()));
-    start.resize(std::size_t(in.gcount()));
-    std::transform(start.begin(), start.end(), start.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return start.find("<collada") != std::string::npos;
+// Named .dae, or "<COLLADA" (in any case) in its first kilobyte.
+bool IsCollada(const std::string& path, std::string_view text) {
+    auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return s;
+    };
+    return lower(std::filesystem::path(path).extension().string()) == ".dae" ||
+           lower(std::string(text.substr(0, 1024))).find("<collada") != std::string::npos;
 }
 
 // The COLLADA elements whose text is a list of whole numbers, which assimp's reader counts through
@@ -165,21 +148,24 @@ std::optional<std::string> ColladaListProblem(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> ReaderTrap(const std::string& path) {
-    if (std::optional<std::string> ply = PlyHeaderProblem(path)) return ply;
-    if (!IsCollada(path)) return std::nullopt;
-    // The file's pages as the system holds them, mapped rather than copied: a text file of tens of
-    // megabytes is read in a few milliseconds, before assimp reads it again.
+    // The file's pages as the system holds them, mapped rather than copied: most files are looked
+    // at in their first bytes only, and a COLLADA text of tens of megabytes is read in a few
+    // milliseconds before assimp reads it again.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;  // assimp says why it cannot read it
     struct stat info {};
     void* pages = MAP_FAILED;
     if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        pages = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        pages = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     ::close(fd);
     if (pages == MAP_FAILED) return std::nullopt;
-    const std::size_t size = std::size_t(info.st_size);
-    std::optional<std::string> problem = ColladaListProblem({static_cast<const char*>(pages), size});
-    ::munmap(pages, size);
+    const std::string_view text(static_cast<const char*>(pages), std::size_t(info.st_size));
+    std::optional<std::string> problem = PlyHeaderProblem(text);
+    if (!problem && IsCollada(path, text)) {
+        ::madvise(pages, text.size(), MADV_WILLNEED);
+        problem = ColladaListProblem(text);
+    }
+    ::munmap(pages, text.size());
     return problem;
 }
 
