@@ -10,7 +10,7 @@ namespace {
 
 // Whether a and b have the same parts and a's translation is +0 (a -0 added to a zero sum keeps it
 // -0). Zeros in the axis rows may have either sign: they only multiply, giving zeros like any.
-bool SameWithoutTranslation(const Matrix3& a, const Matrix3& b) {
+bool SameWithPlusZeroTranslation(const Matrix3& a, const Matrix3& b) {
     for (int c = 0; c < 3; ++c)
         if (std::bit_cast<std::uint32_t>(a[3][c]) != 0) return false;
     return a == b;
@@ -37,9 +37,9 @@ bool MovableParts(const Matrix3& m) {
 HostAxesTransform::HostAxesTransform(const Matrix3& rest, const Matrix3& toHost, const Matrix3& fromHost)
     : rest_(rest), to_(toHost), from_(fromHost) {
     // The translation of from only multiplies: any zero will do, so == compares it.
-    if (!SameWithoutTranslation(rest, Matrix3())) return;
-    if (SameWithoutTranslation(toHost, Matrix3()) && fromHost == Matrix3()) turn_ = Turn::None;
-    if (SameWithoutTranslation(toHost, YUpToZUp()) && fromHost == Inverse(YUpToZUp())) turn_ = Turn::YUpToZUp;
+    if (!SameWithPlusZeroTranslation(rest, Matrix3())) return;
+    if (SameWithPlusZeroTranslation(toHost, Matrix3()) && fromHost == Matrix3()) turn_ = Turn::None;
+    if (SameWithPlusZeroTranslation(toHost, YUpToZUp()) && fromHost == Inverse(YUpToZUp())) turn_ = Turn::YUpToZUp;
 }
 
 Matrix3 HostAxesTransform::operator()(const Matrix3& m) const {
