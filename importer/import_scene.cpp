@@ -61,6 +61,25 @@ bool MetadataBool(const aiMetadata* md, const char* key) {
     return md && md->Get(key, value) && value;
 }
 
+// Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
+template <class Read>
+auto Beside(const Read& read) {
+    try {
+        return std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, read);
+    }
+}
+
+// A clip's keys below this count are converted on the calling thread alone: a second thread would
+// take longer to start than the conversion takes.
+constexpr std::size_t kKeysWorthASecondThread = 20000;
+
+// Every key of a channel.
+std::size_t KeyCount(const aiNodeAnim& channel) {
+    return std::size_t(channel.mNumPositionKeys) + channel.mNumRotationKeys + channel.mNumScalingKeys;
+}
+
 // A node's local transform over a clip: its own channel (or static transform) times those of its
 // folded pivot helpers, in host axes. Each channel keeps a cursor, so sampling in time order is
 // constant cost per sample.
@@ -241,28 +260,66 @@ public:
     void ApplyClip(const aiAnimation& clip, double keyOffset, const GltfAnimationFacts* gltf) {
         std::map<std::string, const aiNodeAnim*> channels;
         for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
+        // Each source's chain (its node, then its folded helpers), each link with its channel or none.
+        struct Link {
+            const aiNode* node;
+            const aiNodeAnim* channel;
+        };
+        std::vector<std::vector<Link>> chains;
+        std::vector<const Link*> keyed;
+        chains.reserve(sources_.size());
+        for (const Source& src : sources_) {
+            std::vector<Link>& chain = chains.emplace_back();
+            chain.push_back({src.node, nullptr});
+            for (const aiNode* helper : src.helpers) chain.push_back({helper, nullptr});
+            for (Link& link : chain) {
+                const auto it = channels.find(link.node->mName.C_Str());
+                if (it != channels.end()) link.channel = it->second;
+            }
+        }
+        for (const std::vector<Link>& chain : chains)
+            for (const Link& link : chain)
+                if (link.channel) keyed.push_back(&link);
+
+        // The keys become host tracks, each channel on its own, so a long clip's channels are
+        // converted on two threads: the same tracks, bit for bit, in the same order.
         const double tps = ClipTicksPerSecond(clip);
         const KeyTimePrecision keyPrecision = fbx_ ? KeyTimePrecision::Double : KeyTimePrecision::Float;
-        for (const Source& src : sources_) {
+        std::vector<standin::TransformTrack> tracks(keyed.size());
+        auto convert = [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i)
+                tracks[i] = TrackFromChannel(*keyed[i]->channel, tps, keyOffset, keyPrecision,
+                                             ToMatrix3(keyed[i]->node->mTransformation));
+        };
+        std::size_t keys = 0, half = 0;
+        for (const Link* link : keyed) keys += KeyCount(*link->channel);
+        if (keys >= kKeysWorthASecondThread)
+            for (std::size_t first = 0; half < keyed.size() && 2 * first < keys; ++half) first += KeyCount(*keyed[half]->channel);
+        if (half == 0 || half == keyed.size()) {
+            convert(0, keyed.size());
+        } else {
+            auto secondHalf = Beside([&] { convert(half, keyed.size()); });
+            convert(0, half);
+            secondHalf.get();
+        }
+
+        std::size_t next = 0;
+        for (std::size_t s = 0; s < sources_.size(); ++s) {
             std::vector<ClipTrack::Part> parts;
             bool any = false;
-            for (const aiNode* n : [&] {
-                     std::vector<const aiNode*> chain{src.node};
-                     chain.insert(chain.end(), src.helpers.begin(), src.helpers.end());
-                     return chain;
-                 }()) {
-                const auto it = channels.find(n->mName.C_Str());
-                const Matrix3 base = ToMatrix3(n->mTransformation);
-                if (it == channels.end()) {
+            for (const Link& link : chains[s]) {
+                const Matrix3 base = ToMatrix3(link.node->mTransformation);
+                if (!link.channel) {
                     parts.push_back({base, std::nullopt});
-                } else {
-                    standin::TransformTrack track = TrackFromChannel(*it->second, tps, keyOffset, keyPrecision, base);
-                    if (gltf) TakeInterpolation(*gltf, n->mName.C_Str(), src.host->Name(), track);
-                    parts.push_back({base, standin::TrackSampler(std::move(track))});
-                    any = true;
+                    continue;
                 }
+                standin::TransformTrack& track = tracks[next++];
+                if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
+                parts.push_back({base, standin::TrackSampler(std::move(track))});
+                any = true;
             }
-            if (any) src.host->SetTrack(std::make_shared<ClipTrack>(std::move(parts), src.rest, toHost_, fromHost_));
+            if (any)
+                sources_[s].host->SetTrack(std::make_shared<ClipTrack>(std::move(parts), sources_[s].rest, toHost_, fromHost_));
         }
     }
     const Matrix3& ToHost() const { return toHost_; }
@@ -430,16 +487,6 @@ std::string ClipListing(const SceneInfo& info) {
                 std::to_string(c.lastFrame) + ")";
     }
     return text;
-}
-
-// Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
-template <class Read>
-auto Beside(const Read& read) {
-    try {
-        return std::async(std::launch::async, read);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, read);
-    }
 }
 
 // Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with

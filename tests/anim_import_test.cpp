@@ -33,6 +33,20 @@ std::optional<vlo::VlaReadResult> ExportAnimation(standin::Scene& scene, const s
     return vlo::ReadVla(bytes);
 }
 
+// A turn by degrees about the file's X axis (Y up) as a key of the written file: the host's
+// quaternion convention, (-sin(a/2), 0, 0, cos(a/2)).
+Quat AboutFileX(double degrees) {
+    const double h = degrees * std::numbers::pi / 360.0;
+    return Quat(float(-std::sin(h)), 0, 0, float(std::cos(h)));
+}
+
+// Expects the written key to be the rotation q (q and -q are the same rotation).
+void ExpectSame(const vlo::BoneKey& key, const Quat& q, const std::string& what) {
+    const float dot = key.x * q.x + key.y * q.y + key.z * q.z + key.w * q.w;
+    EXPECT_NEAR(std::fabs(dot), 1.0f, 1e-5) << what << ": key (" << key.x << ", " << key.y << ", " << key.z << ", " << key.w
+                                            << ") vs (" << q.x << ", " << q.y << ", " << q.z << ", " << q.w << ")";
+}
+
 TEST(AnimationImport, ClipsRangeAndFrameRate) {
     support::TempDir dir;
     support::WriteAnimatedGltf(dir.File("swing.gltf"));
@@ -248,34 +262,46 @@ TEST(AnimationImport, EveryFrameAndBoneFollowsTheFilesKeys) {
     // cos(a/2)).
     auto spineDegrees = [](double t) { return t <= 0.5 ? 120.0 * t : 60.0 + 90.0 * (std::min(t, 1.2) - 0.5) / 0.7; };
     auto headDegrees = [](double t) { return -90.0 * std::clamp((t - 0.1) / 0.8, 0.0, 1.0); };
-    auto aboutX = [](double degrees) {
-        const double h = degrees * std::numbers::pi / 360.0;
-        return Quat(float(-std::sin(h)), 0, 0, float(std::cos(h)));
-    };
     auto aboutY = [](double degrees) {
         const double h = degrees * std::numbers::pi / 360.0;
         return Quat(0, float(-std::sin(h)), 0, float(std::cos(h)));
     };
-    auto expectSame = [](const vlo::BoneKey& key, const Quat& q, const std::string& what) {
-        const float dot = key.x * q.x + key.y * q.y + key.z * q.z + key.w * q.w;
-        EXPECT_NEAR(std::fabs(dot), 1.0f, 1e-5) << what << ": key (" << key.x << ", " << key.y << ", " << key.z << ", "
-                                                << key.w << ") vs (" << q.x << ", " << q.y << ", " << q.z << ", " << q.w
-                                                << ")";
-    };
     ASSERT_EQ(vla.animation.frames.size(), 37u);  // 1.2 s at 30 fps
     for (std::size_t k = 0; k < vla.animation.frames.size(); ++k) {
         const double t = double(k) / 30.0;
-        expectSame(vla.animation.Key(k, 1), aboutX(spineDegrees(t)), "Spine frame " + std::to_string(k));
-        expectSame(vla.animation.Key(k, 2), aboutY(headDegrees(t)), "Head frame " + std::to_string(k));
+        ExpectSame(vla.animation.Key(k, 1), AboutFileX(spineDegrees(t)), "Spine frame " + std::to_string(k));
+        ExpectSame(vla.animation.Key(k, 2), aboutY(headDegrees(t)), "Head frame " + std::to_string(k));
         // The root only travels: its key is the identity and its track the travel along X.
-        expectSame(vla.animation.Key(k, 0), Quat(0, 0, 0, 1), "Hips frame " + std::to_string(k));
+        ExpectSame(vla.animation.Key(k, 0), Quat(0, 0, 0, 1), "Hips frame " + std::to_string(k));
         EXPECT_NEAR(vla.animation.frames[k].rootPosition.x, std::min(2.0, 2.0 * t / 1.2), 1e-4);
     }
     // The keys themselves, as numbers: Spine at 60 and 150 degrees, Head at -45 and -90.
-    expectSame(vla.animation.Key(15, 1), Quat(-0.5f, 0, 0, 0.8660254f), "Spine at 0.5 s");
-    expectSame(vla.animation.Key(36, 1), Quat(-0.9659258f, 0, 0, 0.2588190f), "Spine at 1.2 s");
-    expectSame(vla.animation.Key(15, 2), Quat(0, 0.3826834f, 0, 0.9238795f), "Head at 0.5 s");
-    expectSame(vla.animation.Key(27, 2), Quat(0, 0.7071068f, 0, 0.7071068f), "Head at 0.9 s");
+    ExpectSame(vla.animation.Key(15, 1), Quat(-0.5f, 0, 0, 0.8660254f), "Spine at 0.5 s");
+    ExpectSame(vla.animation.Key(36, 1), Quat(-0.9659258f, 0, 0, 0.2588190f), "Spine at 1.2 s");
+    ExpectSame(vla.animation.Key(15, 2), Quat(0, 0.3826834f, 0, 0.9238795f), "Head at 0.5 s");
+    ExpectSame(vla.animation.Key(27, 2), Quat(0, 0.7071068f, 0, 0.7071068f), "Head at 0.9 s");
+}
+
+TEST(AnimationImport, LongClipsGiveEveryBoneItsOwnKeys) {
+    // Enough keys that the clip's channels are converted on two threads: every bone must still get
+    // its own channel, and all of it.
+    support::TempDir dir;
+    const std::string file = dir.File("long.gltf");
+    constexpr int kBones = 8, kFrames = 3000;
+    support::WriteLongChainGltf(file, kBones, kFrames);
+    standin::Scene scene;
+    importer::ImportOptions options;
+    options.pose = importer::SkeletonPose::File;
+    ASSERT_TRUE(importer::ImportFile(file, scene, options).ok);
+    const auto written = ExportAnimation(scene, "Root", dir.File("long.VLA"));
+    ASSERT_TRUE(written && written->Valid());
+    const auto& vla = written->animation;
+    ASSERT_EQ(vla.header.numBones, unsigned(kBones + 1));  // Root, then Bone1 to Bone8
+    ASSERT_EQ(vla.frames.size(), std::size_t(kFrames));
+    for (const int k : {0, 1, 1499, 1500, 2998, 2999})
+        for (int j = 1; j <= kBones; ++j)
+            ExpectSame(vla.Key(std::size_t(k), std::size_t(j)), AboutFileX(support::LongChainDegrees(j, k)),
+                       "Bone" + std::to_string(j) + " frame " + std::to_string(k));
 }
 
 }  // namespace

@@ -224,6 +224,39 @@ void WriteAnimatedGltf(const std::string& path) {
     Write(path, json);
 }
 
+void WriteLongChainGltf(const std::string& path, int bones, int frames) {
+    std::vector<float> times;
+    for (int k = 0; k < frames; ++k) times.push_back(float(k) / 30.0f);
+    std::vector<std::uint8_t> buffer;
+    Append(buffer, times);
+    std::string nodes = R"({"name": "Root", "children": [1]})", samplers, channels, views, accessors;
+    const std::string timesBytes = std::to_string(times.size() * 4), count = std::to_string(frames);
+    views = R"({"buffer": 0, "byteOffset": 0, "byteLength": )" + timesBytes + "}";
+    accessors = R"({"bufferView": 0, "componentType": 5126, "count": )" + count + R"(, "type": "SCALAR", "min": [0], "max": [)" +
+                std::to_string(times.back()) + "]}";
+    for (int j = 1; j <= bones; ++j) {
+        std::vector<float> turns;
+        for (int k = 0; k < frames; ++k) {
+            const double h = LongChainDegrees(j, k) * 3.14159265358979 / 360.0;
+            turns.insert(turns.end(), {float(std::sin(h)), 0.0f, 0.0f, float(std::cos(h))});
+        }
+        const std::string offset = std::to_string(buffer.size()), view = std::to_string(j);
+        Append(buffer, turns);
+        nodes += R"(, {"name": "Bone)" + std::to_string(j) + R"(", "translation": [0, 1, 0])" +
+                 (j < bones ? R"(, "children": [)" + std::to_string(j + 1) + "]" : std::string()) + "}";
+        views += R"(, {"buffer": 0, "byteOffset": )" + offset + R"(, "byteLength": )" + std::to_string(turns.size() * 4) + "}";
+        accessors += R"(, {"bufferView": )" + view + R"(, "componentType": 5126, "count": )" + count + R"(, "type": "VEC4"})";
+        samplers += std::string(j > 1 ? ", " : "") + R"({"input": 0, "output": )" + view + "}";
+        channels += std::string(j > 1 ? ", " : "") + R"({"sampler": )" + std::to_string(j - 1) +
+                    R"(, "target": {"node": )" + std::to_string(j) + R"(, "path": "rotation"}})";
+    }
+    Write(path, R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [)" + nodes +
+                    R"(], "animations": [{"name": "Long", "samplers": [)" + samplers + R"(], "channels": [)" + channels +
+                    R"(]}], "buffers": [{"byteLength": )" + std::to_string(buffer.size()) +
+                    R"(, "uri": "data:application/octet-stream;base64,)" + Base64(buffer) + R"("}], "bufferViews": [)" + views +
+                    R"(], "accessors": [)" + accessors + "]}");
+}
+
 void WriteSteppedGltf(const std::string& path) {
     const std::vector<float> times = {1.0f / 24, 7.0f / 24, 13.0f / 24};
     std::vector<float> turns;

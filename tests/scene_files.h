@@ -42,4 +42,12 @@ void WriteAnimatedGltf(const std::string& path);
 // y = 1, 2 and 1. No channel of the clip "Steps" has a key at time 0.
 void WriteSteppedGltf(const std::string& path);
 
+// The turn of bone j (1..bones) of WriteLongChainGltf on frame k, in degrees about the file's X axis.
+inline double LongChainDegrees(int j, int k) { return 10.0 * j + 0.02 * j * k; }
+
+// A glTF chain "Root" -> "Bone1" -> ... -> "Bone<bones>", each bone (0, 1, 0) from its parent, and
+// one clip "Long" that keys every bone's rotation on each of frames 0 to frames - 1 (30 fps): bone j
+// turns about the file's X axis by LongChainDegrees(j, k) on frame k.
+void WriteLongChainGltf(const std::string& path, int bones, int frames);
+
 }  // namespace support
