@@ -193,6 +193,24 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
                       &err),
               app::kExitUsage);
     EXPECT_NE(err.find("miscounted.dae: its COLLADA <float_array> on line"), std::string::npos) << err;
+    // An array that says it holds fewer values than it does: assimp's reader reads the count and
+    // then the file's indices outside it (a crash at a count of 0, a wrong model below the values).
+    // More than it holds is as damaged. The values may be spread over lines and tabs.
+    const std::string positions = "quad-pos-array\" count=\"12\">0 0 0 1 0 0 1 1 0 0 1 0<";
+    ASSERT_NE(dae.find(positions), std::string::npos);
+    const std::string positionsLine =
+        std::to_string(1 + std::count(dae.begin(), dae.begin() + std::ptrdiff_t(dae.find(positions)), '\n'));
+    for (const char* count : {"0", "11", "13"}) {
+        const std::string damaged = Replaced(dae, positions, Replaced(positions, "\"12\"", "\"" + std::string(count) + "\""));
+        EXPECT_EQ(RunTool({write("counted.dae", damaged), "-o", out}, &err), app::kExitUsage);
+        EXPECT_NE(err.find("counted.dae: its COLLADA <float_array> on line " + positionsLine +
+                           " holds 12 values where its count says " + count + " (the file is damaged)"),
+                  std::string::npos)
+            << err;
+    }
+    EXPECT_EQ(RunTool({write("spread.dae", Replaced(dae, positions, "quad-pos-array\" count=\"12\">\n\t0 0 0\t1 0 0\r\n1 1 0\t0 1  0\n<")),
+                       "-o", out}),
+              app::kExitOk);
     EXPECT_EQ(RunTool({write("commented.dae", Replaced(dae, "<p>0 1 2 0 2 3</p>",
                                                                  "<!-- old > <p>0 1 x</p> --><p>0 1 2 0 2 3</p>")),
                        "-o", out}),
