@@ -11,9 +11,8 @@ namespace importer {
 //  - a PLY file (it starts with "ply", in any case, after any empty lines) whose header never ends
 //    (no line of it starts with end_header: the file is cut short, or not a PLY file at all), or
 //    declares more elements of a kind than the file has bytes;
-//  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with something other
-//    than whole numbers in a list of indices or counts (<p>, <vcount>, <v>, <h>), or an array
-//    (<float_array>, <Name_array>...) without a count that is a whole number.
+//  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with the damage
+//    ColladaProblem finds.
 std::optional<std::string> ReaderTrap(const std::string& path);
 
 }  // namespace importer

@@ -224,6 +224,48 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
     EXPECT_FALSE(support::Exists(out));
 }
 
+TEST(BadInput, ColladaSkinsAndAccessorsThatReachOutsideTheirArrays) {
+    // One number changed in a skinned COLLADA file: assimp's reader would read outside its arrays
+    // (a crash, or an assertion that ends the program); each is refused before it reads the file,
+    // naming what is wrong.
+    support::TempDir dir;
+    const std::string rig = support::ReadText(std::string(VLO_TEST_DATA_DIR) + "/artist/rig.dae");
+    const std::string weightsAccessor = R"(<accessor source="#Rig_Sleeve-skin-weights-array" count="16" stride="1">)";
+    const std::string weights = R"(<vertex_weights count="16">)";
+    const std::string counts = "<vcount>1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 </vcount>";
+    const std::string pairs = "<v>0 0 1 1 0 2 1 3 0 4 1 5 0 6 1 7 0 8 1 9 0 10 1 11 0 12 1 13 0 14 1 15</v>";
+    for (const std::string& part : {weightsAccessor, weights, counts, pairs}) ASSERT_NE(rig.find(part), std::string::npos) << part;
+    const std::string out = dir.File("rig.vlo");
+    auto refused = [&](const std::string& damaged, const std::string& says) {
+        std::ofstream(dir.File("damaged.dae"), std::ios::binary) << damaged;
+        std::string err;
+        EXPECT_EQ(RunTool({dir.File("damaged.dae"), "--mode", "hierarchy", "-o", out}, &err), app::kExitUsage) << says;
+        EXPECT_NE(err.find("damaged.dae: its COLLADA " + says + " (the file is damaged)"), std::string::npos) << err;
+        EXPECT_FALSE(support::Exists(out));
+    };
+    refused(Replaced(rig, weightsAccessor, Replaced(weightsAccessor, "stride=\"1\"", "stride=\"2\"")),
+            "<accessor> on line 119 reads 16 elements of 1 value from offset 0 in steps of 2, past the end of the 16 "
+            "values of 'Rig_Sleeve-skin-weights-array'");
+    refused(Replaced(rig, weights, R"(<vertex_weights count="4294967295">)"),
+            "<vertex_weights> on line 128 has 16 numbers in its <vcount> where its count says 4294967295");
+    refused(Replaced(Replaced(Replaced(rig, weights, R"(<vertex_weights count="15">)"), counts,
+                              "<vcount>1 1 1 1 1 1 1 1 1 1 1 1 1 1 1</vcount>"),
+                     " 1 15</v>", "</v>"),
+            "<vertex_weights> on line 128 weighs 15 vertices where its mesh 'Cylinder-mesh' has 16");
+    refused(Replaced(rig, pairs, Replaced(pairs, " 1 15</v>", " 1 16</v>")),
+            "<v> list on line 132 names weight 16 where 'Rig_Sleeve-skin-weights' holds 16");
+    refused(Replaced(rig, pairs, Replaced(pairs, " 1 15</v>", " 2 15</v>")),
+            "<v> list on line 132 names joint 2 where 'Rig_Sleeve-skin-joints' holds 2");
+    // The file as Blender wrote it, with spaces around an attribute's '=' (as XML allows), and with
+    // numbers after the pairs its counts name (which assimp's reader leaves): read.
+    const std::string weightsArray = R"(<float_array id="Rig_Sleeve-skin-weights-array" count="16">)";
+    ASSERT_NE(rig.find(weightsArray), std::string::npos);
+    std::ofstream(dir.File("whole.dae"), std::ios::binary)
+        << Replaced(Replaced(rig, weightsArray, Replaced(weightsArray, "count=\"16\"", "count = \"16\"")), pairs,
+                    Replaced(pairs, "</v>", " 99 99</v>"));
+    EXPECT_EQ(RunTool({dir.File("whole.dae"), "--mode", "hierarchy", "-o", out}), app::kExitOk);
+}
+
 TEST(BadInput, MeshesWithoutUvsOrNormalsAndBrokenTopology) {
     support::TempDir dir;
     // No texture coordinates, no normals; a degenerate face (repeated index), a zero-area face and an
