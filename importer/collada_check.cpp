@@ -165,6 +165,7 @@ public:
                 at = listEnd;
             } else {
                 Open(tag, attributes, tagStart);
+                if (empty) Close(tag);  // <vertices id="v"/> holds no inputs, <accessor .../> no params
             }
         }
         return References();
