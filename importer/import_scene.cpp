@@ -291,10 +291,12 @@ public:
                 tracks[i] = TrackFromChannel(*keyed[i]->channel, tps, keyOffset, keyPrecision,
                                              ToMatrix3(keyed[i]->node->mTransformation));
         };
+        // The channels split where the first run holds half the keys (none split for a short clip).
         std::size_t keys = 0, half = 0;
         for (const Link* link : keyed) keys += KeyCount(*link->channel);
         if (keys >= kKeysWorthASecondThread)
-            for (std::size_t first = 0; half < keyed.size() && 2 * first < keys; ++half) first += KeyCount(*keyed[half]->channel);
+            for (std::size_t inFirstRun = 0; half < keyed.size() && 2 * inFirstRun < keys; ++half)
+                inFirstRun += KeyCount(*keyed[half]->channel);
         if (half == 0 || half == keyed.size()) {
             convert(0, keyed.size());
         } else {

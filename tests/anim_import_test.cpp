@@ -283,8 +283,8 @@ TEST(AnimationImport, EveryFrameAndBoneFollowsTheFilesKeys) {
 }
 
 TEST(AnimationImport, LongClipsGiveEveryBoneItsOwnKeys) {
-    // Enough keys that the clip's channels are converted on two threads: every bone must still get
-    // its own channel, and all of it.
+    // Enough keys (24,000, where 20,000 are worth a second thread) that the clip's channels are
+    // converted on two threads: every bone must still get its own channel, and all of it.
     support::TempDir dir;
     const std::string file = dir.File("long.gltf");
     constexpr int kBones = 8, kFrames = 3000;
