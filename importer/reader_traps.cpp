@@ -61,10 +61,17 @@ std::optional<std::string> PlyHeaderProblem(std::string_view text) {
         const std::vector<std::string_view> words = Words(LineAt(text, at));
         if (words.empty()) continue;
         if (words[0] == "end_header") return std::nullopt;
+        if (words[0] != "element") continue;
         // Each element takes at least one byte (a line in text; one without properties is of no use).
-        if (words[0] == "element" && words.size() >= 3 && LeadingNumber(words[2]) > text.size())
+        if (words.size() >= 3 && LeadingNumber(words[2]) > text.size())
             return "its PLY header declares " + std::string(words[2]) + " '" + std::string(words[1]) +
                    "' elements, more than its " + std::to_string(text.size()) + " bytes could hold (the file is damaged)";
+        // assimp's reader takes the count of an element of a kind it does not know from the start of
+        // its name: a name that starts with a number (a damaged line) is a count too.
+        if (words.size() >= 2 && LeadingNumber(words[1]) > text.size())
+            return "its PLY header names an element '" + std::string(words[1]) +
+                   "', whose leading number assimp's reader takes for its count, more than its " +
+                   std::to_string(text.size()) + " bytes could hold (the file is damaged)";
     }
     return "its PLY header has no end_header line (the file is cut short, or not a PLY file)";
 }

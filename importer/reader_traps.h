@@ -10,7 +10,8 @@ namespace importer {
 // (or only after minutes, growing their memory meanwhile); nullopt for every other file:
 //  - a PLY file (it starts with "ply", in any case, after any empty lines) whose header never ends
 //    (no line of it starts with end_header: the file is cut short, or not a PLY file at all), or
-//    declares more elements of a kind than the file has bytes;
+//    declares more elements of a kind than the file has bytes (by its count, or by a name that
+//    starts with a number, which assimp's reader takes for the count);
 //  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with the damage
 //    ColladaProblem finds.
 std::optional<std::string> ReaderTrap(const std::string& path);

@@ -159,6 +159,14 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
                       &err),
               app::kExitUsage);
     EXPECT_NE(err.find("count.ply: its PLY header declares 4000000000 'face' elements"), std::string::npos) << err;
+    // An element whose name starts with such a number: assimp's reader takes that for its count and
+    // asks for 100 GB.
+    EXPECT_EQ(RunTool({write("named.ply", Replaced(plyHeader, "face 1", "4294967295face 1") + plyVertices), "-o", out}, &err),
+              app::kExitUsage);
+    EXPECT_NE(err.find("named.ply: its PLY header names an element '4294967295face', whose leading number assimp's "
+                       "reader takes for its count"),
+              std::string::npos)
+        << err;
     // Its header whole, then in Windows line ends: read.
     EXPECT_EQ(RunTool({write("quad.ply", plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}), app::kExitOk);
     EXPECT_EQ(RunTool({write("quad.ply", Replaced(plyHeader + plyVertices + "4 0 1 2 3\n", "\n", "\r\n")),
