@@ -1,7 +1,5 @@
 #include "importer/reader_traps.h"
 
-#include "importer/collada_check.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -13,6 +11,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "importer/collada_check.h"
 
 namespace importer {
 namespace {
