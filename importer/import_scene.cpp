@@ -1,4 +1,5 @@
 // The node tree of a scene file into the stand-in scene.
+#include <assimp/BaseImporter.h>
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "host/node_walk.h"
@@ -481,6 +483,22 @@ int ChosenClip(const aiScene& source, const std::string& wanted) {
     return action;
 }
 
+// Takes out of reader (and deletes: assimp leaves that to whoever takes them out) every reader that
+// does not claim extension (lower case, without the dot). Two of assimp's readers claim glTF's
+// extensions, and when neither takes a file assimp guesses its format from its bytes, handing a
+// damaged file to readers of unrelated formats (one of which asked for terabytes).
+void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
+    for (std::size_t i = reader.GetImporterCount(); i-- > 0;) {
+        const aiImporterDesc* info = reader.GetImporterInfo(i);
+        std::istringstream claimed(info && info->mFileExtensions ? info->mFileExtensions : "");
+        bool claims = false;
+        for (std::string e; claimed >> e;) claims |= e == extension;
+        if (claims) continue;
+        std::unique_ptr<Assimp::BaseImporter> other(reader.GetImporter(i));
+        reader.UnregisterLoader(other.get());
+    }
+}
+
 std::string ClipListing(const SceneInfo& info) {
     std::string text;
     for (std::size_t i = 0; i < info.clips.size(); ++i) {
@@ -662,6 +680,12 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable("cannot read " + path + ": " + *why);
     const Format format = FormatOf(path);
     Assimp::Importer reader;
+    // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
+    if (format == Format::Gltf) {
+        std::string extension = std::filesystem::path(path).extension().string().substr(1);
+        for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+        KeepReadersOf(reader, extension);
+    }
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.

@@ -167,6 +167,10 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
                        "reader takes for its count"),
               std::string::npos)
         << err;
+    // A file named as glTF is glTF or is refused: assimp would guess another format from its bytes
+    // and hand a damaged file to a reader of that format.
+    EXPECT_EQ(RunTool({write("ply.gltf", plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}, &err), app::kExitUsage);
+    EXPECT_NE(err.find("cannot read " + dir.File("ply.gltf")), std::string::npos) << err;
     // Its header whole, then in Windows line ends: read.
     EXPECT_EQ(RunTool({write("quad.ply", plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}), app::kExitOk);
     EXPECT_EQ(RunTool({write("quad.ply", Replaced(plyHeader + plyVertices + "4 0 1 2 3\n", "\n", "\r\n")),
