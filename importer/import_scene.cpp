@@ -494,8 +494,8 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
         bool claims = false;
         for (std::string e; claimed >> e;) claims |= e == extension;
         if (claims) continue;
-        std::unique_ptr<Assimp::BaseImporter> other(reader.GetImporter(i));
-        reader.UnregisterLoader(other.get());
+        Assimp::BaseImporter* other = reader.GetImporter(i);
+        if (reader.UnregisterLoader(other) == aiReturn_SUCCESS) delete other;
     }
 }
 
