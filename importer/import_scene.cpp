@@ -391,13 +391,19 @@ Matrix3 UpAxisTurn(const aiScene& s, Format format, const ImportOptions& options
     return turn;
 }
 
-Format FormatOf(const std::string& path) {
+// The file name's extension in lower case, without its dot ("" for none).
+std::string LowerCaseExtension(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".fbx") return Format::Fbx;
-    if (ext == ".gltf" || ext == ".glb") return Format::Gltf;
-    if (ext == ".dae") return Format::Collada;
-    if (ext == ".obj") return Format::Obj;
+    return ext.empty() ? ext : ext.substr(1);
+}
+
+Format FormatOf(const std::string& path) {
+    const std::string ext = LowerCaseExtension(path);
+    if (ext == "fbx") return Format::Fbx;
+    if (ext == "gltf" || ext == "glb") return Format::Gltf;
+    if (ext == "dae") return Format::Collada;
+    if (ext == "obj") return Format::Obj;
     return Format::Other;
 }
 
@@ -681,11 +687,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
-    if (format == Format::Gltf) {
-        std::string extension = std::filesystem::path(path).extension().string().substr(1);
-        for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-        KeepReadersOf(reader, extension);
-    }
+    if (format == Format::Gltf) KeepReadersOf(reader, LowerCaseExtension(path));
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
