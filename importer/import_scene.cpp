@@ -680,8 +680,17 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         result.error = std::move(why);
         return result;
     };
-    if (std::filesystem::is_directory(path)) return unreadable("cannot read " + path + ": it is a folder, not a scene file");
-    if (!std::filesystem::is_regular_file(path)) return unreadable("cannot read " + path + ": no such file");
+    std::error_code statusError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
+    switch (status.type()) {
+    case std::filesystem::file_type::regular: break;
+    case std::filesystem::file_type::not_found: return unreadable("cannot read " + path + ": no such file");
+    case std::filesystem::file_type::directory: return unreadable("cannot read " + path + ": it is a folder, not a scene file");
+    case std::filesystem::file_type::none: return unreadable("cannot read " + path + ": " + statusError.message());
+    default:
+        // A pipe or a device has no end to read to, or no size: the scene is read from a file.
+        return unreadable("cannot read " + path + ": it is a pipe or a device, not a scene file (save the scene to a file)");
+    }
     // Some damaged files would keep assimp's readers busy for minutes, or for ever.
     if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable("cannot read " + path + ": " + *why);
     const Format format = FormatOf(path);

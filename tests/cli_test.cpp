@@ -1,6 +1,7 @@
 // What vloexport promises its users: error only when nothing was written, files that are not
 // overwritten when they should not be, nothing dropped without a warning, and its exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -148,6 +149,19 @@ TEST_F(Cli, FileSystemFailuresNameThePathAndTheReason) {
     ToolRun r = Export({dir.Path(), "-o", out});
     EXPECT_EQ(r.status, app::kExitUsage);
     EXPECT_NE(r.err.find("it is a folder, not a scene file"), std::string::npos) << r.err;
+    // A pipe would be read until its writer closes it, a device for ever.
+    const std::string pipe = dir.File("scene.gltf.pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& notAFile : {pipe, std::string("/dev/zero")}) {
+        r = Export({notAFile, "-o", out});
+        EXPECT_EQ(r.status, app::kExitUsage);
+        EXPECT_NE(r.err.find("error: cannot read " + notAFile + ": it is a pipe or a device, not a scene file"),
+                  std::string::npos)
+            << r.err;
+    }
+    r = Export({dir.File("none.gltf"), "-o", out});
+    EXPECT_NE(r.err.find("error: cannot read " + dir.File("none.gltf") + ": no such file"), std::string::npos) << r.err;
+    EXPECT_FALSE(support::Exists(out));
     r = Export({scene, "--select", "Box", "-o", dir.File("out/m.VLO")});
     EXPECT_EQ(r.status, app::kExitExportFailed);
     EXPECT_NE(r.err.find("error: Failed to create the file: " + dir.File("out/m.VLO") + " (No such file or directory)"),
