@@ -1,11 +1,12 @@
 // What vloexport promises its users: error only when nothing was written, files that are not
 // overwritten when they should not be, nothing dropped without a warning, and its exit statuses.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
 
 #include "app/export_job.h"
 #include "app/selection.h"
