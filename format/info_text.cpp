@@ -165,7 +165,7 @@ std::string AnimationText(const VlaAnimation& animation, const std::string& data
 
 void WriteModelText(const VloModel& m, const std::string& dataPath, const std::string& textPath, const Timestamp& created,
                     TextWriter& t) {
-    t.Printf("VLO (Velmora Object 2) Exporter Output Information\n\n");
+    t.Str(kModelTextTitle).EndLine().EndLine();
     t.Printf("Created: [%02d/%02d/%04d %02d:%02d:%02d]\n\n", created.day, created.month, created.year, created.hour,
              created.minute, created.second);
     t.Printf("VLO File:  %s\n", dataPath.c_str());
@@ -217,7 +217,7 @@ void WriteModelText(const VloModel& m, const std::string& dataPath, const std::s
 }
 
 void WriteAnimationText(const VlaAnimation& a, const std::string& dataPath, const std::string& textPath, TextWriter& t) {
-    t.Printf("VLA (Animation) Output Information\n\n");
+    t.Str(kAnimationTextTitle).EndLine().EndLine();
     t.Printf("VLA File:  %s\n", dataPath.c_str());
     t.Printf("This File: %s\n\n", textPath.c_str());
     PrintBoneList(t, a.text.bones);
@@ -248,6 +248,11 @@ std::string AnimationTextDifference(const VlaAnimation& animation, std::string_v
     TextWriter t;
     PrintHeaderAndFlags(t, animation);
     return SectionDifference(text, t.Text());
+}
+
+bool MayReplaceWithText(std::string_view start) {
+    auto startsWith = [start](std::string_view title) { return start.substr(0, title.size()) == title; };
+    return start.empty() || startsWith(kModelTextTitle) || startsWith(kAnimationTextTitle);
 }
 
 }  // namespace vlo

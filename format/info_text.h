@@ -13,6 +13,14 @@
 
 namespace vlo {
 
+// The first line of a model's information text, and of an animation's.
+inline constexpr std::string_view kModelTextTitle = "VLO (Velmora Object 2) Exporter Output Information";
+inline constexpr std::string_view kAnimationTextTitle = "VLA (Animation) Output Information";
+
+// Whether a file that begins with start may be replaced by an information text: it is empty, or an
+// information text itself (an earlier export's). Any other file holds something of the user's.
+bool MayReplaceWithText(std::string_view start);
+
 // A local date and time, as the heading of a model's text prints it.
 struct Timestamp {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;

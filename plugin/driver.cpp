@@ -1,5 +1,8 @@
 // The export driver: one DoExport call from the selection to the published files.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,21 @@ vlo::ExportSpace::Recentring RecentringOf(const vlo::ExportSettings& s) {
     if (s.origin == vlo::OriginMode::Center) return vlo::ExportSpace::Recentring::Centre;
     if (s.origin == vlo::OriginMode::Base) return vlo::ExportSpace::Recentring::Base;
     return vlo::ExportSpace::Recentring::None;
+}
+
+// The first bytes of the regular file at path, as many as the longer title of an information text;
+// "" when no regular file is there (a folder is refused when the file is opened). A file that cannot
+// be read gives text that no title begins with: what it holds is not known.
+std::string FileStart(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return "";
+    std::string start(std::max(vlo::kModelTextTitle.size(), vlo::kAnimationTextTitle.size()), '\0');
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "(unreadable)";
+    file.read(start.data(), std::streamsize(start.size()));
+    if (file.bad()) return "(unreadable)";
+    start.resize(std::size_t(file.gcount()));
+    return start;
 }
 
 }  // namespace
@@ -184,6 +202,15 @@ bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& text
     if (!data_.Open(dataPath, ioFaults)) {
         messages_.Report(Notice::Stop(failure + dataPath + " (" + data_.Error() + ")"));
         return false;
+    }
+    // The information file goes beside the data file, but a file of the user's at its name (notes
+    // that happen to share it) is never replaced: only an earlier export's text, or an empty file.
+    if (!vlo::MayReplaceWithText(FileStart(textPath))) {
+        messages_.Report(Notice::Warning("The information file " + textPath +
+                                         " is not written: a file of that name holds other text, left as it is "
+                                         "(move it, or name another output); the export goes on without it"));
+        hasText_ = false;
+        return true;
     }
     hasText_ = text_.Open(textPath, ioFaults);
     if (!hasText_) WarnTextLeftOut(textPath, "cannot be created");

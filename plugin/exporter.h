@@ -95,7 +95,8 @@ private:
     void ExportModel(INode& node, const vlo::SkinSource* skin, const std::string& path);
     void ExportAnimation(INode& root, const std::string& path);
     // Opens the data file (reporting why it cannot be created) and the information file (warning
-    // when it cannot be: the export goes on without it). False when the data file cannot be created.
+    // when it cannot be, or when a file of the user's is at its name: the export goes on without
+    // it). False when the data file cannot be created.
     bool OpenFiles(const std::string& dataPath, const std::string& textPath, const std::string& failure);
     // Warns that the information file at textPath is left out (what happened to it, and why).
     void WarnTextLeftOut(const std::string& textPath, const char* what);

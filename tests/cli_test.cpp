@@ -135,6 +135,37 @@ TEST_F(Cli, ReadOnlyOutputsStayAndReplacedOnesKeepTheirPermissions) {
     EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(Cli, OnlyAnEarlierExportsInformationFileIsReplaced) {
+    const std::string text = dir.File("out.TXT");
+    const std::string kept = "warning: The information file " + text + " is not written: a file of that name holds other text";
+    // Notes of the user's that happen to share the text's name stay; the model is still written.
+    std::ofstream(text) << "VLO notes: ask for a taller pin\n";
+    ToolRun r = Export({scene, "--select", "Box", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(kept), std::string::npos) << r.err;
+    EXPECT_EQ(support::ReadText(text), "VLO notes: ask for a taller pin\n");
+    EXPECT_TRUE(support::Exists(out));
+    // An empty file holds nothing to keep; an earlier export's text, model's or animation's, is
+    // replaced by the next.
+    std::ofstream{text};
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{scene, "--select", "Box", "-o", out}, {swing, "--clip", "Swing", "-o", dir.File("out.VLA")},
+          {scene, "--select", "Box", "-o", out}}) {
+        const std::string before = support::ReadText(text);
+        r = Export(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find(kept), std::string::npos) << r.err;
+        EXPECT_NE(support::ReadText(text), before);
+    }
+    // --strict makes the kept file's warning a failure: nothing is written.
+    std::ofstream(text) << "notes";
+    const std::string model = support::ReadText(out);
+    r = Export({scene, "--select", "Box", "-o", out, "--strict", "--created-at", "0"});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_EQ(support::ReadText(text), "notes");
+    EXPECT_EQ(support::ReadText(out), model);
+}
+
 TEST_F(Cli, AnInformationFileThatCannotBeMadeIsAWarning) {
     fs::create_directory(dir.File("out.TXT"));  // a folder where the text would go
     const ToolRun r = Export({scene, "--select", "Box", "-o", out});
