@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -93,7 +95,7 @@ std::optional<std::string> ReaderTrap(const std::string& path) {
     // at in their first bytes only, and a COLLADA text of tens of megabytes is read in a few
     // milliseconds before assimp reads it again.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;  // assimp says why it cannot read it
+    if (fd < 0) return std::string(std::strerror(errno));  // "Permission denied", where assimp gives no reason
     struct stat info {};
     void* pages = MAP_FAILED;
     if (::fstat(fd, &info) == 0 && info.st_size > 0)

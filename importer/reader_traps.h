@@ -13,7 +13,8 @@ namespace importer {
 //    declares more elements of a kind than the file has bytes (by its count, or by a name that
 //    starts with a number, which assimp's reader takes for the count);
 //  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with the damage
-//    ColladaProblem finds.
+//    ColladaProblem finds;
+//  - a file that cannot be opened: the system's reason ("Permission denied").
 std::optional<std::string> ReaderTrap(const std::string& path);
 
 }  // namespace importer
