@@ -16,6 +16,7 @@
 #include <random>
 #include <thread>
 
+#include "format/info_text.h"
 #include "format/vla_reader.h"
 #include "format/vlo_reader.h"
 #include "preview/image.h"
@@ -128,6 +129,21 @@ TEST_F(Build, EveryAssetOnceThenNothingThenExactlyWhatChanged) {
     std::ofstream(dir.File("build/rig2.VLO")) << "edited";
     r = Run({});
     EXPECT_NE(r.out.find("1 exported, 63 up to date"), std::string::npos) << r.out;
+    // Notes of the user's at an output's text name keep the text out, so the asset is made again by
+    // every build until the notes move; then its text is written.
+    std::ofstream(dir.File("build/rig2.TXT")) << "notes";
+    std::ofstream(dir.File("build/rig2.VLO")) << "edited";
+    for (int i = 0; i < 2; ++i) {
+        r = Run({});
+        EXPECT_NE(r.out.find("1 exported, 63 up to date"), std::string::npos) << r.out;
+        EXPECT_EQ(support::ReadText(dir.File("build/rig2.TXT")), "notes");
+    }
+    fs::remove(dir.File("build/rig2.TXT"));
+    r = Run({});
+    EXPECT_NE(r.out.find("1 exported, 63 up to date"), std::string::npos) << r.out;
+    EXPECT_EQ(support::ReadText(dir.File("build/rig2.TXT")).rfind(vlo::kModelTextTitle, 0), 0u);
+    r = Run({});
+    EXPECT_NE(r.out.find("0 exported, 64 up to date"), std::string::npos) << r.out;
 }
 
 TEST_F(Build, AnyNumberOfJobsAndNinjaGiveTheSameBytes) {

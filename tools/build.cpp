@@ -104,7 +104,7 @@ public:
     }
 
     // True when the asset's last build read exactly the files as they are now, with the same options,
-    // and its outputs are as it wrote them.
+    // and wrote its information text too, and its outputs are as it wrote them.
     bool UpToDate(const ExportFlags& options, Hashes& hashes) {
         json entry;
         {
@@ -113,6 +113,10 @@ public:
             entry = data_["assets"][options.output];
         }
         if (!entry.is_object() || entry.value("key", "") != KeyOf(options, entry["inputs"])) return false;
+        // A text left out (it could not be made, or a file of the user's held its name) is made by
+        // the next build that can.
+        const std::string text = fs::absolute(vlo::SiblingFileName(options.output, ".TXT")).lexically_normal().string();
+        if (!entry["outputs"].is_object() || !entry["outputs"].contains(text)) return false;
         for (const auto& [path, hash] : entry["inputs"].items())
             if (hashes.Of(path) != hash) return false;
         for (const auto& [path, hash] : entry["outputs"].items())
