@@ -675,24 +675,25 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
 
 ImportResult ImportFile(const std::string& path, standin::Scene& scene, const ImportOptions& options) {
     ImportResult result;
-    auto unreadable = [&](std::string why) {
+    // Every reason the file cannot be read is said after its name.
+    auto unreadable = [&](const std::string& why) {
         result.failure = ImportResult::Failure::Unreadable;
-        result.error = std::move(why);
+        result.error = "cannot read " + path + ": " + why;
         return result;
     };
     std::error_code statusError;
     const std::filesystem::file_status status = std::filesystem::status(path, statusError);
     switch (status.type()) {
     case std::filesystem::file_type::regular: break;
-    case std::filesystem::file_type::not_found: return unreadable("cannot read " + path + ": no such file");
-    case std::filesystem::file_type::directory: return unreadable("cannot read " + path + ": it is a folder, not a scene file");
-    case std::filesystem::file_type::none: return unreadable("cannot read " + path + ": " + statusError.message());
+    case std::filesystem::file_type::not_found: return unreadable("no such file");
+    case std::filesystem::file_type::directory: return unreadable("it is a folder, not a scene file");
+    case std::filesystem::file_type::none: return unreadable(statusError.message());
     default:
         // A pipe or a device has no end to read to, or no size: the scene is read from a file.
-        return unreadable("cannot read " + path + ": it is a pipe or a device, not a scene file (save the scene to a file)");
+        return unreadable("it is a pipe or a device, not a scene file (save the scene to a file)");
     }
     // Some damaged files would keep assimp's readers busy for minutes, or for ever.
-    if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable("cannot read " + path + ": " + *why);
+    if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable(*why);
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
@@ -707,12 +708,12 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // cost; a file with polygons of more corners goes through assimp's step, which cuts ears.
     const aiScene* source = reader.ReadFile(path, 0);
     if (source)
-        if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable("cannot read " + path + ": " + *why);
+        if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable(*why);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
-    if (!source || !source->mRootNode) return unreadable("cannot read " + path + ": " + reader.GetErrorString());
+    if (!source || !source->mRootNode) return unreadable(reader.GetErrorString());
     // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.
     if ((source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && source->mNumAnimations == 0 && source->mRootNode->mNumChildren == 0)
-        return unreadable("cannot read " + path + ": the file holds no objects");
+        return unreadable("the file holds no objects");
     SceneInfo& info = result.info;
     aiString formatName;
     if (source->mMetaData) source->mMetaData->Get("SourceAsset_Format", formatName);
