@@ -266,17 +266,19 @@ public:
         struct Link {
             const aiNode* node;
             const aiNodeAnim* channel;
+            Matrix3 base;  // the node's static transform
         };
         std::vector<std::vector<Link>> chains;
         std::vector<const Link*> keyed;
         chains.reserve(sources_.size());
         for (const Source& src : sources_) {
             std::vector<Link>& chain = chains.emplace_back();
-            chain.push_back({src.node, nullptr});
-            for (const aiNode* helper : src.helpers) chain.push_back({helper, nullptr});
+            chain.push_back({src.node, nullptr, {}});
+            for (const aiNode* helper : src.helpers) chain.push_back({helper, nullptr, {}});
             for (Link& link : chain) {
                 const auto it = channels.find(link.node->mName.C_Str());
                 if (it != channels.end()) link.channel = it->second;
+                link.base = ToMatrix3(link.node->mTransformation);
             }
         }
         for (const std::vector<Link>& chain : chains)
@@ -290,8 +292,7 @@ public:
         std::vector<standin::TransformTrack> tracks(keyed.size());
         auto convert = [&](std::size_t from, std::size_t to) {
             for (std::size_t i = from; i < to; ++i)
-                tracks[i] = TrackFromChannel(*keyed[i]->channel, tps, keyOffset, keyPrecision,
-                                             ToMatrix3(keyed[i]->node->mTransformation));
+                tracks[i] = TrackFromChannel(*keyed[i]->channel, tps, keyOffset, keyPrecision, keyed[i]->base);
         };
         // The channels split where the first run holds half the keys (none split for a short clip).
         std::size_t keys = 0, half = 0;
@@ -312,14 +313,13 @@ public:
             std::vector<ClipTrack::Part> parts;
             bool any = false;
             for (const Link& link : chains[s]) {
-                const Matrix3 base = ToMatrix3(link.node->mTransformation);
                 if (!link.channel) {
-                    parts.push_back({base, std::nullopt});
+                    parts.push_back({link.base, std::nullopt});
                     continue;
                 }
                 standin::TransformTrack& track = tracks[next++];
                 if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
-                parts.push_back({base, standin::TrackSampler(std::move(track))});
+                parts.push_back({link.base, standin::TrackSampler(std::move(track))});
                 any = true;
             }
             if (any)
