@@ -17,9 +17,10 @@ bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'
 // without end when one of them is not a number.
 bool IsIndexList(std::string_view tag) { return tag == "p" || tag == "vcount" || tag == "v" || tag == "h"; }
 
-bool InWholeNumbers(char c) {
-    return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '-' || c == '+';
-}
+bool InWholeNumbers(char c) { return (c >= '0' && c <= '9') || IsXmlSpace(c) || c == '-' || c == '+'; }
+
+// n with the decimal digit c appended, held at kCountLimit.
+std::uint64_t WithDigit(std::uint64_t n, char c) { return std::min<std::uint64_t>(n * 10 + std::uint64_t(c - '0'), kCountLimit); }
 
 // The value of attribute name in a tag's attributes (name="value" or name='value', spaces allowed
 // around the '='); none when the tag does not have it.
@@ -45,7 +46,7 @@ std::optional<std::uint64_t> WholeNumber(std::string_view text) {
     std::uint64_t n = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
-        n = std::min<std::uint64_t>(n * 10 + std::uint64_t(c - '0'), kCountLimit);
+        n = WithDigit(n, c);
     }
     return n;
 }
@@ -80,7 +81,7 @@ void ForEachNumber(std::string_view list, Take take) {
     bool inNumber = false;
     for (const char c : list) {
         if (c >= '0' && c <= '9') {
-            n = std::min<std::uint64_t>(n * 10 + std::uint64_t(c - '0'), kCountLimit);
+            n = WithDigit(n, c);
             inNumber = true;
         } else if (inNumber) {
             take(n);
