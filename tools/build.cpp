@@ -65,6 +65,9 @@ std::string BesideManifest(const Manifest& m, const char* suffix) {
     return (fs::path(m.folder) / std::string(".").append(fs::path(m.path).filename().string()).append(suffix)).string();
 }
 
+// How the cache names a file an export wrote: its absolute, normalised path.
+std::string WrittenFileKey(const std::string& path) { return fs::absolute(path).lexically_normal().string(); }
+
 // File hashes taken once per build, shared by the assets that use the same files.
 class Hashes {
 public:
@@ -115,7 +118,7 @@ public:
         if (!entry.is_object() || entry.value("key", "") != KeyOf(options, entry["inputs"])) return false;
         // A text left out (it could not be made, or a file of the user's held its name) is made by
         // the next build that can.
-        const std::string text = fs::absolute(vlo::SiblingFileName(options.output, ".TXT")).lexically_normal().string();
+        const std::string text = WrittenFileKey(vlo::SiblingFileName(options.output, ".TXT"));
         if (!entry["outputs"].is_object() || !entry["outputs"].contains(text)) return false;
         for (const auto& [path, hash] : entry["inputs"].items())
             if (hashes.Of(path) != hash) return false;
@@ -127,7 +130,7 @@ public:
     void Record(const ExportFlags& options, const app::ExportResult& r, Hashes& hashes) {
         json inputs = json::object(), outputs = json::object();
         for (const std::string& file : r.usedFiles) inputs[file] = hashes.Of(file);
-        for (const std::string& file : r.files) outputs[fs::absolute(file).lexically_normal().string()] = FileHash(file);
+        for (const std::string& file : r.files) outputs[WrittenFileKey(file)] = FileHash(file);
         std::lock_guard lock(mutex_);
         data_["assets"][options.output] = {{"key", KeyOf(options, inputs)}, {"inputs", inputs}, {"outputs", outputs}};
         // Saved after every asset, whole or not at all: a build killed at any moment keeps what it finished.
