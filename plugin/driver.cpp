@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,16 +42,16 @@ vlo::ExportSpace::Recentring RecentringOf(const vlo::ExportSettings& s) {
 }
 
 // The first bytes of the regular file at path, as many as the longer title of an information text;
-// "" when no regular file is there (a folder is refused when the file is opened). A file that cannot
-// be read gives text that no title begins with: what it holds is not known.
-std::string FileStart(const std::string& path) {
+// "" when no regular file is there (a folder is refused when the file is opened); none when the file
+// cannot be read, so what it holds is not known.
+std::optional<std::string> FileStart(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return "";
     std::string start(std::max(vlo::kModelTextTitle.size(), vlo::kAnimationTextTitle.size()), '\0');
     std::ifstream file(path, std::ios::binary);
-    if (!file) return "(unreadable)";
+    if (!file) return std::nullopt;
     file.read(start.data(), std::streamsize(start.size()));
-    if (file.bad()) return "(unreadable)";
+    if (file.bad()) return std::nullopt;
     start.resize(std::size_t(file.gcount()));
     return start;
 }
@@ -205,7 +206,7 @@ bool VloExporter::OpenFiles(const std::string& dataPath, const std::string& text
     }
     // The information file goes beside the data file, but a file of the user's at its name (notes
     // that happen to share it) is never replaced: only an earlier export's text, or an empty file.
-    if (!vlo::MayReplaceWithText(FileStart(textPath))) {
+    if (const std::optional<std::string> start = FileStart(textPath); !start || !vlo::MayReplaceWithText(*start)) {
         messages_.Report(Notice::Warning("The information file " + textPath +
                                          " is not written: a file of that name holds other text, left as it is "
                                          "(move it, or name another output); the export goes on without it"));
