@@ -337,7 +337,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (mode == vlo::ExportMode::Animation && import.pose == importer::SkeletonPose::Bind)
         import.pose = importer::SkeletonPose::File;
     import.needsClip = mode == vlo::ExportMode::Animation || import.pose != importer::SkeletonPose::Bind;
-    import.textures = mode != vlo::ExportMode::Animation;
+    import.model = mode != vlo::ExportMode::Animation;
     import.extractingEmbedded = !request.extractTexturesTo.empty();
     const importer::ImportResult imported = importer::ImportFile(request.input, scene, import);
     r.importSeconds = Seconds(importStart);
@@ -357,6 +357,9 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (!selection.problem.empty())
         return Fails(r, selection.needsChoice ? kExitNeedsChoice : kExitUsage, selection.problem);
     for (const std::string& w : selection.warnings) Add(r, Warning(w));
+    for (const importer::NodeWarning& w : imported.nodeWarnings)
+        if (std::find(selection.meshSources.begin(), selection.meshSources.end(), w.node) != selection.meshSources.end())
+            Add(r, Warning(request.input + ": " + w.text));
     standin::Node& node = *SelectedNode(scene);
     standin::Node& named = selection.named ? *selection.named : node;
     r.object = node.Name();

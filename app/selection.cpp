@@ -123,7 +123,9 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         const auto meshes = MeshesBesidesYardstick(scene.Root());
         if (meshes.empty()) return Problem("no mesh objects in " + r.input);
         standin::AttachMeshes(scene, meshes, r.sceneName);
-        return {};
+        Selection attached;
+        attached.meshSources = meshes;
+        return attached;
     }
     if (!r.select.empty()) {
         Selection chosen;
@@ -133,17 +135,22 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         const auto meshes = standin::MeshNodesBelow(*node);
         // An animation is sampled from the node itself and the bones below it; a model gathers the
         // meshes below a group.
-        if (r.mode == vlo::ExportMode::Animation || standin::HasMesh(*node) || node->Children().empty() || meshes.empty())
+        if (r.mode == vlo::ExportMode::Animation || standin::HasMesh(*node) || node->Children().empty() || meshes.empty()) {
             node->SetSelected(true);  // the exporter reports what it cannot export
-        else
+            if (r.mode != vlo::ExportMode::Animation) chosen.meshSources = {node};
+        } else {
             standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
+            chosen.meshSources = meshes;
+        }
         return chosen;
     }
     if (r.mode == vlo::ExportMode::Animation) return ChooseSkeleton(scene, r);
     const auto meshes = MeshesBesidesYardstick(scene.Root());
     if (meshes.size() == 1) {
         meshes[0]->SetSelected(true);
-        return {};
+        Selection only;
+        only.meshSources = meshes;
+        return only;
     }
     if (meshes.empty())
         return Problem("no mesh objects in " + r.input + " (to export the animation of a skeleton: --mode animation)");

@@ -26,6 +26,9 @@ struct Selection {
     std::vector<std::string> warnings;
     // The node the user named; the selected node is another when meshes below it were attached.
     standin::Node* named = nullptr;
+    // The nodes whose meshes a model takes: the selected node, or those attached into it. None for
+    // an animation.
+    std::vector<standin::Node*> meshSources{};
 };
 
 // Selects exactly one node (attaching several into a new one where asked). A name may be a path from

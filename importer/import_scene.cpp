@@ -4,6 +4,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -61,6 +62,21 @@ std::string MetadataText(const aiMetadataEntry& e) {
 bool MetadataBool(const aiMetadata* md, const char* key) {
     bool value = false;
     return md && md->Get(key, value) && value;
+}
+
+// names as "a, b, c".
+std::string CommaList(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+    return list;
+}
+
+// "1 shape key", "2 shape keys".
+std::string CountOf(std::size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+// Adds name to names unless it is there already (names keep their first order).
+void AddOnce(std::vector<std::string>& names, const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
 // Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
@@ -169,6 +185,7 @@ public:
     // bone chain ("Add Leaf Bones", on by default); set before the nodes are added.
     bool dropBlenderLeafBones = false;
     const std::vector<std::string>& DroppedLeafBones() const { return droppedLeafBones_; }
+    std::vector<NodeWarning> TakeNodeWarnings() { return std::move(nodeWarnings_); }
 
 private:
     bool IsBlenderLeafBone(const aiNode& node) const {
@@ -213,17 +230,52 @@ private:
         auto& tri = scene_.Make<TriObject>();
         const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_);
         if (built.skippedFaces)
-            info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.skippedFaces) +
-                                     " point or line primitives left out (a model holds triangles only)");
+            Warn(host, std::to_string(built.skippedFaces) + " point or line primitives left out (a model holds triangles only)");
         if (built.unusableNormals)
-            info_.warnings.push_back("node '" + host.Name() + "': " + std::to_string(built.unusableNormals) +
-                                     " normals of the file have no length or are not finite; those vertices get the "
-                                     "normals their faces give");
+            Warn(host, std::to_string(built.unusableNormals) +
+                           " normals of the file have no length or are not finite; those vertices get the normals "
+                           "their faces give");
+        SayWhatTheModelLeavesOut(host, pieces);
         host.SetObject(&tri);
         bool hasBones = false;
         for (const MeshPiece& p : pieces) hasBones |= p.mesh->HasBones();
         if (hasBones) skinned_.push_back({&host, pieces});
         host.SetMaterial(built.materials.size() == 1 ? materials_.Single(built.materials[0]) : materials_.Multi(built.materials));
+    }
+
+    // What of a node's meshes a model has no place for, each named with what to do about it: shape
+    // keys (the model takes the mesh's basis shape, in every format alike), UV maps after the first,
+    // vertex colours. A mesh split by material repeats its keys and maps in every piece: each is
+    // counted once.
+    void SayWhatTheModelLeavesOut(const standin::Node& host, const std::vector<MeshPiece>& pieces) {
+        std::vector<std::string> shapeKeys, laterUvMaps;
+        unsigned shapeKeyCount = 0, uvMapCount = 0;
+        bool colours = false;
+        for (const MeshPiece& p : pieces) {
+            const aiMesh& m = *p.mesh;
+            shapeKeyCount = std::max(shapeKeyCount, m.mNumAnimMeshes);
+            for (unsigned k = 0; k < m.mNumAnimMeshes; ++k)
+                if (m.mAnimMeshes[k]->mName.length) AddOnce(shapeKeys, m.mAnimMeshes[k]->mName.C_Str());
+            uvMapCount = std::max(uvMapCount, m.GetNumUVChannels());
+            for (unsigned c = 1; c < m.GetNumUVChannels(); ++c)
+                if (const aiString* name = m.HasTextureCoordsName(c) ? m.GetTextureCoordsName(c) : nullptr; name && name->length)
+                    AddOnce(laterUvMaps, name->C_Str());
+            colours |= m.GetNumColorChannels() > 0;
+        }
+        auto named = [](const std::vector<std::string>& names) { return names.empty() ? "" : " (" + CommaList(names) + ")"; };
+        if (shapeKeyCount)
+            Warn(host, CountOf(shapeKeyCount, "shape key") + " left out" + named(shapeKeys) +
+                           ": the model has the mesh's basis shape (to export the shape you see, apply the shape keys "
+                           "first: 'Apply All Shape Keys' in Blender)");
+        if (uvMapCount > 1)
+            Warn(host, CountOf(uvMapCount - 1, "UV map") + " after the first left out" + named(laterUvMaps) +
+                           ": a model has one (make the one its textures use the first)");
+        if (colours) Warn(host, "its vertex colours are left out: a model has none (bake them into its texture to keep them)");
+    }
+
+    // A warning about host's mesh, given when an export takes it.
+    void Warn(const standin::Node& host, const std::string& text) {
+        nodeWarnings_.push_back({&host, "node '" + host.Name() + "': " + text});
     }
 
     Matrix3 InHostAxes(const Matrix3& m) const { return fromHost_ * m * toHost_; }
@@ -361,6 +413,7 @@ private:
     std::map<const aiNode*, Matrix3> childPending_;
     std::vector<SkinnedNode> skinned_;
     std::vector<std::string> droppedLeafBones_;
+    std::vector<NodeWarning> nodeWarnings_;
     struct Source {
         standin::Node* host;
         const aiNode* node;
@@ -519,6 +572,18 @@ std::string ClipListing(const SceneInfo& info) {
 // result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
 // when an export that samples the animation has several clips to choose from.
 // gltf: what a glTF file says of its clips, one per clip of source.
+// An animation holds the bones' turns and the root's travel: a clip's shape key (morph) and vertex
+// animation have no place in it. Said once per kind, naming what they animate.
+void SayWhatTheAnimationLeavesOut(const aiAnimation& clip, SceneInfo& info) {
+    std::vector<std::string> morphed, meshes;
+    for (unsigned c = 0; c < clip.mNumMorphMeshChannels; ++c) AddOnce(morphed, clip.mMorphMeshChannels[c]->mName.C_Str());
+    for (unsigned c = 0; c < clip.mNumMeshChannels; ++c) AddOnce(meshes, clip.mMeshChannels[c]->mName.C_Str());
+    for (const auto& [what, names] : {std::pair{"shape key", &morphed}, std::pair{"vertex", &meshes}})
+        if (!names->empty())
+            info.warnings.push_back("clip '" + info.clip + "': its " + what + " animation of " + CommaList(*names) +
+                                    " is left out: an animation holds the bones' turns and the root's travel only");
+}
+
 bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts, const std::vector<GltfAnimationFacts>* gltf,
                     TreeBuilder& builder, standin::Scene& scene, const ImportOptions& options, ImportResult& result) {
     SceneInfo& info = result.info;
@@ -595,6 +660,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         if (!convertedEarly) builder.ApplyClip(*clip, span.keyOffset, chosenFacts);
         info.clip = ClipName(*clip, unsigned(chosen));
         info.clipSpan = span.source;
+        if (!options.model) SayWhatTheAnimationLeavesOut(*clip, info);
         const double firstFrames = span.first * fps, lastFrames = span.last * fps;
         if (!(std::fabs(firstFrames) < double(INT_MAX / TIME_TICKSPERSEC)) ||
             !(std::fabs(lastFrames) < double(INT_MAX / TIME_TICKSPERSEC)))
@@ -740,7 +806,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
 
     const std::filesystem::path file(path);
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
-                              options.textures, options.textures && !options.extractingEmbedded);
+                              options.model, options.model && !options.extractingEmbedded);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     const aiNode& root = *source->mRootNode;
@@ -771,12 +837,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         wrapper->mMeshes = root.mMeshes;
         builder.Add(*wrapper, nullptr, unitScale);
     }
-    if (!builder.DroppedLeafBones().empty()) {
-        std::string names;
-        for (const std::string& n : builder.DroppedLeafBones()) names += (names.empty() ? "" : ", ") + n;
-        info.warnings.push_back("the leaf bones Blender adds to each bone chain are left out (" + names +
+    if (!builder.DroppedLeafBones().empty())
+        info.warnings.push_back("the leaf bones Blender adds to each bone chain are left out (" +
+                                CommaList(builder.DroppedLeafBones()) +
                                 "): they carry no weights (untick 'Add Leaf Bones' when exporting FBX)");
-    }
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
     if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
         return result;
@@ -789,6 +853,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         out.bytes.assign(bytes, bytes + size);
         result.embeddedImages.push_back(std::move(out));
     }
+    result.nodeWarnings = builder.TakeNodeWarnings();
     result.usedFiles = UsedFiles(path, materials.TextureFiles(), gltfJson);
     result.ok = true;
     return result;

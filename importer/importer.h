@@ -45,9 +45,10 @@ struct ImportOptions {
     std::string bipedRoot;
     // Keep the file's own length unit instead of converting the scene to metres.
     bool fileUnits = false;
-    // The export writes the materials' texture names: warn about textures that are not beside the
-    // scene file (an animation writes none, so it is not told about them).
-    bool textures = true;
+    // The export writes a model: warn about textures that are not beside the scene file. An
+    // animation writes none, so it is not told about them, but about what it leaves out of the clip
+    // (shape key and vertex animation).
+    bool model = true;
     // The caller writes the images embedded in the file out itself: no advice to do so.
     bool extractingEmbedded = false;
 };
@@ -84,12 +85,20 @@ struct EmbeddedImageFile {
     bool encoded = true;
 };
 
+// A warning about a node's mesh, such as what a model of it leaves out: given when an export takes
+// that node's mesh (and by the scene's listing), not for every node of the scene.
+struct NodeWarning {
+    const standin::Node* node = nullptr;
+    std::string text;  // begins "node 'NAME': "
+};
+
 struct ImportResult {
     enum class Failure { None, Unreadable, NeedsChoice, BadOption };
     bool ok = false;
     Failure failure = Failure::None;
     std::string error;  // why the file could not be used
     SceneInfo info;
+    std::vector<NodeWarning> nodeWarnings;  // in the order the nodes were read
     std::vector<EmbeddedImageFile> embeddedImages;
     // The files the scene is made of: the file itself and every file it references that exists
     // (textures, glTF buffers, OBJ material libraries), as absolute paths, sorted.

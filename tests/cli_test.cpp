@@ -11,6 +11,7 @@
 #include "app/export_job.h"
 #include "app/selection.h"
 #include "format/vla_reader.h"
+#include "format/vlo_reader.h"
 #include "scene_files.h"
 #include "test_support.h"
 #include "tool_runs.h"
@@ -199,6 +200,46 @@ TEST_F(Cli, FileSystemFailuresNameThePathAndTheReason) {
     EXPECT_NE(r.err.find("error: Failed to create the file: " + dir.File("out/m.VLO") + " (No such file or directory)"),
               std::string::npos)
         << r.err;
+}
+
+TEST_F(Cli, WhatAModelHasNoPlaceForIsSaidOfTheObjectsItTakes) {
+    const std::string faces = dir.File("faces.gltf");
+    support::WriteShapeKeyGltf(faces);
+    // Each is named, and the model has the mesh's basis shape, as from every format.
+    ToolRun r = Export({faces, "--select", "Face", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string face = "warning: " + faces + ": node 'Face': ";
+    EXPECT_EQ(r.Lines("warning: "),
+              (std::vector<std::string>{face + "1 shape key left out (Smile): the model has the mesh's basis shape (to "
+                                               "export the shape you see, apply the shape keys first: 'Apply All Shape "
+                                               "Keys' in Blender)",
+                                        face + "1 UV map after the first left out: a model has one (make the one its "
+                                               "textures use the first)",
+                                        face + "its vertex colours are left out: a model has none (bake them into its "
+                                               "texture to keep them)"}));
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error)) << error;
+    const vlo::VloReadResult vlo = vlo::ReadVlo(bytes);
+    ASSERT_EQ(vlo.model.vertices.size(), 4u);
+    for (const vlo::ModelVertex& v : vlo.model.vertices) EXPECT_TRUE(v.position.y == 0.0f || v.position.y == 1.0f) << v.position.y;
+
+    // An export of another object of the scene hears nothing of them, so --strict lets it through.
+    r = Export({faces, "--select", "Plain", "--strict", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.Lines("warning: ").empty()) << r.err;
+
+    // An animation hears of what it leaves out of the clip instead.
+    r = Export({faces, "--mode", "animation", "-o", dir.File("talk.VLA")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: " + faces + ": clip 'Talk': its shape key "
+                                                             "animation of Face is left out: an animation holds the "
+                                                             "bones' turns and the root's travel only"});
+
+    // The listing of the scene tells everything.
+    r = Export({faces, "--list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines(face).size(), 3u) << r.err;
 }
 
 TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {

@@ -31,6 +31,42 @@ void Append(std::vector<std::uint8_t>& buffer, const std::vector<T>& values) {
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
+// A glTF file's one buffer, with a buffer view and an accessor for each array added.
+class GltfArrays {
+public:
+    // Adds values as the next accessor: count elements of type ("SCALAR", "VEC3", ...) and
+    // componentType (5126 float, 5123 unsigned short); extra adds fields (", \"min\": [0]").
+    template <class T>
+    void Add(const std::vector<T>& values, std::size_t count, const char* type, const std::string& extra = "",
+             int componentType = 5126) {
+        const std::string sep = views_.empty() ? "" : ",\n    ";
+        views_ += sep + R"({"buffer": 0, "byteOffset": )" + std::to_string(buffer_.size()) + R"(, "byteLength": )" +
+                  std::to_string(values.size() * sizeof(T)) + "}";
+        accessors_ += sep + R"({"bufferView": )" + std::to_string(count_++) + R"(, "componentType": )" +
+                      std::to_string(componentType) + R"(, "count": )" + std::to_string(count) + R"(, "type": ")" + type +
+                      "\"" + extra + "}";
+        Append(buffer_, values);
+        // Each view starts on a multiple of four bytes.
+        buffer_.resize((buffer_.size() + 3) / 4 * 4);
+    }
+    // The "buffers", "bufferViews" and "accessors" members.
+    std::string Json() const {
+        return R"("buffers": [{"byteLength": )" + std::to_string(buffer_.size()) +
+               R"(, "uri": "data:application/octet-stream;base64,)" + Base64(buffer_) + R"("}],
+  "bufferViews": [
+    )" + views_ + R"(
+  ],
+  "accessors": [
+    )" + accessors_ + R"(
+  ])";
+    }
+
+private:
+    std::vector<std::uint8_t> buffer_;
+    std::string views_, accessors_;
+    int count_ = 0;
+};
+
 }  // namespace
 
 void WriteGltf(const std::string& path, bool turned) {
@@ -166,32 +202,15 @@ void WriteAnimatedGltf(const std::string& path) {
     for (float d : {0.0f, 10.0f})
         for (float v : quat(0, 0, 1, d)) idle.push_back(v);
     const std::vector<float> hips = {0, 1, 0, 2, 1, 0};
-    std::vector<std::uint8_t> buffer;
-    std::vector<std::pair<std::size_t, std::size_t>> views;  // offset, length
-    auto add = [&](const std::vector<float>& data) {
-        views.push_back({buffer.size(), data.size() * 4});
-        Append(buffer, data);
-    };
-    add(t3);     // 0
-    add(spine);  // 1
-    add(t2);     // 2
-    add(head);   // 3
-    add(t2b);    // 4
-    add(hips);   // 5
-    add(t2c);    // 6
-    add(idle);   // 7
-    std::string viewsJson, accessorsJson;
-    const char* types[8] = {"SCALAR", "VEC4", "SCALAR", "VEC4", "SCALAR", "VEC3", "SCALAR", "VEC4"};
-    const int counts[8] = {3, 3, 2, 2, 2, 2, 2, 2};
-    const char* minmax[8] = {R"(, "min": [0], "max": [1.2])", "", R"(, "min": [0.1], "max": [0.9])", "",
-                             R"(, "min": [0], "max": [1.2])", "", R"(, "min": [0], "max": [0.4])", ""};
-    for (std::size_t i = 0; i < views.size(); ++i) {
-        viewsJson += std::string(i ? ",\n    " : "") + R"({"buffer": 0, "byteOffset": )" + std::to_string(views[i].first) +
-                     R"(, "byteLength": )" + std::to_string(views[i].second) + "}";
-        accessorsJson += std::string(i ? ",\n    " : "") + R"({"bufferView": )" + std::to_string(i) +
-                         R"(, "componentType": 5126, "count": )" + std::to_string(counts[i]) + R"(, "type": ")" + types[i] +
-                         "\"" + minmax[i] + "}";
-    }
+    GltfArrays arrays;
+    arrays.Add(t3, 3, "SCALAR", R"(, "min": [0], "max": [1.2])");    // 0
+    arrays.Add(spine, 3, "VEC4");                                    // 1
+    arrays.Add(t2, 2, "SCALAR", R"(, "min": [0.1], "max": [0.9])");  // 2
+    arrays.Add(head, 2, "VEC4");                                     // 3
+    arrays.Add(t2b, 2, "SCALAR", R"(, "min": [0], "max": [1.2])");   // 4
+    arrays.Add(hips, 2, "VEC3");                                     // 5
+    arrays.Add(t2c, 2, "SCALAR", R"(, "min": [0], "max": [0.4])");   // 6
+    arrays.Add(idle, 2, "VEC4");                                     // 7
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
@@ -212,14 +231,53 @@ void WriteAnimatedGltf(const std::string& path) {
      "samplers": [{"input": 6, "output": 7}],
      "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}}]}
   ],
-  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
-                             Base64(buffer) + R"("}],
-  "bufferViews": [
-    )" + viewsJson + R"(
+  )" + arrays.Json() + R"(
+})";
+    Write(path, json);
+}
+
+void WriteShapeKeyGltf(const std::string& path) {
+    // Face: a quad in the file's XY plane, two UV maps, vertex colours and the shape key "Smile",
+    // which lifts the top edge by 1 along Y, at weight 0.7. Plain: a triangle with positions alone.
+    const std::vector<float> facePositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, faceNormals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1},
+                             uv = {0, 0, 1, 0, 1, 1, 0, 1}, colours(16, 1.0f), smile = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0},
+                             plainPositions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, times = {0, 1}, turns = {0, 0, 0, 1, 0, 0.6f, 0, 0.8f},
+                             weights = {0.7f, 0.0f};
+    const std::vector<std::uint16_t> indices = {0, 1, 2, 0, 2, 3};
+    GltfArrays arrays;
+    arrays.Add(facePositions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
+    arrays.Add(faceNormals, 4, "VEC3");                                                 // 1
+    arrays.Add(uv, 4, "VEC2");                                                          // 2
+    arrays.Add(colours, 4, "VEC4");                                                     // 3
+    arrays.Add(smile, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [0, 1, 0])");          // 4
+    arrays.Add(indices, 6, "SCALAR", "", 5123);                                         // 5
+    arrays.Add(plainPositions, 3, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 6
+    arrays.Add(times, 2, "SCALAR", R"(, "min": [0], "max": [1])");                    // 7
+    arrays.Add(turns, 2, "VEC4");                                                       // 8
+    arrays.Add(weights, 2, "SCALAR");                                                   // 9
+    const std::string json = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 2, 3]}],
+  "nodes": [
+    {"name": "Hips", "translation": [0, 1, 0], "children": [1]},
+    {"name": "Spine", "translation": [0, 1, 0]},
+    {"name": "Face", "mesh": 0},
+    {"name": "Plain", "mesh": 1, "translation": [3, 0, 0]}
   ],
-  "accessors": [
-    )" + accessorsJson + R"(
-  ]
+  "meshes": [
+    {"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2, "TEXCOORD_1": 2, "COLOR_0": 3},
+                     "targets": [{"POSITION": 4}], "indices": 5}],
+     "weights": [0.7], "extras": {"targetNames": ["Smile"]}},
+    {"primitives": [{"attributes": {"POSITION": 6}}]}
+  ],
+  "animations": [
+    {"name": "Talk",
+     "samplers": [{"input": 7, "output": 8}, {"input": 7, "output": 9}],
+     "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
+                  {"sampler": 1, "target": {"node": 2, "path": "weights"}}]}
+  ],
+  )" + arrays.Json() + R"(
 })";
     Write(path, json);
 }

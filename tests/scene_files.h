@@ -36,6 +36,13 @@ void WriteSkinnedGltf(const std::string& path);
 //  - "Idle" (0.4 s): Spine turns 10 degrees about Z.
 void WriteAnimatedGltf(const std::string& path);
 
+// A glTF with what a model has no place for: "Face" (a unit quad in the file's XY plane, y from 0 to
+// 1, with a second UV map, vertex colours and the shape key "Smile" that lifts its top edge by 1
+// along y, at weight 0.7), "Plain" (a triangle, positions alone, at (3, 0, 0)), the skeleton "Hips" (at
+// (0, 1, 0)) -> "Spine" (0, 1, 0), and the clip "Talk" (1 s), which turns Spine about the file's Y
+// and keys Smile's weight from 0.7 to 0.
+void WriteShapeKeyGltf(const std::string& path);
+
 // A glTF skeleton keyed as Blender writes it with sampling off, on frames 1, 7 and 13 of 24 fps:
 // "Hips" (root) -> an unnamed node at (0, 1, 0) whose rotation steps (STEP) about X through 0, 30
 // and 60 degrees -> "Tip" at (0, 1, 0), whose translation is a cubic spline (CUBICSPLINE) through

@@ -210,6 +210,7 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
             return app::kExitUsage;
         }
         for (const auto& w : imported.info.warnings) err << "warning: " << flags.input << ": " << w << "\n";
+        for (const auto& w : imported.nodeWarnings) err << "warning: " << flags.input << ": " << w.text << "\n";
         PrintList(flags, imported.info, scene, out);
         return app::kExitOk;
     }
