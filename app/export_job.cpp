@@ -257,6 +257,25 @@ void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, v
     }
 }
 
+// The bones below the root that the clip moves: an animation holds the bones' turns and the root's
+// travel, so their travel is lost. Places spread less than a millimetre apart are a file's rounding
+// (Blender bakes every bone's place, its last bits changing from frame to frame).
+void CheckBoneTravel(const standin::Node& root, const std::vector<std::string>& bones,
+                     const std::vector<importer::NodeTravel>& travels, ExportResult& r) {
+    constexpr double kNoticeableMetres = 0.001;
+    for (const importer::NodeTravel& t : travels) {
+        if (t.node == &root || !(t.metres >= kNoticeableMetres)) continue;
+        const std::string& name = t.node->Name();
+        if (std::find(bones.begin(), bones.end(), name) == bones.end()) continue;
+        char spread[40];
+        std::snprintf(spread, sizeof spread, "%.3f", t.metres);
+        Add(r, Warning("bone '" + name + "' moves in the clip (its keyed places lie up to " + spread +
+                           " m apart), but an animation holds the bones' turns and the root's travel only: its "
+                           "travel is left out (move the skeleton by its root '" + root.Name() + "' instead)",
+                       root.Name()));
+    }
+}
+
 // Names the file cuts to 32 bytes.
 void CheckNameLengths(const std::vector<std::string>& names, const char* what, ExportResult& r) {
     std::string cut;
@@ -411,6 +430,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (r.animation) {
         CheckTimeline(exporter.settings, request, r);
         CheckStillPose(node, scene, request, r);
+        CheckBoneTravel(node, r.animation->text.boneNames, imported.travels, r);
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);
     }

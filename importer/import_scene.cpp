@@ -79,6 +79,20 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
+// The diagonal of the box that keys' values span; 0 for fewer than two keys.
+double Spread(const std::vector<standin::Key<Point3>>& keys) {
+    if (keys.empty()) return 0;
+    Point3 lo = keys[0].value, hi = lo;
+    for (const auto& k : keys) {
+        lo = Point3(std::min(lo.x, k.value.x), std::min(lo.y, k.value.y), std::min(lo.z, k.value.z));
+        hi = Point3(std::max(hi.x, k.value.x), std::max(hi.y, k.value.y), std::max(hi.z, k.value.z));
+    }
+    return std::hypot(double(hi.x) - lo.x, double(hi.y) - lo.y, double(hi.z) - lo.z);
+}
+
+// The longest of a transform's axes: the most it scales a length.
+double LargestScale(const Matrix3& m) { return std::max({double(m[0].Length()), double(m[1].Length()), double(m[2].Length())}); }
+
 // Runs read on a thread of its own, or when no thread can be started, when its result is asked for.
 template <class Read>
 auto Beside(const Read& read) {
@@ -186,6 +200,7 @@ public:
     bool dropBlenderLeafBones = false;
     const std::vector<std::string>& DroppedLeafBones() const { return droppedLeafBones_; }
     std::vector<NodeWarning> TakeNodeWarnings() { return std::move(nodeWarnings_); }
+    std::vector<NodeTravel> TakeTravels() { return std::move(travels_); }
 
 private:
     bool IsBlenderLeafBone(const aiNode& node) const {
@@ -361,6 +376,7 @@ public:
         }
 
         std::size_t next = 0;
+        std::vector<std::pair<std::size_t, double>> spreads;  // of the sources whose own channel moves them
         for (std::size_t s = 0; s < sources_.size(); ++s) {
             std::vector<ClipTrack::Part> parts;
             bool any = false;
@@ -370,12 +386,20 @@ public:
                     continue;
                 }
                 standin::TransformTrack& track = tracks[next++];
+                if (&link == &chains[s].front())
+                    if (const double spread = Spread(track.position); spread > 0) spreads.push_back({s, spread});
                 if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
                 parts.push_back({link.base, standin::TrackSampler(std::move(track))});
                 any = true;
             }
             if (any)
                 sources_[s].host->SetTrack(std::make_shared<ClipTrack>(std::move(parts), sources_[s].rest, toHost_, fromHost_));
+        }
+        // A keyed place lies in the parent's space, scaled by the node's rest transform (the file's
+        // unit, at the top of the scene) and by the parent's world transform.
+        for (const auto& [s, spread] : spreads) {
+            standin::Node& host = *sources_[s].host;
+            travels_.push_back({&host, spread * LargestScale(sources_[s].rest) * LargestScale(host.GetParentTM(0))});
         }
     }
     const Matrix3& ToHost() const { return toHost_; }
@@ -414,6 +438,7 @@ private:
     std::vector<SkinnedNode> skinned_;
     std::vector<std::string> droppedLeafBones_;
     std::vector<NodeWarning> nodeWarnings_;
+    std::vector<NodeTravel> travels_;
     struct Source {
         standin::Node* host;
         const aiNode* node;
@@ -854,6 +879,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         result.embeddedImages.push_back(std::move(out));
     }
     result.nodeWarnings = builder.TakeNodeWarnings();
+    result.travels = builder.TakeTravels();
     result.usedFiles = UsedFiles(path, materials.TextureFiles(), gltfJson);
     result.ok = true;
     return result;

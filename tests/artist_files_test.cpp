@@ -114,6 +114,9 @@ TEST(ArtistFiles, TheRigIsTheSameFromEveryFormatOnTheArtistsTimeline) {
         // The arm turns a quarter turn about X: halfway (frame 30, index 29) by 43.5 of 59 steps' worth.
         const vlo::BoneKey& arm = a.Key(59, 2);
         EXPECT_NEAR(std::fabs(arm.x), std::sqrt(0.5f), 1e-4) << file;
+        // The bone Base rises 1 m, which the animation cannot hold; the arm only turns.
+        EXPECT_TRUE(Says(r, "bone 'Base' moves in the clip (its keyed places lie up to 1.000 m apart)")) << file;
+        EXPECT_FALSE(Says(r, "bone 'Arm' moves")) << file;
         if (file == "rig.dae") continue;  // Blender's COLLADA exporter writes no custom properties
         // KEYFRAME = "12 TOP_OF_SWING" and kf2 = "KEYFRAME 30 BALL_STRUCK" on the artist's frames.
         EXPECT_EQ(a.frames[11].flags, vlo::KeyFrameBit(vlo::kTopOfSwing)) << file;
