@@ -257,22 +257,29 @@ void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, v
     }
 }
 
-// The bones below the root that the clip moves: an animation holds the bones' turns and the root's
-// travel, so their travel is lost. Places spread less than a millimetre apart are a file's rounding
-// (Blender bakes every bone's place, its last bits changing from frame to frame).
-void CheckBoneTravel(const standin::Node& root, const std::vector<std::string>& bones,
-                     const std::vector<importer::NodeTravel>& travels, ExportResult& r) {
-    constexpr double kNoticeableMetres = 0.001;
-    for (const importer::NodeTravel& t : travels) {
-        if (t.node == &root || !(t.metres >= kNoticeableMetres)) continue;
-        const std::string& name = t.node->Name();
-        if (std::find(bones.begin(), bones.end(), name) == bones.end()) continue;
-        char spread[40];
-        std::snprintf(spread, sizeof spread, "%.3f", t.metres);
-        Add(r, Warning("bone '" + name + "' moves in the clip (its keyed places lie up to " + spread +
-                           " m apart), but an animation holds the bones' turns and the root's travel only: its "
-                           "travel is left out (move the skeleton by its root '" + root.Name() + "' instead)",
+// The bones that the clip moves (below the root) or scales: an animation holds the bones' turns and
+// the root's travel, so that is lost. Spreads under a millimetre or a thousandth of a scale are a
+// file's rounding (Blender bakes every bone's place and scale, their last bits changing from frame
+// to frame).
+void CheckBoneMotion(const standin::Node& root, const std::vector<std::string>& bones,
+                     const std::vector<importer::NodeMotion>& motions, ExportResult& r) {
+    constexpr double kNoticeableMetres = 0.001, kNoticeableScale = 0.001;
+    // how: "moves"; what: "places"; unit: " m"; lost: "travel".
+    auto leftOut = [&](const std::string& name, const char* how, const char* what, double spread, const char* unit,
+                       const char* lost, const std::string& todo) {
+        char amount[40];
+        std::snprintf(amount, sizeof amount, "%.3f", spread);
+        Add(r, Warning("bone '" + name + "' " + how + " in the clip (its keyed " + what + " lie up to " + amount + unit +
+                           " apart), but an animation holds the bones' turns and the root's travel only: its " + lost +
+                           " is left out (" + todo + ")",
                        root.Name()));
+    };
+    for (const importer::NodeMotion& m : motions) {
+        const std::string& name = m.node->Name();
+        if (std::find(bones.begin(), bones.end(), name) == bones.end()) continue;
+        if (m.node != &root && m.metres >= kNoticeableMetres)
+            leftOut(name, "moves", "places", m.metres, " m", "travel", "move the skeleton by its root '" + root.Name() + "' instead");
+        if (m.scales >= kNoticeableScale) leftOut(name, "is scaled", "scales", m.scales, "", "scaling", "keep the bones' scale as it is");
     }
 }
 
@@ -430,7 +437,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (r.animation) {
         CheckTimeline(exporter.settings, request, r);
         CheckStillPose(node, scene, request, r);
-        CheckBoneTravel(node, r.animation->text.boneNames, imported.travels, r);
+        CheckBoneMotion(node, r.animation->text.boneNames, imported.motions, r);
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);
     }

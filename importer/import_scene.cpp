@@ -200,7 +200,7 @@ public:
     bool dropBlenderLeafBones = false;
     const std::vector<std::string>& DroppedLeafBones() const { return droppedLeafBones_; }
     std::vector<NodeWarning> TakeNodeWarnings() { return std::move(nodeWarnings_); }
-    std::vector<NodeTravel> TakeTravels() { return std::move(travels_); }
+    std::vector<NodeMotion> TakeMotions() { return std::move(motions_); }
 
 private:
     bool IsBlenderLeafBone(const aiNode& node) const {
@@ -376,7 +376,11 @@ public:
         }
 
         std::size_t next = 0;
-        std::vector<std::pair<std::size_t, double>> spreads;  // of the sources whose own channel moves them
+        struct Spreads {
+            std::size_t source;
+            double places, scales;
+        };
+        std::vector<Spreads> spreads;  // of the sources whose own channel moves or scales them
         for (std::size_t s = 0; s < sources_.size(); ++s) {
             std::vector<ClipTrack::Part> parts;
             bool any = false;
@@ -387,7 +391,8 @@ public:
                 }
                 standin::TransformTrack& track = tracks[next++];
                 if (&link == &chains[s].front())
-                    if (const double spread = Spread(track.position); spread > 0) spreads.push_back({s, spread});
+                    if (const Spreads own{s, Spread(track.position), Spread(track.scale)}; own.places > 0 || own.scales > 0)
+                        spreads.push_back(own);
                 if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
                 parts.push_back({link.base, standin::TrackSampler(std::move(track))});
                 any = true;
@@ -397,9 +402,10 @@ public:
         }
         // A keyed place lies in the parent's space, scaled by the node's rest transform (the file's
         // unit, at the top of the scene) and by the parent's world transform.
-        for (const auto& [s, spread] : spreads) {
-            standin::Node& host = *sources_[s].host;
-            travels_.push_back({&host, spread * LargestScale(sources_[s].rest) * LargestScale(host.GetParentTM(0))});
+        for (const Spreads& own : spreads) {
+            standin::Node& host = *sources_[own.source].host;
+            const double metresPerPlace = LargestScale(sources_[own.source].rest) * LargestScale(host.GetParentTM(0));
+            motions_.push_back({&host, own.places * metresPerPlace, own.scales});
         }
     }
     const Matrix3& ToHost() const { return toHost_; }
@@ -438,7 +444,7 @@ private:
     std::vector<SkinnedNode> skinned_;
     std::vector<std::string> droppedLeafBones_;
     std::vector<NodeWarning> nodeWarnings_;
-    std::vector<NodeTravel> travels_;
+    std::vector<NodeMotion> motions_;
     struct Source {
         standin::Node* host;
         const aiNode* node;
@@ -879,7 +885,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         result.embeddedImages.push_back(std::move(out));
     }
     result.nodeWarnings = builder.TakeNodeWarnings();
-    result.travels = builder.TakeTravels();
+    result.motions = builder.TakeMotions();
     result.usedFiles = UsedFiles(path, materials.TextureFiles(), gltfJson);
     result.ok = true;
     return result;

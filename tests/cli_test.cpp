@@ -202,7 +202,7 @@ TEST_F(Cli, FileSystemFailuresNameThePathAndTheReason) {
         << r.err;
 }
 
-TEST_F(Cli, WhatAModelHasNoPlaceForIsSaidOfTheObjectsItTakes) {
+TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
     const std::string faces = dir.File("faces.gltf");
     support::WriteShapeKeyGltf(faces);
     // Each is named, and the model has the mesh's basis shape, as from every format.
@@ -232,9 +232,13 @@ TEST_F(Cli, WhatAModelHasNoPlaceForIsSaidOfTheObjectsItTakes) {
     // An animation hears of what it leaves out of the clip instead.
     r = Export({faces, "--mode", "animation", "-o", dir.File("talk.VLA")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: " + faces + ": clip 'Talk': its shape key "
-                                                             "animation of Face is left out: an animation holds the "
-                                                             "bones' turns and the root's travel only"});
+    EXPECT_EQ(r.Lines("warning: "),
+              (std::vector<std::string>{"warning: " + faces + ": clip 'Talk': its shape key animation of Face is left "
+                                                              "out: an animation holds the bones' turns and the root's "
+                                                              "travel only",
+                                        "warning: bone 'Spine' is scaled in the clip (its keyed scales lie up to 0.866 "
+                                        "apart), but an animation holds the bones' turns and the root's travel only: "
+                                        "its scaling is left out (keep the bones' scale as it is) [object 'Hips']"}));
 
     // The listing of the scene tells everything.
     r = Export({faces, "--list"});

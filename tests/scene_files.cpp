@@ -242,7 +242,7 @@ void WriteShapeKeyGltf(const std::string& path) {
     const std::vector<float> facePositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, faceNormals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1},
                              uv = {0, 0, 1, 0, 1, 1, 0, 1}, colours(16, 1.0f), smile = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0},
                              plainPositions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, times = {0, 1}, turns = {0, 0, 0, 1, 0, 0.6f, 0, 0.8f},
-                             weights = {0.7f, 0.0f};
+                             weights = {0.7f, 0.0f}, scales = {1, 1, 1, 1.5f, 1.5f, 1.5f};
     const std::vector<std::uint16_t> indices = {0, 1, 2, 0, 2, 3};
     GltfArrays arrays;
     arrays.Add(facePositions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
@@ -255,6 +255,7 @@ void WriteShapeKeyGltf(const std::string& path) {
     arrays.Add(times, 2, "SCALAR", R"(, "min": [0], "max": [1])");                    // 7
     arrays.Add(turns, 2, "VEC4");                                                       // 8
     arrays.Add(weights, 2, "SCALAR");                                                   // 9
+    arrays.Add(scales, 2, "VEC3");                                                      // 10
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
@@ -273,9 +274,10 @@ void WriteShapeKeyGltf(const std::string& path) {
   ],
   "animations": [
     {"name": "Talk",
-     "samplers": [{"input": 7, "output": 8}, {"input": 7, "output": 9}],
+     "samplers": [{"input": 7, "output": 8}, {"input": 7, "output": 9}, {"input": 7, "output": 10}],
      "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
-                  {"sampler": 1, "target": {"node": 2, "path": "weights"}}]}
+                  {"sampler": 1, "target": {"node": 2, "path": "weights"}},
+                  {"sampler": 2, "target": {"node": 1, "path": "scale"}}]}
   ],
   )" + arrays.Json() + R"(
 })";

@@ -40,7 +40,7 @@ void WriteAnimatedGltf(const std::string& path);
 // 1, with a second UV map, vertex colours and the shape key "Smile" that lifts its top edge by 1
 // along y, at weight 0.7), "Plain" (a triangle, positions alone, at (3, 0, 0)), the skeleton "Hips" (at
 // (0, 1, 0)) -> "Spine" (0, 1, 0), and the clip "Talk" (1 s), which turns Spine about the file's Y
-// and keys Smile's weight from 0.7 to 0.
+// and scales it from 1 to 1.5, and keys Smile's weight from 0.7 to 0.
 void WriteShapeKeyGltf(const std::string& path);
 
 // A glTF skeleton keyed as Blender writes it with sampling off, on frames 1, 7 and 13 of 24 fps:
