@@ -257,13 +257,23 @@ void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, v
     }
 }
 
-// The bones that the clip moves (below the root) or scales: an animation holds the bones' turns and
-// the root's travel, so that is lost. Spreads under a millimetre or a thousandth of a scale are a
-// file's rounding (Blender bakes every bone's place and scale, their last bits changing from frame
-// to frame).
-void CheckBoneMotion(const standin::Node& root, const std::vector<std::string>& bones,
-                     const std::vector<importer::NodeMotion>& motions, ExportResult& r) {
+// What the clip drives that the animation cannot hold. An animation holds the bones' turns, the
+// root's travel and the markers' places: a bone's travel (below the root) or scaling is lost, and so
+// is the motion of a node that is none of these (a prop animated on its own). Spreads under a
+// millimetre or a thousandth of a scale are a file's rounding (Blender bakes every bone's place and
+// scale, their last bits changing from frame to frame).
+void CheckDrivenNodes(const standin::Node& root, const vlo::VlaAnimation& animation,
+                      const std::vector<importer::NodeMotion>& motions, ExportResult& r) {
     constexpr double kNoticeableMetres = 0.001, kNoticeableScale = 0.001;
+    auto among = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    // Whether from is a or lies below it.
+    auto under = [](const standin::Node* from, const standin::Node* a) {
+        for (const standin::Node* n = from; n; n = n->Parent())
+            if (n == a) return true;
+        return false;
+    };
     // how: "moves"; what: "places"; unit: " m"; lost: "travel".
     auto leftOut = [&](const std::string& name, const char* how, const char* what, double spread, const char* unit,
                        const char* lost, const std::string& todo) {
@@ -274,12 +284,26 @@ void CheckBoneMotion(const standin::Node& root, const std::vector<std::string>& 
                            " is left out (" + todo + ")",
                        root.Name()));
     };
+    std::vector<std::string> others;
     for (const importer::NodeMotion& m : motions) {
         const std::string& name = m.node->Name();
-        if (std::find(bones.begin(), bones.end(), name) == bones.end()) continue;
+        if (!under(m.node, &root)) {
+            // The root's ancestors move the whole skeleton.
+            if (!under(&root, m.node) && !among(animation.text.markerNames, name)) others.push_back(name);
+            continue;
+        }
+        if (!among(animation.text.boneNames, name)) continue;
         if (m.node != &root && m.metres >= kNoticeableMetres)
             leftOut(name, "moves", "places", m.metres, " m", "travel", "move the skeleton by its root '" + root.Name() + "' instead");
         if (m.scales >= kNoticeableScale) leftOut(name, "is scaled", "scales", m.scales, "", "scaling", "keep the bones' scale as it is");
+    }
+    if (!others.empty()) {
+        std::string list;
+        for (const std::string& n : others) list += (list.empty() ? "'" : ", '") + n + "'";
+        Add(r, Warning("the clip also drives " + list + ", neither bones of '" + root.Name() +
+                           "' nor markers: their motion is left out (parent what should move with the skeleton to "
+                           "one of its bones, or export an animation of its own with --select)",
+                       root.Name()));
     }
 }
 
@@ -437,7 +461,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (r.animation) {
         CheckTimeline(exporter.settings, request, r);
         CheckStillPose(node, scene, request, r);
-        CheckBoneMotion(node, r.animation->text.boneNames, imported.motions, r);
+        CheckDrivenNodes(node, *r.animation, imported.motions, r);
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);
     }

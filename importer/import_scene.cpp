@@ -380,7 +380,7 @@ public:
             std::size_t source;
             double places, scales;
         };
-        std::vector<Spreads> spreads;  // of the sources whose own channel moves or scales them
+        std::vector<Spreads> spreads;  // of the sources the clip drives
         for (std::size_t s = 0; s < sources_.size(); ++s) {
             std::vector<ClipTrack::Part> parts;
             bool any = false;
@@ -390,9 +390,8 @@ public:
                     continue;
                 }
                 standin::TransformTrack& track = tracks[next++];
-                if (&link == &chains[s].front())
-                    if (const Spreads own{s, Spread(track.position), Spread(track.scale)}; own.places > 0 || own.scales > 0)
-                        spreads.push_back(own);
+                if (&link == &chains[s].front() && !noObject_.count(link.node->mName.C_Str()))
+                    spreads.push_back({s, Spread(track.position), Spread(track.scale)});
                 if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
                 parts.push_back({link.base, standin::TrackSampler(std::move(track))});
                 any = true;
@@ -404,7 +403,8 @@ public:
         // unit, at the top of the scene) and by the parent's world transform.
         for (const Spreads& own : spreads) {
             standin::Node& host = *sources_[own.source].host;
-            const double metresPerPlace = LargestScale(sources_[own.source].rest) * LargestScale(host.GetParentTM(0));
+            const double metresPerPlace =
+                own.places > 0 ? LargestScale(sources_[own.source].rest) * LargestScale(host.GetParentTM(0)) : 0;
             motions_.push_back({&host, own.places * metresPerPlace, own.scales});
         }
     }

@@ -92,9 +92,9 @@ struct NodeWarning {
     std::string text;  // begins "node 'NAME': "
 };
 
-// A node that the applied clip moves or scales, not only turns: how far apart its keyed places lie
-// (the diagonal of their box, in the scene's metres at its parent's scale on frame 0) and its keyed
-// scales (the diagonal of theirs).
+// A node (no camera or light) that the applied clip drives: how far apart its keyed places lie (the
+// diagonal of their box, in the scene's metres at its parent's scale on frame 0) and its keyed
+// scales (the diagonal of theirs); 0 for a node the clip only turns.
 struct NodeMotion {
     const standin::Node* node = nullptr;
     double metres = 0, scales = 0;
@@ -107,7 +107,7 @@ struct ImportResult {
     std::string error;  // why the file could not be used
     SceneInfo info;
     std::vector<NodeWarning> nodeWarnings;  // in the order the nodes were read
-    std::vector<NodeMotion> motions;        // of the nodes the applied clip moves or scales, in the order they were read
+    std::vector<NodeMotion> motions;        // of the nodes the applied clip drives, in the order they were read
     std::vector<EmbeddedImageFile> embeddedImages;
     // The files the scene is made of: the file itself and every file it references that exists
     // (textures, glTF buffers, OBJ material libraries), as absolute paths, sorted.

@@ -68,6 +68,7 @@ public:
     Matrix3 LocalTM(TimeValue t) const { return track_ ? track_->At(t) : local_; }
     const LocalTrackPtr& Track() const { return track_; }
     Node* Parent() { return parent_; }
+    const Node* Parent() const { return parent_; }
     std::vector<Node*> Children() const;
     const std::string& Name() const { return name_; }
     // Moves this node under another parent, keeping its world transform at time 0.

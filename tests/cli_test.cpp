@@ -206,7 +206,7 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
     const std::string faces = dir.File("faces.gltf");
     support::WriteShapeKeyGltf(faces);
     // Each is named, and the model has the mesh's basis shape, as from every format.
-    ToolRun r = Export({faces, "--select", "Face", "-o", out});
+    ToolRun r = Export({faces, "--select", "Face", "--origin", "world", "-o", out});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string face = "warning: " + faces + ": node 'Face': ";
     EXPECT_EQ(r.Lines("warning: "),
@@ -225,12 +225,13 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
     for (const vlo::ModelVertex& v : vlo.model.vertices) EXPECT_TRUE(v.position.y == 0.0f || v.position.y == 1.0f) << v.position.y;
 
     // An export of another object of the scene hears nothing of them, so --strict lets it through.
-    r = Export({faces, "--select", "Plain", "--strict", "-o", out});
+    r = Export({faces, "--select", "Plain", "--origin", "world", "--strict", "-o", out});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.Lines("warning: ").empty()) << r.err;
 
-    // An animation hears of what it leaves out of the clip instead.
-    r = Export({faces, "--mode", "animation", "-o", dir.File("talk.VLA")});
+    // An animation of the skeleton hears of what it leaves out of the clip instead (Flag is one of its
+    // markers).
+    r = Export({faces, "--select", "Hips", "--mode", "animation", "-o", dir.File("talk.VLA")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.Lines("warning: "),
               (std::vector<std::string>{"warning: " + faces + ": clip 'Talk': its shape key animation of Face is left "
@@ -238,7 +239,10 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
                                                               "travel only",
                                         "warning: bone 'Spine' is scaled in the clip (its keyed scales lie up to 0.866 "
                                         "apart), but an animation holds the bones' turns and the root's travel only: "
-                                        "its scaling is left out (keep the bones' scale as it is) [object 'Hips']"}));
+                                        "its scaling is left out (keep the bones' scale as it is) [object 'Hips']",
+                                        "warning: the clip also drives 'Plain', neither bones of 'Hips' nor markers: "
+                                        "their motion is left out (parent what should move with the skeleton to one of "
+                                        "its bones, or export an animation of its own with --select) [object 'Hips']"}));
 
     // The listing of the scene tells everything.
     r = Export({faces, "--list"});
@@ -372,6 +376,10 @@ TEST_F(Cli, AnAnimationIsMadeFromTheSelectedNodeAndOneThatNothingMovesSaysSo) {
         EXPECT_TRUE(r.Lines("warning: every frame").empty()) << clip << ": " << r.err;
         EXPECT_TRUE(r.Lines("warning: bone").empty()) << clip << ": " << r.err;
     }
+    // Nor does a node above the root: its motion carries the root's.
+    r = Export({swing, "--select", "Spine", "--mode", "animation", "--clip", "Swing", "-o", vla});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.Lines("warning: the clip also drives").empty()) << r.err;
     r = Export({swing, "--select", "Ball", "--mode", "animation", "--clip", "Idle", "-o", vla});
     EXPECT_EQ(r.Lines("warning: every frame"),
               std::vector<std::string>{"warning: every frame of the animation holds the same pose: the clip 'Idle' "

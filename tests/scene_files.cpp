@@ -242,7 +242,7 @@ void WriteShapeKeyGltf(const std::string& path) {
     const std::vector<float> facePositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, faceNormals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1},
                              uv = {0, 0, 1, 0, 1, 1, 0, 1}, colours(16, 1.0f), smile = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0},
                              plainPositions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, times = {0, 1}, turns = {0, 0, 0, 1, 0, 0.6f, 0, 0.8f},
-                             weights = {0.7f, 0.0f}, scales = {1, 1, 1, 1.5f, 1.5f, 1.5f};
+                             weights = {0.7f, 0.0f}, scales = {1, 1, 1, 1.5f, 1.5f, 1.5f}, slide = {3, 0, 0, 4, 0, 0}, wave = {0, 0, 2, 1, 0, 2};
     const std::vector<std::uint16_t> indices = {0, 1, 2, 0, 2, 3};
     GltfArrays arrays;
     arrays.Add(facePositions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
@@ -256,15 +256,18 @@ void WriteShapeKeyGltf(const std::string& path) {
     arrays.Add(turns, 2, "VEC4");                                                       // 8
     arrays.Add(weights, 2, "SCALAR");                                                   // 9
     arrays.Add(scales, 2, "VEC3");                                                      // 10
+    arrays.Add(slide, 2, "VEC3");                                                       // 11
+    arrays.Add(wave, 2, "VEC3");                                                        // 12
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
-  "scenes": [{"nodes": [0, 2, 3]}],
+  "scenes": [{"nodes": [0, 2, 3, 4]}],
   "nodes": [
     {"name": "Hips", "translation": [0, 1, 0], "children": [1]},
     {"name": "Spine", "translation": [0, 1, 0]},
     {"name": "Face", "mesh": 0},
-    {"name": "Plain", "mesh": 1, "translation": [3, 0, 0]}
+    {"name": "Plain", "mesh": 1, "translation": [3, 0, 0]},
+    {"name": "Flag", "translation": [0, 0, 2]}
   ],
   "meshes": [
     {"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2, "TEXCOORD_1": 2, "COLOR_0": 3},
@@ -274,10 +277,13 @@ void WriteShapeKeyGltf(const std::string& path) {
   ],
   "animations": [
     {"name": "Talk",
-     "samplers": [{"input": 7, "output": 8}, {"input": 7, "output": 9}, {"input": 7, "output": 10}],
+     "samplers": [{"input": 7, "output": 8}, {"input": 7, "output": 9}, {"input": 7, "output": 10},
+                  {"input": 7, "output": 11}, {"input": 7, "output": 12}],
      "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
                   {"sampler": 1, "target": {"node": 2, "path": "weights"}},
-                  {"sampler": 2, "target": {"node": 1, "path": "scale"}}]}
+                  {"sampler": 2, "target": {"node": 1, "path": "scale"}},
+                  {"sampler": 3, "target": {"node": 3, "path": "translation"}},
+                  {"sampler": 4, "target": {"node": 4, "path": "translation"}}]}
   ],
   )" + arrays.Json() + R"(
 })";

@@ -39,8 +39,9 @@ void WriteAnimatedGltf(const std::string& path);
 // A glTF with what a model has no place for: "Face" (a unit quad in the file's XY plane, y from 0 to
 // 1, with a second UV map, vertex colours and the shape key "Smile" that lifts its top edge by 1
 // along y, at weight 0.7), "Plain" (a triangle, positions alone, at (3, 0, 0)), the skeleton "Hips" (at
-// (0, 1, 0)) -> "Spine" (0, 1, 0), and the clip "Talk" (1 s), which turns Spine about the file's Y
-// and scales it from 1 to 1.5, and keys Smile's weight from 0.7 to 0.
+// (0, 1, 0)) -> "Spine" (0, 1, 0), the empty "Flag" at (0, 0, 2), and the clip "Talk" (1 s), which
+// turns Spine about the file's Y and scales it from 1 to 1.5, keys Smile's weight from 0.7 to 0,
+// slides Plain to (4, 0, 0) and Flag to (1, 0, 2).
 void WriteShapeKeyGltf(const std::string& path);
 
 // A glTF skeleton keyed as Blender writes it with sampling off, on frames 1, 7 and 13 of 24 fps:
