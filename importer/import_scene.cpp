@@ -44,6 +44,7 @@ namespace {
 enum class Format { Fbx, Gltf, Collada, Obj, Other };
 
 constexpr const char* kPivotMarker = "_$AssimpFbx$_";
+constexpr const char* kBlenderNeutralBone = "neutral_bone";
 
 bool IsPivotHelper(const aiNode& node) { return std::string(node.mName.C_Str()).find(kPivotMarker) != std::string::npos; }
 
@@ -175,6 +176,10 @@ public:
             droppedLeafBones_.push_back(node.mName.C_Str());
             return;
         }
+        if (IsBlenderNeutralBone(node)) {
+            droppedNeutralBone_ = true;
+            return;
+        }
         if (IsPivotHelper(node) && node.mNumMeshes == 0 && node.mNumChildren == 1) {
             helpers.insert(helpers.begin(), &node);  // nearest to the node first
             Add(*node.mChildren[0], parent, rest, std::move(helpers));
@@ -199,10 +204,19 @@ public:
     // bone chain ("Add Leaf Bones", on by default); set before the nodes are added.
     bool dropBlenderLeafBones = false;
     const std::vector<std::string>& DroppedLeafBones() const { return droppedLeafBones_; }
+    // Blender's glTF exporter binds the vertices that have no weight to a joint of its own, an empty
+    // leaf named kBlenderNeutralBone; set before the nodes are added. Without it, such a file gives
+    // the bones and the verdict on those vertices that the same scene's other formats give.
+    bool dropBlenderNeutralBone = false;
+    bool DroppedNeutralBone() const { return droppedNeutralBone_; }
     std::vector<NodeWarning> TakeNodeWarnings() { return std::move(nodeWarnings_); }
     std::vector<NodeMotion> TakeMotions() { return std::move(motions_); }
 
 private:
+    bool IsBlenderNeutralBone(const aiNode& node) const {
+        return dropBlenderNeutralBone && node.mNumMeshes == 0 && node.mNumChildren == 0 && node.mParent &&
+               std::string(node.mName.C_Str()) == kBlenderNeutralBone;
+    }
     bool IsBlenderLeafBone(const aiNode& node) const {
         return dropBlenderLeafBones && node.mNumMeshes == 0 && node.mNumChildren == 0 && node.mParent &&
                std::string(node.mName.C_Str()) == std::string(node.mParent->mName.C_Str()) + "_end";
@@ -443,6 +457,7 @@ private:
     std::map<const aiNode*, Matrix3> childPending_;
     std::vector<SkinnedNode> skinned_;
     std::vector<std::string> droppedLeafBones_;
+    bool droppedNeutralBone_ = false;
     std::vector<NodeWarning> nodeWarnings_;
     std::vector<NodeMotion> motions_;
     struct Source {
@@ -840,6 +855,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
                               options.model, options.model && !options.extractingEmbedded);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
+    aiString generator;
+    if (source->mMetaData) source->mMetaData->Get("SourceAsset_Generator", generator);
+    builder.dropBlenderNeutralBone =
+        format == Format::Gltf && std::string(generator.C_Str()).rfind("Khronos glTF Blender I/O", 0) == 0;
     const aiNode& root = *source->mRootNode;
     // A glTF scene with one top node is read with that node as assimp's root: it is the file's own,
     // kept with its name, transform and properties. Every other root is one assimp made up.
@@ -872,10 +891,15 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         info.warnings.push_back("the leaf bones Blender adds to each bone chain are left out (" +
                                 CommaList(builder.DroppedLeafBones()) +
                                 "): they carry no weights (untick 'Add Leaf Bones' when exporting FBX)");
+    if (builder.DroppedNeutralBone())
+        info.warnings.push_back(std::string("the joint '") + kBlenderNeutralBone +
+                                "' that Blender's glTF exporter adds for vertices without weights is left out, so those "
+                                "vertices have none (weight every vertex of a skinned mesh to a bone)");
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
     if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
         return result;
-    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info);
+    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info,
+             builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{});
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {
         EmbeddedImageFile out{image.name, {}, image.texture->mHeight == 0};

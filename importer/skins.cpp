@@ -36,7 +36,7 @@ standin::Node* TopLevel(standin::Scene& scene, standin::Node* n) {
 }  // namespace
 
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
-              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info) {
+              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut) {
     (void)source;
     const Matrix3 fromHost = Inverse(toHost);
     std::map<standin::Node*, Matrix3> bindWorlds;
@@ -54,6 +54,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
                 const aiBone& bone = *m.mBones[b];
                 standin::Node* node = FindNode(scene, bone.mName.C_Str());
                 if (!node) {
+                    if (leftOut.count(bone.mName.C_Str())) continue;
                     info.warnings.push_back("bone '" + std::string(bone.mName.C_Str()) + "' of node '" + s.node->Name() +
                                             "' is not in the scene; its weights are left out");
                     continue;

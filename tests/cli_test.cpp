@@ -250,6 +250,30 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
     EXPECT_EQ(r.Lines(face).size(), 3u) << r.err;
 }
 
+TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {
+    // From Blender's glTF exporter the joint goes, as the leaf bones of its FBX exporter do, and the
+    // vertices on it have no weight: refused as the same scene's FBX file is.
+    const std::string blender = dir.File("blender.gltf"), other = dir.File("other.gltf");
+    support::WriteNeutralBoneGltf(blender, "Khronos glTF Blender I/O v3.4.50");
+    ToolRun r = Export({blender, "--mode", "hierarchy", "-o", out});
+    EXPECT_EQ(r.status, app::kExitExportFailed) << r.err;
+    EXPECT_EQ(r.Lines("warning: " + blender),
+              std::vector<std::string>{"warning: " + blender + ": the joint 'neutral_bone' that Blender's glTF "
+                                       "exporter adds for vertices without weights is left out, so those vertices "
+                                       "have none (weight every vertex of a skinned mesh to a bone)"});
+    EXPECT_NE(r.err.find("error: Object 'Body': 2 of 4 vertices have no usable bone links"), std::string::npos) << r.err;
+    EXPECT_FALSE(support::Exists(out));
+
+    // Another tool's joint of that name is a bone like any other.
+    support::WriteNeutralBoneGltf(other, "another tool");
+    r = Export({other, "--mode", "hierarchy", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error)) << error;
+    EXPECT_EQ(vlo::ReadVlo(bytes).model.bones.size(), 3u);
+}
+
 TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {
     const std::string anim = dir.File("swing.VLA");
     ToolRun r = Export({swing, "--clip", "Swing", "--keyframe", "99:BALL_STRUCK", "-o", anim});

@@ -188,6 +188,35 @@ void WriteSkinnedGltf(const std::string& path) {
     Write(path, json);
 }
 
+void WriteNeutralBoneGltf(const std::string& path, const std::string& generator) {
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, weights = {1, 0, 0, 0, 1, 0, 0, 0,
+                                                                                       1, 0, 0, 0, 1, 0, 0, 0},
+                             inverseBinds = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
+                                             1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const std::vector<std::uint16_t> joints = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, indices = {0, 1, 2, 0, 2, 3};
+    GltfArrays arrays;
+    arrays.Add(positions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
+    arrays.Add(weights, 4, "VEC4");                                             // 1
+    arrays.Add(joints, 4, "VEC4", "", 5123);                                    // 2
+    arrays.Add(inverseBinds, 2, "MAT4");                                        // 3
+    arrays.Add(indices, 6, "SCALAR", "", 5123);                                 // 4
+    const std::string json = R"({
+  "asset": {"version": "2.0", "generator": ")" + generator + R"("},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 3]}],
+  "nodes": [
+    {"name": "Rig", "children": [1, 2]},
+    {"name": "Bone"},
+    {"name": "neutral_bone"},
+    {"name": "Body", "mesh": 0, "skin": 0}
+  ],
+  "skins": [{"joints": [1, 2], "inverseBindMatrices": 3, "skeleton": 0}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "WEIGHTS_0": 1, "JOINTS_0": 2}, "indices": 4}]}],
+  )" + arrays.Json() + R"(
+})";
+    Write(path, json);
+}
+
 void WriteAnimatedGltf(const std::string& path) {
     auto quat = [](float ax, float ay, float az, float degrees) {
         const float h = degrees * 3.14159265f / 360.0f;

@@ -29,6 +29,11 @@ void WriteCollada(const std::string& path);
 // Spine at (0, 1, 0).
 void WriteSkinnedGltf(const std::string& path);
 
+// A skinned glTF as Blender's glTF exporter writes a mesh some of whose vertices have no weight
+// (when generator is Blender's): "Body" (four vertices, two triangles), vertices 0 and 1 on the joint
+// "Bone", vertices 2 and 3 on the joint "neutral_bone", both joints at the origin below "Rig".
+void WriteNeutralBoneGltf(const std::string& path, const std::string& generator);
+
 // An animated glTF skeleton (no mesh): "Hips" (root, at (0, 1, 0)) -> "Spine" (0, 1, 0) -> "Head"
 // (0, 0.5, 0), an empty top-level node "Ball" at (1, 0, 0), and two clips:
 //  - "Swing" (1.2 s): Hips moves 2 units along +X; Spine turns about X through 0, 60 and 150 degrees
