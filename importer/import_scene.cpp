@@ -614,10 +614,6 @@ std::string ClipListing(const SceneInfo& info) {
     return text;
 }
 
-// Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
-// result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
-// when an export that samples the animation has several clips to choose from.
-// gltf: what a glTF file says of its clips, one per clip of source.
 // An animation holds the bones' turns and the root's travel: a clip's shape key (morph) and vertex
 // animation have no place in it. Said once per kind, naming what they animate.
 void SayWhatTheAnimationLeavesOut(const aiAnimation& clip, SceneInfo& info) {
@@ -630,6 +626,10 @@ void SayWhatTheAnimationLeavesOut(const aiAnimation& clip, SceneInfo& info) {
                                     " is left out: an animation holds the bones' turns and the root's travel only");
 }
 
+// Lists the clips, applies the chosen one and sets the scene's frame rate and range. False (with
+// result.failure and error) when the options name a clip, frame rate or range that cannot be had, or
+// when an export that samples the animation has several clips to choose from.
+// gltf: what a glTF file says of its clips, one per clip of source.
 bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts, const std::vector<GltfAnimationFacts>* gltf,
                     TreeBuilder& builder, standin::Scene& scene, const ImportOptions& options, ImportResult& result) {
     SceneInfo& info = result.info;
