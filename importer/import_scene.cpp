@@ -5,7 +5,6 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <tuple>
@@ -28,6 +27,7 @@
 #include "importer/gltf_facts.h"
 #include "importer/host_axes.h"
 #include "importer/importer.h"
+#include "importer/lower_case.h"
 #include "importer/materials.h"
 #include "importer/meshes.h"
 #include "importer/reader_traps.h"
@@ -490,13 +490,6 @@ Matrix3 UpAxisTurn(const aiScene& s, Format format, const ImportOptions& options
     return turn;
 }
 
-// The file name's extension in lower case, without its dot ("" for none).
-std::string LowerCaseExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext.empty() ? ext : ext.substr(1);
-}
-
 Format FormatOf(const std::string& path) {
     const std::string ext = LowerCaseExtension(path);
     if (ext == "fbx") return Format::Fbx;
@@ -525,11 +518,6 @@ FileUnit UnitOf(Format format, const std::string& path, const aiScene& source, c
         case Format::Other: return AssumedMetres("the format states no unit: taken as metres");
     }
     return {};
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string ClipName(const aiAnimation& clip, unsigned index) {

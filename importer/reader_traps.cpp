@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "importer/collada_check.h"
+#include "importer/lower_case.h"
 
 namespace importer {
 namespace {
@@ -80,12 +81,7 @@ std::optional<std::string> PlyHeaderProblem(std::string_view text) {
 
 // Named .dae, or "<COLLADA" (in any case) in its first kilobyte.
 bool IsCollada(const std::string& path, std::string_view text) {
-    auto lower = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-        return s;
-    };
-    return lower(std::filesystem::path(path).extension().string()) == ".dae" ||
-           lower(std::string(text.substr(0, 1024))).find("<collada") != std::string::npos;
+    return LowerCaseExtension(path) == "dae" || Lower(std::string(text.substr(0, 1024))).find("<collada") != std::string::npos;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "format/vlo_reader.h"
+#include "importer/lower_case.h"
 
 namespace importer {
 namespace {
@@ -53,13 +54,12 @@ std::vector<std::string> ObjLibraries(const std::string& bytes) {
 std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures,
                                    const std::string& gltfJson) {
     const fs::path folder = fs::absolute(path).parent_path();
-    std::string ext = fs::path(path).extension().string();
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = LowerCaseExtension(path);
     std::vector<std::string> references = textures;
-    if (ext == ".gltf" || ext == ".glb") {
+    if (ext == "gltf" || ext == "glb") {
         const auto uris = GltfUris(gltfJson);
         references.insert(references.end(), uris.begin(), uris.end());
-    } else if (ext == ".obj") {
+    } else if (ext == "obj") {
         const auto libraries = ObjLibraries(ReadAll(path));
         references.insert(references.end(), libraries.begin(), libraries.end());
     }
