@@ -35,7 +35,7 @@ void Write(const std::string& path, const std::string& text) { std::ofstream(pat
 class GltfArrays {
 public:
     // Adds values as the next accessor: count elements of type ("SCALAR", "VEC3", ...) and
-    // componentType (5126 float, 5123 unsigned short); extra adds fields (", \"min\": [0]").
+    // componentType (5126 float, 5123 unsigned short, 5121 unsigned byte); extra adds fields (", \"min\": [0]").
     template <class T>
     void Add(const std::vector<T>& values, std::size_t count, const char* type, const std::string& extra = "",
              int componentType = 5126) {
@@ -89,13 +89,12 @@ void WriteGltf(const std::string& path, bool turned) {
         auto& idx = s < 3 ? first : second;
         for (int k : {0, 1, 2, 0, 2, 3}) idx.push_back(std::uint16_t(base + k));
     }
-    std::vector<std::uint8_t> buffer;
-    Append(buffer, pos);
-    Append(buffer, nrm);
-    Append(buffer, uv);
-    Append(buffer, first);
-    Append(buffer, second);
-    const std::size_t posLen = pos.size() * 4, nrmLen = nrm.size() * 4, uvLen = uv.size() * 4, iLen = first.size() * 2;
+    GltfArrays arrays;
+    arrays.Add(pos, 24, "VEC3", R"(, "min": [-0.5, 0, -0.5], "max": [0.5, 1, 0.5])");  // 0
+    arrays.Add(nrm, 24, "VEC3");                                                      // 1
+    arrays.Add(uv, 24, "VEC2");                                                       // 2
+    arrays.Add(first, 18, "SCALAR", "", 5123);                                        // 3
+    arrays.Add(second, 18, "SCALAR", "", 5123);                                       // 4
     const float s45 = std::sqrt(0.5f);
     const std::string boxRotation = turned ? "\"rotation\": [" + std::to_string(s45) + ", 0, 0, " + std::to_string(s45) +
                                                  "], \"translation\": [0, 0, -3],"
@@ -121,22 +120,7 @@ void WriteGltf(const std::string& path, bool turned) {
   ],
   "textures": [{"source": 0}, {"source": 1}, {"source": 2}],
   "images": [{"uri": "grass.png"}, {"uri": "textures/stone.png"}, {"uri": "stone_n.png"}],
-  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
-                             Base64(buffer) + R"("}],
-  "bufferViews": [
-    {"buffer": 0, "byteOffset": 0, "byteLength": )" + std::to_string(posLen) + R"(},
-    {"buffer": 0, "byteOffset": )" + std::to_string(posLen) + R"(, "byteLength": )" + std::to_string(nrmLen) + R"(},
-    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen) + R"(, "byteLength": )" + std::to_string(uvLen) + R"(},
-    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen + uvLen) + R"(, "byteLength": )" + std::to_string(iLen) + R"(},
-    {"buffer": 0, "byteOffset": )" + std::to_string(posLen + nrmLen + uvLen + iLen) + R"(, "byteLength": )" + std::to_string(iLen) + R"(}
-  ],
-  "accessors": [
-    {"bufferView": 0, "componentType": 5126, "count": 24, "type": "VEC3", "min": [-0.5, 0, -0.5], "max": [0.5, 1, 0.5]},
-    {"bufferView": 1, "componentType": 5126, "count": 24, "type": "VEC3"},
-    {"bufferView": 2, "componentType": 5126, "count": 24, "type": "VEC2"},
-    {"bufferView": 3, "componentType": 5123, "count": 18, "type": "SCALAR"},
-    {"bufferView": 4, "componentType": 5123, "count": 18, "type": "SCALAR"}
-  ]
+  )" + arrays.Json() + R"(
 })";
     Write(path, json);
 }
@@ -149,12 +133,12 @@ void WriteSkinnedGltf(const std::string& path) {
     // Column-major inverse bind matrices: translations by -1 and -2 along y (and -3 for Tip).
     std::vector<float> ibm;
     for (float y : {-1.0f, -2.0f, -3.0f}) ibm.insert(ibm.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, y, 0, 1});
-    std::vector<std::uint8_t> buffer;
-    Append(buffer, pos);
-    Append(buffer, weights);
-    Append(buffer, ibm);
-    Append(buffer, joints);
-    Append(buffer, indices);
+    GltfArrays arrays;
+    arrays.Add(pos, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 2, 0])");  // 0
+    arrays.Add(weights, 4, "VEC4");                                      // 1
+    arrays.Add(ibm, 3, "MAT4");                                          // 2
+    arrays.Add(joints, 4, "VEC4", "", 5121);                             // 3
+    arrays.Add(indices, 6, "SCALAR", "", 5123);                          // 4
     const float s45 = std::sqrt(0.5f);
     const std::string json = R"({
   "asset": {"version": "2.0"},
@@ -168,22 +152,7 @@ void WriteSkinnedGltf(const std::string& path) {
   ],
   "skins": [{"joints": [1, 2, 3], "inverseBindMatrices": 2, "skeleton": 1}],
   "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "WEIGHTS_0": 1, "JOINTS_0": 3}, "indices": 4}]}],
-  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
-                             Base64(buffer) + R"("}],
-  "bufferViews": [
-    {"buffer": 0, "byteOffset": 0, "byteLength": 48},
-    {"buffer": 0, "byteOffset": 48, "byteLength": 64},
-    {"buffer": 0, "byteOffset": 112, "byteLength": 192},
-    {"buffer": 0, "byteOffset": 304, "byteLength": 16},
-    {"buffer": 0, "byteOffset": 320, "byteLength": 12}
-  ],
-  "accessors": [
-    {"bufferView": 0, "componentType": 5126, "count": 4, "type": "VEC3", "min": [0, 0, 0], "max": [1, 2, 0]},
-    {"bufferView": 1, "componentType": 5126, "count": 4, "type": "VEC4"},
-    {"bufferView": 2, "componentType": 5126, "count": 3, "type": "MAT4"},
-    {"bufferView": 3, "componentType": 5121, "count": 4, "type": "VEC4"},
-    {"bufferView": 4, "componentType": 5123, "count": 6, "type": "SCALAR"}
-  ]
+  )" + arrays.Json() + R"(
 })";
     Write(path, json);
 }
@@ -322,34 +291,25 @@ void WriteShapeKeyGltf(const std::string& path) {
 void WriteLongChainGltf(const std::string& path, int bones, int frames) {
     std::vector<float> times;
     for (int k = 0; k < frames; ++k) times.push_back(float(k) / 30.0f);
-    std::vector<std::uint8_t> buffer;
-    Append(buffer, times);
-    std::string nodes = R"({"name": "Root", "children": [1]})", samplers, channels, views, accessors;
-    const std::string timesBytes = std::to_string(times.size() * 4), count = std::to_string(frames);
-    views = R"({"buffer": 0, "byteOffset": 0, "byteLength": )" + timesBytes + "}";
-    accessors = R"({"bufferView": 0, "componentType": 5126, "count": )" + count + R"(, "type": "SCALAR", "min": [0], "max": [)" +
-                std::to_string(times.back()) + "]}";
+    GltfArrays arrays;
+    arrays.Add(times, times.size(), "SCALAR", R"(, "min": [0], "max": [)" + std::to_string(times.back()) + "]");
+    std::string nodes = R"({"name": "Root", "children": [1]})", samplers, channels;
     for (int j = 1; j <= bones; ++j) {
         std::vector<float> turns;
         for (int k = 0; k < frames; ++k) {
             const double h = LongChainDegrees(j, k) * 3.14159265358979 / 360.0;
             turns.insert(turns.end(), {float(std::sin(h)), 0.0f, 0.0f, float(std::cos(h))});
         }
-        const std::string offset = std::to_string(buffer.size()), view = std::to_string(j);
-        Append(buffer, turns);
+        arrays.Add(turns, times.size(), "VEC4");  // accessor j
         nodes += R"(, {"name": "Bone)" + std::to_string(j) + R"(", "translation": [0, 1, 0])" +
                  (j < bones ? R"(, "children": [)" + std::to_string(j + 1) + "]" : std::string()) + "}";
-        views += R"(, {"buffer": 0, "byteOffset": )" + offset + R"(, "byteLength": )" + std::to_string(turns.size() * 4) + "}";
-        accessors += R"(, {"bufferView": )" + view + R"(, "componentType": 5126, "count": )" + count + R"(, "type": "VEC4"})";
-        samplers += std::string(j > 1 ? ", " : "") + R"({"input": 0, "output": )" + view + "}";
+        samplers += std::string(j > 1 ? ", " : "") + R"({"input": 0, "output": )" + std::to_string(j) + "}";
         channels += std::string(j > 1 ? ", " : "") + R"({"sampler": )" + std::to_string(j - 1) +
                     R"(, "target": {"node": )" + std::to_string(j) + R"(, "path": "rotation"}})";
     }
     Write(path, R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [)" + nodes +
                     R"(], "animations": [{"name": "Long", "samplers": [)" + samplers + R"(], "channels": [)" + channels +
-                    R"(]}], "buffers": [{"byteLength": )" + std::to_string(buffer.size()) +
-                    R"(, "uri": "data:application/octet-stream;base64,)" + Base64(buffer) + R"("}], "bufferViews": [)" + views +
-                    R"(], "accessors": [)" + accessors + "]}");
+                    R"(]}], )" + arrays.Json() + "}");
 }
 
 void WriteSteppedGltf(const std::string& path) {
@@ -362,10 +322,10 @@ void WriteSteppedGltf(const std::string& path) {
     // A cubic spline keeps, per key, its in-tangent, value and out-tangent.
     std::vector<float> spline;
     for (const float y : {1.0f, 2.0f, 1.0f}) spline.insert(spline.end(), {0, 5, 0, 0, y, 0, 0, -5, 0});
-    std::vector<std::uint8_t> buffer;
-    Append(buffer, times);   // 0: 12 bytes
-    Append(buffer, turns);   // 12: 48 bytes
-    Append(buffer, spline);  // 60: 108 bytes
+    GltfArrays arrays;
+    arrays.Add(times, 3, "SCALAR", R"(, "min": [0.0416666679], "max": [0.541666687])");  // 0
+    arrays.Add(turns, 3, "VEC4");                                                        // 1
+    arrays.Add(spline, 9, "VEC3");                                                       // 2
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
@@ -382,18 +342,7 @@ void WriteSteppedGltf(const std::string& path) {
      "channels": [{"sampler": 0, "target": {"node": 1, "path": "rotation"}},
                   {"sampler": 1, "target": {"node": 2, "path": "translation"}}]}
   ],
-  "buffers": [{"byteLength": )" + std::to_string(buffer.size()) + R"(, "uri": "data:application/octet-stream;base64,)" +
-                             Base64(buffer) + R"("}],
-  "bufferViews": [
-    {"buffer": 0, "byteOffset": 0, "byteLength": 12},
-    {"buffer": 0, "byteOffset": 12, "byteLength": 48},
-    {"buffer": 0, "byteOffset": 60, "byteLength": 108}
-  ],
-  "accessors": [
-    {"bufferView": 0, "componentType": 5126, "count": 3, "type": "SCALAR", "min": [0.0416666679], "max": [0.541666687]},
-    {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC4"},
-    {"bufferView": 2, "componentType": 5126, "count": 9, "type": "VEC3"}
-  ]
+  )" + arrays.Json() + R"(
 })";
     Write(path, json);
 }
