@@ -213,11 +213,9 @@ void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, con
     }
 }
 
-// The export's files: the data file (with .VLA for an animation) and the information file.
-std::vector<std::string> OutputFiles(const std::string& output, vlo::ExportMode mode) {
-    return {mode == vlo::ExportMode::Animation ? vlo::SiblingFileName(output, ".VLA") : output,
-            vlo::SiblingFileName(output, ".TXT")};
-}
+// The export's files: the data file, which is the output named (an animation's output is a .VLA
+// file, which the exporter writes as named), and the information file beside it.
+std::vector<std::string> OutputFiles(const std::string& output) { return {output, vlo::SiblingFileName(output, ".TXT")}; }
 
 // An output that would replace the scene itself or a file it uses.
 std::string ClobberedInput(const std::vector<std::string>& outputs, const std::vector<std::string>& used) {
@@ -379,6 +377,11 @@ ExportResult ExportFile(const ExportRequest& request) {
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (!request.force && ext != ".vlo" && ext != ".vla")
         return Fails(r, kExitUsage, "the output " + request.output + " is not a .VLO or .VLA file (--force writes it all the same)");
+    // The exporter writes an animation to the output's name with the extension .VLA: any other output
+    // would have it replace a file that was not named.
+    if (mode == vlo::ExportMode::Animation && ext != ".vla")
+        return Fails(r, kExitUsage, "the output " + request.output + " is not a .VLA file: the animation would be written to " +
+                     vlo::AnimationFileName(request.output) + ", which was not named; nothing was written (name that output)");
 
     const auto importStart = Clock::now();
     standin::Scene scene;
@@ -396,7 +399,7 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (!imported.ok)
         return Fails(r, imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage,
                      imported.error);
-    if (const std::string clobbered = ClobberedInput(OutputFiles(request.output, mode), imported.usedFiles);
+    if (const std::string clobbered = ClobberedInput(OutputFiles(request.output), imported.usedFiles);
         !clobbered.empty())
         return Fails(r, kExitUsage, "the output " + clobbered + " is the scene file or a file it uses: nothing was written");
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));

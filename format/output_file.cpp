@@ -1,5 +1,7 @@
 #include "format/output_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,15 @@ std::string SiblingFileName(const std::string& outputPath, const char* extension
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const auto dot = outputPath.find_last_of('.');
     return (dot == std::string::npos || dot < nameStart ? outputPath : outputPath.substr(0, dot)) + extension;
+}
+
+std::string AnimationFileName(const std::string& outputPath) {
+    const std::string vla = SiblingFileName(outputPath, ".VLA");
+    const bool sameLength = vla.size() == outputPath.size();
+    auto sameLetter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    return sameLength && std::equal(vla.begin(), vla.end(), outputPath.begin(), sameLetter) ? outputPath : vla;
 }
 
 OutputFile::~OutputFile() { Discard(); }

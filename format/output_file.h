@@ -30,6 +30,12 @@ struct IoFaultPlan {
 // alone, so the file always lands beside the output.
 std::string SiblingFileName(const std::string& outputPath, const char* extension);
 
+// The animation file written for outputPath: its extension replaced by ".VLA", except that an
+// extension that already is ".VLA" in another case ("swing.vla") is kept. The host's file system
+// does not tell cases apart, so there the two names are one file; on one that does, the file the
+// user named is the one written, not a sibling of it.
+std::string AnimationFileName(const std::string& outputPath);
+
 // How the names of the temporary files written for target begin (".NAME.tmp-", then six random
 // characters), without the folder: what a clean-up after a killed writer looks for beside target.
 std::string TemporaryNamePrefix(const std::string& target);

@@ -189,7 +189,7 @@ void VloExporter::ExportModel(INode& node, const vlo::SkinSource* skin, const st
 
 void VloExporter::ExportAnimation(INode& root, const std::string& path) {
     const float worldScale = vlo::ComputeWorldScale(*host_, settings.scale, messages_);
-    const std::string dataPath = vlo::SiblingFileName(path, ".VLA"), textPath = vlo::SiblingFileName(path, ".TXT");
+    const std::string dataPath = vlo::AnimationFileName(path), textPath = vlo::SiblingFileName(path, ".TXT");
     if (!OpenFiles(dataPath, textPath, "Failed to create the file: Filename: ")) return;
 
     auto animation = vlo::BuildAnimation({*host_, settings, &root, worldScale, figure_}, messages_);

@@ -30,8 +30,8 @@ AnimExport ExportAnim(standin::Scene& scene, const std::string& vlaPath, support
     o.mode = kAnimation;
     AnimExport a;
     a.e = support::Export(scene, vlaPath, o, faults);
-    // The animation goes to the path with its extension replaced by ".VLA".
-    const std::string written = vlo::SiblingFileName(vlaPath, ".VLA");
+    // The animation goes to the path with its extension replaced by ".VLA" (or kept, when it is that in any case).
+    const std::string written = vlo::AnimationFileName(vlaPath);
     if (support::Exists(written)) {
         std::vector<std::uint8_t> bytes;
         std::string error;
@@ -375,7 +375,7 @@ TEST_F(Animation, FailuresLeaveNoFiles) {
     WalkingRoot(good);
     const std::string missing = dir.File("no/such/dir/a.vla");
     auto bad = ExportAnim(good, missing);
-    EXPECT_EQ(bad.e.Texts(), std::vector<std::string>{"Failed to create the file: Filename: " + dir.File("no/such/dir/a.VLA") +
+    EXPECT_EQ(bad.e.Texts(), std::vector<std::string>{"Failed to create the file: Filename: " + dir.File("no/such/dir/a.vla") +
                                                       " (No such file or directory)"});
     EXPECT_TRUE(support::ListDir(dir.Path()).empty());
 }

@@ -65,7 +65,7 @@ TEST_F(Cli, ErrorMeansNothingWasWrittenEverythingElseIsAWarning) {
 TEST_F(Cli, NamesWithSeveralDotsKeepThemAndNeverShareAFile) {
     // Two clips of one golfer, named by the user: two animations, each with its own text.
     for (const std::string clip : {"swing", "idle"}) {
-        const ToolRun r = Export({swing, "--mode", "animation", "--clip", clip, "-o", dir.File("golfer." + clip + ".vla")});
+        const ToolRun r = Export({swing, "--mode", "animation", "--clip", clip, "-o", dir.File("golfer." + clip + ".VLA")});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.rfind("wrote " + dir.File("golfer." + clip + ".VLA") + ":", 0), 0u) << r.out;
     }
@@ -117,6 +117,27 @@ TEST_F(Cli, TheInputAndTheFilesItUsesAreNeverOverwritten) {
     EXPECT_EQ(Export({scene, "--select", "Box", "-o", dir.File("box.vlo")}).status, 0);
     EXPECT_EQ(Export({scene, "--select", "Box", "-o", dir.File("box.obj"), "--force"}).status, 0);
     EXPECT_TRUE(support::Exists(dir.File("box.obj")));
+
+    // An animation goes to the file named: a .VLA of any case is that file itself, and any other name
+    // is refused, forced or not, rather than writing the .VLA beside it over whatever is there.
+    std::ofstream(dir.File("group.VLA")) << "notes";
+    for (const std::vector<std::string>& force : {std::vector<std::string>{}, {"--force"}}) {
+        std::vector<std::string> args = {scene, "--select", "Group", "--mode", "animation", "-o", dir.File("group.VLO")};
+        args.insert(args.end(), force.begin(), force.end());
+        r = Export(args);
+        EXPECT_EQ(r.status, app::kExitUsage);
+        EXPECT_NE(r.err.find("error: the output " + dir.File("group.VLO") +
+                             " is not a .VLA file: the animation would be written to " + dir.File("group.VLA") +
+                             ", which was not named; nothing was written (name that output)"),
+                  std::string::npos)
+            << r.err;
+    }
+    r = Export({scene, "--select", "Group", "--mode", "animation", "-o", dir.File("group.vla")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("wrote " + dir.File("group.vla")), std::string::npos) << r.out;
+    EXPECT_EQ(support::ReadText(dir.File("group.vla")).substr(0, 4), "VANM");
+    EXPECT_EQ(support::ReadText(dir.File("group.VLA")), "notes");
+    EXPECT_FALSE(support::Exists(dir.File("group.VLO")));
 }
 
 TEST_F(Cli, ReadOnlyOutputsStayAndReplacedOnesKeepTheirPermissions) {

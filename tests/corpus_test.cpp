@@ -197,7 +197,7 @@ TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
             standin::Scene scene;
             SwingScene(scene);
             Run(std::string("swing") + (swap ? "_swap" : "") + (zero ? "_zero" : ""), scene,
-                Script(kAnimation, 0, swap, [zero](standin::DialogDriver& d) { d.SetCheck(IDC_ZERO_ROOT_ROTATION, zero); }), ".vla");
+                Script(kAnimation, 0, swap, [zero](standin::DialogDriver& d) { d.SetCheck(IDC_ZERO_ROOT_ROTATION, zero); }), ".VLA");
         }
     {
         standin::Scene scene;
@@ -206,7 +206,7 @@ TEST_F(Corpus, EveryModeAndOptionGivesThePinnedBytes) {
         standin::MakeBipedRoot(scene, root, &biped);
         Run("swing_biped", scene, Script(kAnimation, 0, true, [](standin::DialogDriver& d) {
                 d.Click(IDC_EDIT_KEYFRAMES);  // Edit Key Frames
-            }), ".vla", [](standin::Desktop& desktop) {
+            }), ".VLA", [](standin::Desktop& desktop) {
                 desktop.QueueScript(IDD_KEYFRAME_FLAGS, [](standin::DialogDriver& d) {
                     d.Type(IDC_KF_TOP_OF_SWING_FRAME, "9");  // TOP_OF_SWING moves from 8 to 9
                     d.SetCheck(IDC_KF_BALL_STRUCK, false);  // BALL_STRUCK off

@@ -199,12 +199,12 @@ TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
     EXPECT_NE(list.out.find("clip 2: 'Idle'"), std::string::npos);
     EXPECT_NE(list.out.find("no clip applied: choose one with --clip NAME or NUMBER"), std::string::npos);
     // Two clips: the animation export asks which.
-    const ToolRun unchosen = Export({file, "-o", dir.File("swing.vla")});
+    const ToolRun unchosen = Export({file, "-o", dir.File("swing.VLA")});
     EXPECT_EQ(unchosen.status, app::kExitNeedsChoice) << unchosen.err;
     EXPECT_NE(unchosen.err.find("choose one with --clip NAME or NUMBER:\n  1 'Swing' (frames 0 to 36)"), std::string::npos)
         << unchosen.err;
 
-    const ToolRun run = Export({file, "-o", dir.File("swing.vla"), "--clip", "1", "--keyframe", "0:ADDRESS_BALL", "--keyframe",
+    const ToolRun run = Export({file, "-o", dir.File("swing.VLA"), "--clip", "1", "--keyframe", "0:ADDRESS_BALL", "--keyframe",
                                 "12:top_of_swing", "--keyframe", "30:BALL_STRUCK"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("wrote " + dir.File("swing") + ".VLA: root 'Hips', 3 bones, 37 frames (0 to 36 at 30 fps, "
@@ -235,7 +235,7 @@ TEST(ToolsAnimation, ModelAndAnimationOfOneSkeletonPairTheirBones) {
     const std::string rig = dir.File("rig.gltf");
     support::WriteSkinnedGltf(rig);
     ASSERT_EQ(Export({rig, "-o", dir.File("rig.vlo"), "--mode", "hierarchy"}).status, 0);
-    ASSERT_EQ(Export({rig, "-o", dir.File("rig.vla"), "--range", "0:2"}).status, 0);
+    ASSERT_EQ(Export({rig, "-o", dir.File("rig.VLA"), "--range", "0:2"}).status, 0);
     const ToolRun both = Info({dir.File("rig.VLA"), dir.File("rig.vlo"), "--frame", "1"});
     EXPECT_EQ(both.status, 0) << both.err;
     EXPECT_NE(both.out.find("bones pair with the 3 bones of " + dir.File("rig.vlo")), std::string::npos) << both.out;

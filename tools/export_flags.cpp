@@ -127,7 +127,7 @@ void AddExportFlags(CLI::App& app, ExportFlags& f) {
     app.add_option("--created-at", f.createdAt,
                    "Creation time written in the information text, as seconds since 1970 (UTC), for "
                    "byte-identical outputs");
-    app.add_flag("--force", f.force, "Write an output whose extension is not .VLO or .VLA");
+    app.add_flag("--force", f.force, "Write a model whose extension is not .VLO or .VLA (an animation's is always .VLA)");
     app.add_flag("--strict", f.strict, "Fail on any warning (exit 1, nothing written)");
     app.add_flag("--verify", f.verify,
                  "Read the written file back and compare it with the scene (corners, triangles, weights, bone "

@@ -122,11 +122,9 @@ with tempfile.TemporaryDirectory() as out:
 
     # The animation: Blender's frames 1 to 24; the KEYFRAME property's frame 10 is the tenth record.
     select_only(rig)
-    animation = os.path.join(out, "swing.vla")
-    check(bpy.ops.export_anim.vla(filepath=os.path.join(out, "swing.vla"), kf_ball_struck=True, kf_ball_struck_frame=20)
-          == {"FINISHED"},
+    animation = os.path.join(out, "swing.vla")  # the file the user named, in its case
+    check(bpy.ops.export_anim.vla(filepath=animation, kf_ball_struck=True, kf_ball_struck_frame=20) == {"FINISHED"},
           "the animation exports")
-    animation = os.path.join(out, "swing.VLA")  # an animation's file takes the extension .VLA
     a = info(animation, "--first-frame", "1")
     check(a["header"]["frames"] == 24 and a["header"]["bones"] == 3, "24 frames of 3 bones: %s" % a["header"])
     check(a["header"]["frameRate"] == 24, "24 fps")
