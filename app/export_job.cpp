@@ -183,13 +183,21 @@ void CheckMarkerNames(standin::Scene& scene, const DialogChoices& choices, Expor
     for (const std::string& name : choices.addMarkers) check(name, "--add-marker:");
 }
 
-// Writes the embedded images into folder under the names the model stores; an image already there
-// with other bytes is left alone.
-void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, const std::string& folder, ExportResult& r) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
+// An embedded image to write, at target in the extraction folder.
+struct ImageToExtract {
+    fs::path target;
+    const importer::EmbeddedImageFile* image;
+};
+
+// The embedded images to write into folder under the names the model stores, with a warning for each
+// that is not written: a name that is no plain file name (it comes from the scene file and could lead
+// out of the folder), raw texels, or an image already there with other bytes, which is left alone.
+// Nothing is written here: the images are written once the export's own files are in place, so that
+// a refused export writes none.
+std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::EmbeddedImageFile>& images,
+                                            const std::string& folder, ExportResult& r) {
+    std::vector<ImageToExtract> chosen;
     for (const importer::EmbeddedImageFile& image : images) {
-        // Names come from the scene file: only a plain file name may be written, inside the folder.
         if (image.name.empty() || image.name == "." || image.name == ".." ||
             image.name.find_first_of("/\\:") != std::string::npos) {
             Add(r, Warning("the embedded image named '" + image.name + "' is not written: not a plain file name"));
@@ -200,13 +208,24 @@ void ExtractTextures(const std::vector<importer::EmbeddedImageFile>& images, con
             continue;
         }
         const fs::path target = fs::path(folder) / image.name;
-        const std::string bytes(image.bytes.begin(), image.bytes.end());
         if (fs::exists(target)) {
             std::vector<std::uint8_t> existing;
             std::string error;
-            if (!vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes) Add(r, Warning(target.string() + " exists with other content: left as it is"));
+            if (!vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes)
+                Add(r, Warning(target.string() + " exists with other content: left as it is"));
             continue;
         }
+        chosen.push_back({target, &image});
+    }
+    return chosen;
+}
+
+void WriteImages(const std::vector<ImageToExtract>& images, const std::string& folder, ExportResult& r) {
+    if (images.empty()) return;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    for (const auto& [target, image] : images) {
+        const std::string bytes(image->bytes.begin(), image->bytes.end());
         vlo::OutputFile out;
         if (!(out.Open(target.string()) && out.Write(bytes) && out.Finish() && out.Publish()))
             Add(r, Warning("could not write the embedded image to " + target.string() + " (" + out.Error() + ")"));
@@ -403,7 +422,9 @@ ExportResult ExportFile(const ExportRequest& request) {
         !clobbered.empty())
         return Fails(r, kExitUsage, "the output " + clobbered + " is the scene file or a file it uses: nothing was written");
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));
-    if (!request.extractTexturesTo.empty()) ExtractTextures(imported.embeddedImages, request.extractTexturesTo, r);
+    const std::vector<ImageToExtract> images =
+        request.extractTexturesTo.empty() ? std::vector<ImageToExtract>{}
+                                          : ImagesToExtract(imported.embeddedImages, request.extractTexturesTo, r);
 
     const Selection selection = ChooseSelection(
         scene, {request.select, request.all, mode, fs::path(request.input).stem().string(), request.input});
@@ -499,6 +520,7 @@ ExportResult ExportFile(const ExportRequest& request) {
         return r;
     }
     r.files = exporter.Result().files;
+    WriteImages(images, request.extractTexturesTo, r);
     return r;
 }
 

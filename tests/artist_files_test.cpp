@@ -267,6 +267,18 @@ TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracte
     std::ofstream(dir.File("maps/sleeve.png"), std::ios::binary) << "mine";
     EXPECT_TRUE(Says(ExportAs(glb), "exists with other content: left as it is"));
     EXPECT_EQ(support::ReadText(dir.File("maps/sleeve.png")), "mine");
+
+    // An export that writes no model writes no image either: a refused one, and a dry run.
+    auto unwritten = glb;
+    unwritten.extractTexturesTo = dir.File("unwritten");
+    unwritten.output = dir.File("c.vlo");
+    unwritten.select = "Nothing";
+    EXPECT_EQ(ExportAs(unwritten).status, app::kExitUsage);
+    unwritten.select = "Sleeve";
+    unwritten.dryRun = true;
+    EXPECT_EQ(ExportAs(unwritten).status, 0);
+    EXPECT_FALSE(support::Exists(dir.File("unwritten")));
+    EXPECT_FALSE(support::Exists(dir.File("c.vlo")));
 }
 
 TEST(ArtistFiles, UnusableFileNormalsAreComputedAndAnObjHasNoEmpties) {
