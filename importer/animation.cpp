@@ -26,6 +26,14 @@ bool ForEachKeyTime(const aiAnimation& clip, Visit visit) {
         for (unsigned i = 0; i < ch.mNumScalingKeys; ++i)
             if (!visit(ch.mScalingKeys[i].mTime / tps)) return false;
     }
+    // Shape key and vertex keys are the artist's keys as much, though no animation holds them: they
+    // place the clip on the timeline and on its frame grid like the others.
+    for (unsigned c = 0; c < clip.mNumMorphMeshChannels; ++c)
+        for (unsigned i = 0; i < clip.mMorphMeshChannels[c]->mNumKeys; ++i)
+            if (!visit(clip.mMorphMeshChannels[c]->mKeys[i].mTime / tps)) return false;
+    for (unsigned c = 0; c < clip.mNumMeshChannels; ++c)
+        for (unsigned i = 0; i < clip.mMeshChannels[c]->mNumKeys; ++i)
+            if (!visit(clip.mMeshChannels[c]->mKeys[i].mTime / tps)) return false;
     return true;
 }
 

@@ -252,7 +252,7 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
 
     // An animation of the skeleton hears of what it leaves out of the clip instead (Flag is one of its
     // markers).
-    r = Export({faces, "--select", "Hips", "--mode", "animation", "-o", dir.File("talk.VLA")});
+    r = Export({faces, "--select", "Hips", "--mode", "animation", "--clip", "Talk", "-o", dir.File("talk.VLA")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.Lines("warning: "),
               (std::vector<std::string>{"warning: " + faces + ": clip 'Talk': its shape key animation of Face is left "
@@ -265,10 +265,12 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
                                         "their motion is left out (parent what should move with the skeleton to one of "
                                         "its bones, or export an animation of its own with --select) [object 'Hips']"}));
 
-    // The listing of the scene tells everything.
+    // The listing of the scene tells everything; a clip of shape keys alone has its frames and rate
+    // from their keys.
     r = Export({faces, "--list"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.Lines(face).size(), 3u) << r.err;
+    EXPECT_NE(r.out.find("clip 2: 'Smile', frames 0 to 3 at 24 fps"), std::string::npos) << r.out;
 }
 
 TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {

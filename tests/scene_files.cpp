@@ -240,7 +240,8 @@ void WriteShapeKeyGltf(const std::string& path) {
     const std::vector<float> facePositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, faceNormals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1},
                              uv = {0, 0, 1, 0, 1, 1, 0, 1}, colours(16, 1.0f), smile = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0},
                              plainPositions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, times = {0, 1}, turns = {0, 0, 0, 1, 0, 0.6f, 0, 0.8f},
-                             weights = {0.7f, 0.0f}, scales = {1, 1, 1, 1.5f, 1.5f, 1.5f}, slide = {3, 0, 0, 4, 0, 0}, wave = {0, 0, 2, 1, 0, 2};
+                             weights = {0.7f, 0.0f}, scales = {1, 1, 1, 1.5f, 1.5f, 1.5f}, slide = {3, 0, 0, 4, 0, 0}, wave = {0, 0, 2, 1, 0, 2},
+                             blink = {0, 0.125f};
     const std::vector<std::uint16_t> indices = {0, 1, 2, 0, 2, 3};
     GltfArrays arrays;
     arrays.Add(facePositions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
@@ -256,6 +257,7 @@ void WriteShapeKeyGltf(const std::string& path) {
     arrays.Add(scales, 2, "VEC3");                                                      // 10
     arrays.Add(slide, 2, "VEC3");                                                       // 11
     arrays.Add(wave, 2, "VEC3");                                                        // 12
+    arrays.Add(blink, 2, "SCALAR", R"(, "min": [0], "max": [0.125])");                // 13
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
@@ -281,7 +283,9 @@ void WriteShapeKeyGltf(const std::string& path) {
                   {"sampler": 1, "target": {"node": 2, "path": "weights"}},
                   {"sampler": 2, "target": {"node": 1, "path": "scale"}},
                   {"sampler": 3, "target": {"node": 3, "path": "translation"}},
-                  {"sampler": 4, "target": {"node": 4, "path": "translation"}}]}
+                  {"sampler": 4, "target": {"node": 4, "path": "translation"}}]},
+    {"name": "Smile", "samplers": [{"input": 13, "output": 9}],
+     "channels": [{"sampler": 0, "target": {"node": 2, "path": "weights"}}]}
   ],
   )" + arrays.Json() + R"(
 })";

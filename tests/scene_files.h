@@ -46,7 +46,8 @@ void WriteAnimatedGltf(const std::string& path);
 // along y, at weight 0.7), "Plain" (a triangle, positions alone, at (3, 0, 0)), the skeleton "Hips" (at
 // (0, 1, 0)) -> "Spine" (0, 1, 0), the empty "Flag" at (0, 0, 2), and the clip "Talk" (1 s), which
 // turns Spine about the file's Y and scales it from 1 to 1.5, keys Smile's weight from 0.7 to 0,
-// slides Plain to (4, 0, 0) and Flag to (1, 0, 2).
+// slides Plain to (4, 0, 0) and Flag to (1, 0, 2); and the clip "Smile", which keys Smile's weight
+// alone (frames 0 and 3 at 24 fps).
 void WriteShapeKeyGltf(const std::string& path);
 
 // A glTF skeleton keyed as Blender writes it with sampling off, on frames 1, 7 and 13 of 24 fps:
