@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "app/export_job.h"
 #include "app/verify.h"
 #include "format/vla_writer.h"
 #include "format/vlo_writer.h"
@@ -191,6 +192,34 @@ TEST(Report, SingleExportsFollowTheSchemaWithTheirVerification) {
     CheckAgainst(schema, failed, "report");
     EXPECT_EQ(failed["assets"][0]["status"], "failed");
     EXPECT_EQ(failed["assets"][0]["diagnostics"][0]["severity"], "error");
+}
+
+TEST(Report, TakesTheNameOfNoFileButAnEarlierReport) {
+    support::TempDir dir;
+    const std::string scene = dir.File("rig.gltf"), model = dir.File("rig.VLO");
+    support::WriteSkinnedGltf(scene);
+    const std::string sceneText = support::ReadText(scene);
+    std::ofstream(dir.File("notes.json")) << "{\"mine\": 1}";
+    // The scene, a file of the user's, the output and its text (not there yet): each refused before
+    // anything is written.
+    for (const std::string& report : {scene, dir.File("notes.json"), model, dir.Path() + "/./rig.TXT"}) {
+        const support::ToolRun r = support::RunVloExport({scene, "--select", "Body", "-o", model, "--report", report});
+        EXPECT_EQ(r.status, app::kExitUsage) << report;
+        EXPECT_NE(r.err.find("error: --report " + report + ": "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("; nothing was written (name another file)"), std::string::npos) << r.err;
+        EXPECT_FALSE(support::Exists(model));
+    }
+    EXPECT_EQ(support::ReadText(scene), sceneText);
+    EXPECT_EQ(support::ReadText(dir.File("notes.json")), "{\"mine\": 1}");
+    // An earlier report is replaced; so is an earlier build's, and a build refuses the manifest.
+    ASSERT_EQ(support::RunVloExport({scene, "--select", "Body", "-o", model, "--report", dir.File("r.json")}).status, 0);
+    ASSERT_EQ(support::RunVloExport({scene, "--select", "Body", "-o", model, "--report", dir.File("r.json")}).status, 0);
+    std::ofstream(dir.File("art.toml")) << "[[asset]]\ninput = \"rig.gltf\"\noutput = \"b.VLO\"\nselect = \"Body\"\n";
+    EXPECT_EQ(support::RunVloExport({"build", dir.File("art.toml"), "--report", dir.File("r.json")}).status, 0);
+    const support::ToolRun build = support::RunVloExport({"build", dir.File("art.toml"), "--report", dir.File("art.toml")});
+    EXPECT_EQ(build.status, app::kExitUsage);
+    EXPECT_NE(build.err.find("a file that is no report is there, left as it is"), std::string::npos) << build.err;
+    EXPECT_EQ(json::parse(std::ifstream(dir.File("r.json")))["summary"]["exported"], 1);
 }
 
 TEST(VloInfoDiff, ChangesByMeaningWithWhereTheyAre) {

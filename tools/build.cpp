@@ -252,6 +252,17 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     std::vector<app::ExportRequest> requests;
     const auto manifest = LoadManifest(o.manifest, requests, err);
     if (!manifest) return app::kExitUsage;
+    if (!o.report.empty()) {
+        std::vector<std::string> written;
+        for (const app::ExportRequest& r : requests) {
+            written.push_back(r.output);
+            written.push_back(vlo::SiblingFileName(r.output, ".TXT"));
+        }
+        if (const std::string problem = ReportPathProblem(o.report, written); !problem.empty()) {
+            err << "error: --report " << o.report << ": " << problem << "; nothing was written (name another file)\n";
+            return app::kExitUsage;
+        }
+    }
     const std::size_t n = manifest->assets.size();
     const int jobs = o.jobs > 0 ? o.jobs : int(vlo::AvailableProcessors());
 

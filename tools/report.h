@@ -33,4 +33,9 @@ nlohmann::json Report(const std::string& manifest, const std::vector<nlohmann::j
 // Writes the report whole or not at all; false with the reason when it cannot.
 bool WriteReport(const std::string& path, const nlohmann::json& report, std::string& error);
 
+// Why a report may not be written at path, "" when it may: path is one of the files the run writes,
+// or a file is there that is neither an earlier report nor empty (the scene, the manifest, notes of
+// the user's). Asked before the run writes anything, so that a mistyped --report loses no file.
+std::string ReportPathProblem(const std::string& path, const std::vector<std::string>& written);
+
 }  // namespace tools

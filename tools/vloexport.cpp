@@ -16,6 +16,7 @@
 
 #include "app/export_job.h"
 #include "app/selection.h"
+#include "format/output_file.h"
 #include "tools/build.h"
 #include "tools/command_line.h"
 #include "tools/export_flags.h"
@@ -219,6 +220,13 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "error: --" << *problem << "\nRun 'vloexport --help' for the options.\n";
         return app::kExitUsage;
     }
+    if (!report.empty())
+        if (const std::string problem =
+                ReportPathProblem(report, {request.output, vlo::SiblingFileName(request.output, ".TXT")});
+            !problem.empty()) {
+            err << "error: --report " << report << ": " << problem << "; nothing was written (name another file)\n";
+            return app::kExitUsage;
+        }
     const auto start = std::chrono::steady_clock::now();
     const app::ExportResult result = app::ExportFile(request);
     for (const app::Diagnostic& d : result.diagnostics) err << app::FormatDiagnostic(d) << "\n";
