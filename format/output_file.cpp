@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +28,26 @@ mode_t CreationMask() {
 }
 
 }  // namespace
+
+std::string ReplaceProblem(const std::string& path, const std::string& kind, std::string_view start,
+                           const std::vector<std::string>& others) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::absolute(path, ec).lexically_normal();
+    for (const std::string& file : others)
+        if (!file.empty() && (target == fs::absolute(file, ec).lexically_normal() || fs::equivalent(path, file, ec)))
+            return "it is " + file + ", which this run reads or writes";
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return "";
+    if (!fs::is_regular_file(status)) return "it is not a file";
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) return "a file is there that cannot be read, left as it is";
+    std::string head(start.size(), '\0');
+    file.read(head.data(), std::streamsize(head.size()));
+    head.resize(std::size_t(file.gcount()));
+    if (head.empty() || head == start) return "";
+    return "a file that is no " + kind + " is there, left as it is";
+}
 
 std::string TemporaryNamePrefix(const std::string& target) {
     std::string prefix = ".";

@@ -36,6 +36,13 @@ std::string SiblingFileName(const std::string& outputPath, const char* extension
 // user named is the one written, not a sibling of it.
 std::string AnimationFileName(const std::string& outputPath);
 
+// Why a file of a kind (a "report", ...) may not be written at path, "" when it may: path is one of
+// the files named in others (the files the same run reads or writes, whether or not they exist yet),
+// or a file is there that is neither empty nor an earlier one of that kind (its first bytes are not
+// start). A tool asks before it writes anything, so that a mistyped name loses no file.
+std::string ReplaceProblem(const std::string& path, const std::string& kind, std::string_view start,
+                           const std::vector<std::string>& others = {});
+
 // How the names of the temporary files written for target begin (".NAME.tmp-", then six random
 // characters), without the folder: what a clean-up after a killed writer looks for beside target.
 std::string TemporaryNamePrefix(const std::string& target);

@@ -157,6 +157,13 @@ TEST_F(Build, AnyNumberOfJobsAndNinjaGiveTheSameBytes) {
     ASSERT_NE(program.find('/'), std::string::npos);
     const support::ToolRun ninja = support::RunVloExport({"ninja", manifest, "-o", dir.File("build.ninja"), "--vloexport", program});
     ASSERT_EQ(ninja.status, 0) << ninja.err;
+    // It replaces an earlier Ninja file of ours, never the manifest.
+    const std::string toml = support::ReadText(manifest);
+    EXPECT_EQ(support::RunVloExport({"ninja", manifest, "-o", dir.File("build.ninja"), "--vloexport", program}).status, 0);
+    const support::ToolRun overManifest = support::RunVloExport({"ninja", manifest, "-o", manifest});
+    EXPECT_EQ(overManifest.status, 2);
+    EXPECT_NE(overManifest.err.find("error: -o " + manifest + ": "), std::string::npos) << overManifest.err;
+    EXPECT_EQ(support::ReadText(manifest), toml);
     fs::remove_all(dir.File("build"));
     const std::string run = "ninja -C " + dir.Path() + " -f build.ninja > " + dir.File("ninja.log") + " 2>&1";
     ASSERT_EQ(std::system(run.c_str()), 0) << support::ReadText(dir.File("ninja.log"));

@@ -211,6 +211,18 @@ TEST(PreviewFiles, VloinfoWritesASheetPerFileAndRefusesWhatItCannotDraw) {
     r = support::RunVloInfo({dir.File("m.VLO"), dir.File("m.VLO"), "--png", dir.File("x.png")});
     EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(support::Exists(dir.File("x.png")));
+
+    // The sheet replaces an earlier picture, never the file it draws or a file that is no picture.
+    ASSERT_EQ(support::RunVloInfo({dir.File("m.VLO"), "--png", dir.File("m.png")}).status, 0);
+    const std::string model = support::ReadText(dir.File("m.VLO"));
+    std::ofstream(dir.File("notes.txt")) << "mine";
+    for (const std::string& png : {dir.File("m.VLO"), dir.File("notes.txt")}) {
+        r = support::RunVloInfo({dir.File("m.VLO"), "--png", png});
+        EXPECT_EQ(r.status, 2) << png;
+        EXPECT_NE(r.err.find("error: --png " + png + ": "), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(support::ReadText(dir.File("m.VLO")), model);
+    EXPECT_EQ(support::ReadText(dir.File("notes.txt")), "mine");
 }
 
 }  // namespace

@@ -355,12 +355,21 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     return s.failed ? app::kExitExportFailed : app::kExitOk;
 }
 
+// How every Ninja file this tool writes begins.
+constexpr const char* kNinjaFileStart = "# Made by vloexport ninja from ";
+
 int RunNinja(const std::string& manifestPath, const std::string& output, const std::string& vloexport, std::ostream& out,
              std::ostream& err) {
     std::vector<app::ExportRequest> requests;
     const auto manifest = LoadManifest(manifestPath, requests, err);
     if (!manifest) return app::kExitUsage;
-    std::string text = "# Made by vloexport ninja from " + manifest->path +
+    std::vector<std::string> named = {manifestPath};
+    for (const app::ExportRequest& r : requests) named.insert(named.end(), {r.output, vlo::SiblingFileName(r.output, ".TXT")});
+    if (const std::string problem = vlo::ReplaceProblem(output, "Ninja file of ours", kNinjaFileStart, named); !problem.empty()) {
+        err << "error: -o " << output << ": " << problem << "; nothing was written (name another file)\n";
+        return app::kExitUsage;
+    }
+    std::string text = kNinjaFileStart + manifest->path +
                        "; build with: ninja -f FILE\nninja_required_version = 1.5\n\nvloexport = " + ShellWord(vloexport) +
                        "\n\nrule export\n  command = $vloexport $in $args -q --verify\n  description = export $name\n";
     for (std::size_t i = 0; i < manifest->assets.size(); ++i) {

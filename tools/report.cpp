@@ -1,7 +1,6 @@
 #include "tools/report.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include "format/output_file.h"
 #include "tools/manifest.h"
@@ -120,24 +119,8 @@ bool WriteReport(const std::string& path, const nlohmann::json& report, std::str
 }
 
 std::string ReportPathProblem(const std::string& path, const std::vector<std::string>& written) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path target = fs::absolute(path, ec).lexically_normal();
-    for (const std::string& file : written)
-        if (target == fs::absolute(file, ec).lexically_normal() || fs::equivalent(path, file, ec))
-            return "it is " + file + ", which the export writes";
-    const fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status)) return "";
-    if (!fs::is_regular_file(status)) return "it is not a file";
     // Every report begins so: its keys are written in order, "assets" first.
-    const std::string start = "{\n  \"assets\": [";
-    std::string head(start.size(), '\0');
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) return "a file is there that cannot be read, left as it is";
-    file.read(head.data(), std::streamsize(head.size()));
-    head.resize(std::size_t(file.gcount()));
-    if (head.empty() || head == start) return "";
-    return "a file that is no report is there, left as it is";
+    return vlo::ReplaceProblem(path, "report", "{\n  \"assets\": [", written);
 }
 
 }  // namespace tools

@@ -35,7 +35,7 @@ bool WriteReport(const std::string& path, const nlohmann::json& report, std::str
 
 // Why a report may not be written at path, "" when it may: path is one of the files the run writes,
 // or a file is there that is neither an earlier report nor empty (the scene, the manifest, notes of
-// the user's). Asked before the run writes anything, so that a mistyped --report loses no file.
+// the user's).
 std::string ReportPathProblem(const std::string& path, const std::vector<std::string>& written);
 
 }  // namespace tools

@@ -425,6 +425,13 @@ int RunVloInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
             err << "error: --png draws one file; " << checked.size() << " were read\n";
             return 2;
         }
+        // The sheet never takes the place of a file it draws, nor of any file but an earlier picture.
+        if (const std::string problem = vlo::ReplaceProblem(o.png, "PNG picture", "\x89PNG\r\n\x1a\n",
+                                                            {checked.front().path, o.model});
+            !problem.empty()) {
+            err << "error: --png " << o.png << ": " << problem << "; nothing was written (name another file)\n";
+            return 2;
+        }
         if (const int written = WriteSheet(checked.front(), o, err); written != 0) return written;
     }
 
