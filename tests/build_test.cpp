@@ -201,9 +201,20 @@ TEST_F(Build, AFailingAssetStopsNothingAndLeavesNothing) {
 // The build's page opened in a real browser (headless Chromium): every picture loads, the table lists
 // every asset; a screenshot is kept beside the test run (build_page.png).
 TEST_F(Build, ThePageShowsEveryAssetWithItsPicture) {
+    // A folder whose index.html is a page of the user's is refused before anything is built.
+    fs::create_directories(dir.File("site"));
+    std::ofstream(dir.File("site/index.html")) << "<!doctype html>\n<html><body>my site</body></html>\n";
+    const support::ToolRun site = Run({"--html", dir.File("site")});
+    EXPECT_EQ(site.status, 2);
+    EXPECT_NE(site.err.find("error: --html " + dir.File("site") + ": a file that is no build page is there"),
+              std::string::npos)
+        << site.err;
+    EXPECT_FALSE(fs::exists(dir.File("build")));
+
     const support::ToolRun r = Run({"--html", dir.File("page")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir.File("page/index.html")));
+    ASSERT_EQ(Run({"--html", dir.File("page")}).status, 0);  // an earlier page is replaced
     ASSERT_EQ(std::system("command -v chromium > /dev/null"), 0) << "the page test needs Debian's chromium";
     const std::string browser = "chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --user-data-dir=" +
                                 dir.File("profile") + " --virtual-time-budget=20000 ";

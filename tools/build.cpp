@@ -263,6 +263,11 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
             return app::kExitUsage;
         }
     }
+    if (!o.html.empty() && !o.dryRun)
+        if (const std::string problem = BuildPageProblem(o.html); !problem.empty()) {
+            err << "error: --html " << o.html << ": " << problem << "; nothing was written (name another folder)\n";
+            return app::kExitUsage;
+        }
     const std::size_t n = manifest->assets.size();
     const int jobs = o.jobs > 0 ? o.jobs : int(vlo::AvailableProcessors());
 

@@ -167,6 +167,15 @@ window.addEventListener('load', () => {
 
 }  // namespace
 
+// How every build page begins, which tells an earlier page from any other.
+constexpr std::string_view kPageStart = "<!doctype html>\n<!-- vloexport build page -->\n";
+
+std::string BuildPageProblem(const std::string& dir) {
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return "it is not a folder";
+    return vlo::ReplaceProblem((fs::path(dir) / "index.html").string(), "build page", kPageStart);
+}
+
 bool WriteBuildPage(const std::string& dir, const std::string& title, const std::vector<PageAsset>& assets,
                     const json& summary, int jobs, std::string& error) {
     std::error_code ec;
@@ -182,7 +191,7 @@ bool WriteBuildPage(const std::string& dir, const std::string& title, const std:
         if (DrawSheet(assets[i], (fs::path(dir) / "sheets" / name).string())) sheets[i] = name;
     });
 
-    std::string page = "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) +
+    std::string page = std::string(kPageStart) + "<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) +
                        "</title>" + kStyle + "</head>\n<body>\n<h1>" + Escape(title) + "</h1>\n<p>" +
                        std::to_string(summary.value("assets", 0)) + " assets: " + std::to_string(summary.value("exported", 0)) +
                        " exported, " + std::to_string(summary.value("upToDate", 0)) + " up to date, " +

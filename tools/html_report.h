@@ -23,6 +23,10 @@ struct PageAsset {
     std::string skinnedModel;
 };
 
+// Why the build page may not be written into dir, "" when it may: dir is no folder, or its
+// index.html is a page that is not an earlier build page (a site of the user's).
+std::string BuildPageProblem(const std::string& dir);
+
 // Writes DIR/index.html and DIR/sheets/*.png (the sheets drawn on jobs threads). False with the
 // reason when the folder or the page cannot be written; a sheet that cannot be drawn leaves its
 // row without a picture.
