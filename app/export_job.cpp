@@ -220,6 +220,8 @@ std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::Embedded
     return chosen;
 }
 
+// Writes the chosen images (making their folder); one that cannot be written is a warning, since the
+// model that names it is already in place.
 void WriteImages(const std::vector<ImageToExtract>& images, const std::string& folder, ExportResult& r) {
     if (images.empty()) return;
     std::error_code ec;
