@@ -280,7 +280,8 @@ void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, v
 // root's travel and the markers' places: a bone's travel (below the root) or scaling is lost, and so
 // is the motion of a node that is none of these (a prop animated on its own). Spreads under a
 // millimetre or a thousandth of a scale are a file's rounding (Blender bakes every bone's place and
-// scale, their last bits changing from frame to frame).
+// scale, their last bits changing from frame to frame). A bone whose keys the file gives by a name
+// that other nodes share may have taken another's keys.
 void CheckDrivenNodes(const standin::Node& root, const vlo::VlaAnimation& animation,
                       const std::vector<importer::NodeMotion>& motions, ExportResult& r) {
     constexpr double kNoticeableMetres = 0.001, kNoticeableScale = 0.001;
@@ -308,13 +309,19 @@ void CheckDrivenNodes(const standin::Node& root, const vlo::VlaAnimation& animat
         const std::string& name = m.node->Name();
         if (!under(m.node, &root)) {
             // The root's ancestors move the whole skeleton.
-            if (!under(&root, m.node) && !among(animation.text.markerNames, name)) others.push_back(name);
+            if (!under(&root, m.node) && !among(animation.text.markerNames, name))
+                others.push_back(m.sharers > 1 ? PathOf(*m.node) : name);  // a shared name says too little
             continue;
         }
         if (!among(animation.text.boneNames, name)) continue;
         if (m.node != &root && m.metres >= kNoticeableMetres)
             leftOut(name, "moves", "places", m.metres, " m", "travel", "move the skeleton by its root '" + root.Name() + "' instead");
         if (m.scales >= kNoticeableScale) leftOut(name, "is scaled", "scales", m.scales, "", "scaling", "keep the bones' scale as it is");
+        if (m.sharers > 1)
+            Add(r, Warning("bone '" + name + "': the clip gives its keys by the name '" + name + "', which " +
+                               std::to_string(m.sharers) + " nodes of the scene share, so they may be another's "
+                               "(give the bones of each skeleton names of their own)",
+                           root.Name()));
     }
     if (!others.empty()) {
         std::string list;

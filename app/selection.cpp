@@ -108,9 +108,10 @@ standin::Node* SelectedNode(standin::Scene& scene) {
     return nullptr;
 }
 
-std::string PathOf(standin::Node& node) {
+std::string PathOf(const standin::Node& node) {
     std::string path = node.Name();
-    for (standin::Node* up = node.Parent(); up && !up->IsRootNode(); up = up->Parent()) path = up->Name() + "/" + path;
+    // The scene's root, the one node without a parent, is no part of a path.
+    for (const standin::Node* up = node.Parent(); up && up->Parent(); up = up->Parent()) path = up->Name() + "/" + path;
     return path;
 }
 

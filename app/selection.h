@@ -38,7 +38,7 @@ struct Selection {
 Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& request);
 
 // A node's path from the scene's top: "Group/Cube1".
-std::string PathOf(standin::Node& node);
+std::string PathOf(const standin::Node& node);
 
 // The selected node, or null.
 standin::Node* SelectedNode(standin::Scene& scene);

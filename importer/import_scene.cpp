@@ -341,8 +341,15 @@ public:
     // keyOffset (seconds) puts the keys on the file's timeline.
     // gltf: what the file says of the clip that assimp does not (how its channels interpolate).
     void ApplyClip(const aiAnimation& clip, double keyOffset, const GltfAnimationFacts* gltf) {
+        // A channel names its node only: nodes of one name all take its keys, and of several channels
+        // of one name the last is taken. Either way the keys may be another node's, which the
+        // motions say (NodeMotion::sharers).
         std::map<std::string, const aiNodeAnim*> channels;
-        for (unsigned c = 0; c < clip.mNumChannels; ++c) channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
+        std::map<std::string, std::size_t> channelsOfName;
+        for (unsigned c = 0; c < clip.mNumChannels; ++c) {
+            channels[clip.mChannels[c]->mNodeName.C_Str()] = clip.mChannels[c];
+            ++channelsOfName[clip.mChannels[c]->mNodeName.C_Str()];
+        }
         // Each source's chain (its node, then its folded helpers), each link with its channel or none.
         struct Link {
             const aiNode* node;
@@ -362,9 +369,12 @@ public:
                 link.base = ToMatrix3(link.node->mTransformation);
             }
         }
-        for (const std::vector<Link>& chain : chains)
+        std::map<const aiNodeAnim*, std::size_t> takers;  // the nodes (not their helpers) that take a channel
+        for (const std::vector<Link>& chain : chains) {
+            if (chain.front().channel) ++takers[chain.front().channel];
             for (const Link& link : chain)
                 if (link.channel) keyed.push_back(&link);
+        }
 
         // The keys become host tracks, each channel on its own, so a long clip's channels are
         // converted on two threads: the same tracks, bit for bit, in the same order.
@@ -393,6 +403,7 @@ public:
         struct Spreads {
             std::size_t source;
             double places, scales;
+            std::size_t sharers;
         };
         std::vector<Spreads> spreads;  // of the sources the clip drives
         for (std::size_t s = 0; s < sources_.size(); ++s) {
@@ -405,7 +416,8 @@ public:
                 }
                 standin::TransformTrack& track = tracks[next++];
                 if (&link == &chains[s].front() && !noObject_.count(link.node->mName.C_Str()))
-                    spreads.push_back({s, Spread(track.position), Spread(track.scale)});
+                    spreads.push_back({s, Spread(track.position), Spread(track.scale),
+                                       std::max(takers[link.channel], channelsOfName[link.node->mName.C_Str()])});
                 if (gltf) TakeInterpolation(*gltf, link.node->mName.C_Str(), sources_[s].host->Name(), track);
                 parts.push_back({link.base, standin::TrackSampler(std::move(track))});
                 any = true;
@@ -419,7 +431,7 @@ public:
             standin::Node& host = *sources_[own.source].host;
             const double metresPerPlace =
                 own.places > 0 ? LargestScale(sources_[own.source].rest) * LargestScale(host.GetParentTM(0)) : 0;
-            motions_.push_back({&host, own.places * metresPerPlace, own.scales});
+            motions_.push_back({&host, own.places * metresPerPlace, own.scales, own.sharers});
         }
     }
     const Matrix3& ToHost() const { return toHost_; }

@@ -98,6 +98,10 @@ struct NodeWarning {
 struct NodeMotion {
     const standin::Node* node = nullptr;
     double metres = 0, scales = 0;
+    // The nodes that took the keys of the clip's channel of this node's name, or the channels of
+    // that name, whichever are more: a file that names a channel's node only cannot tell whose keys
+    // they are when this is above 1.
+    std::size_t sharers = 1;
 };
 
 struct ImportResult {

@@ -146,6 +146,7 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     ASSERT_EQ(taken.status, 0) << app::FormatDiagnostic(taken.diagnostics.at(0));
     EXPECT_EQ(taken.scene.clip, "Rig|Swing");
     EXPECT_EQ(taken.animation->header.numFrames, 60u);
+    EXPECT_FALSE(Says(taken, "the clip gives its keys by the name"));
     fbx.import.clip = "Rig";  // the object's name is not the action's
     EXPECT_EQ(ExportAs(fbx).status, app::kExitUsage);
 
@@ -163,6 +164,11 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     shared = ExportAs(fbx);
     ASSERT_EQ(shared.status, 0) << app::FormatDiagnostic(shared.diagnostics.at(0));
     EXPECT_EQ(shared.scene.clip, "Right|Swing");
+    // Both armatures have a bone "Bone", and FBX keys name their node only: which one's keys they
+    // are cannot be told.
+    EXPECT_TRUE(Says(shared, "bone 'Bone': the clip gives its keys by the name 'Bone', which 2 nodes of the scene "
+                             "share, so they may be another's (give the bones of each skeleton names of their own)"));
+    EXPECT_TRUE(Says(shared, "the clip also drives 'Left/Bone', neither bones of 'Right'"));  // by its path
 }
 
 TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {
