@@ -13,6 +13,7 @@
 #include <future>
 #include <iterator>
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <memory>
 #include <set>
@@ -148,16 +149,31 @@ public:
                 const Matrix3& toHost)
         : source_(source), scene_(scene), info_(info), materials_(materials), fbx_(format == Format::Fbx),
           gltf_(format == Format::Gltf), obj_(format == Format::Obj), toHost_(toHost), fromHost_(Inverse(toHost)) {
-        // Bones and their ancestors make up skeletons: plain nodes, never dummies (or markers).
+        // Bones and their ancestors make up skeletons: plain nodes, never dummies (or markers). A
+        // bone or a channel names its node only, so every node of that name counts (two armatures
+        // may each have a bone "Bone").
+        std::unordered_map<std::string, std::vector<const aiNode*>> byName;
+        std::vector<const aiNode*> walk = {source.mRootNode};
+        while (!walk.empty()) {
+            const aiNode* n = walk.back();
+            walk.pop_back();
+            byName[n->mName.C_Str()].push_back(n);
+            walk.insert(walk.end(), n->mChildren, n->mChildren + n->mNumChildren);
+        }
+        auto named = [&byName](const aiString& name) -> const std::vector<const aiNode*>& {
+            static const std::vector<const aiNode*> none;
+            const auto it = byName.find(name.C_Str());
+            return it == byName.end() ? none : it->second;
+        };
         for (unsigned m = 0; m < source.mNumMeshes; ++m)
             for (unsigned b = 0; b < source.mMeshes[m]->mNumBones; ++b)
-                for (const aiNode* n = source.mRootNode->FindNode(source.mMeshes[m]->mBones[b]->mName); n; n = n->mParent)
-                    bones_.insert(n->mName.C_Str());
+                for (const aiNode* bone : named(source.mMeshes[m]->mBones[b]->mName))
+                    for (const aiNode* n = bone; n; n = n->mParent) bones_.insert(n->mName.C_Str());
         // So are the nodes an animation moves as a hierarchy: animated nodes with children, and every
         // ancestor of an animated node. An animated leaf (a moving marker) stays a dummy.
         for (unsigned a = 0; a < source.mNumAnimations; ++a)
             for (unsigned c = 0; c < source.mAnimations[a]->mNumChannels; ++c)
-                if (const aiNode* n = source.mRootNode->FindNode(source.mAnimations[a]->mChannels[c]->mNodeName)) {
+                for (const aiNode* n : named(source.mAnimations[a]->mChannels[c]->mNodeName)) {
                     if (n->mNumChildren) bones_.insert(n->mName.C_Str());
                     for (const aiNode* up = n->mParent; up; up = up->mParent) bones_.insert(up->mName.C_Str());
                 }

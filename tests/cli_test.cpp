@@ -273,6 +273,29 @@ TEST_F(Cli, WhatAModelOrAnAnimationCannotHoldIsSaidOfWhatItTakes) {
     EXPECT_NE(r.out.find("clip 2: 'Smile', frames 0 to 3 at 24 fps"), std::string::npos) << r.out;
 }
 
+TEST_F(Cli, TwoRigsWithBonesOfOneNameAreTwoSkeletonsAndTheirSharedKeysAreNamed) {
+    const std::string rigs = dir.File("rigs.gltf");
+    support::WriteTwoRigsGltf(rigs);
+    // The keys of Right's "Bone" make both armatures skeletons, so neither is a marker of the other
+    // or of itself; which "Bone" the keys are for, the names cannot tell.
+    const ToolRun r = Export({rigs, "--select", "Right", "-o", dir.File("right.VLA")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines("warning: "),
+              (std::vector<std::string>{"warning: bone 'Bone': the clip gives its keys by the name 'Bone', which 2 nodes "
+                                        "of the scene share, so they may be another's (give the bones of each skeleton "
+                                        "names of their own) [object 'Right']",
+                                        "warning: the clip also drives 'Left/Bone', neither bones of 'Right' nor markers: "
+                                        "their motion is left out (parent what should move with the skeleton to one of "
+                                        "its bones, or export an animation of its own with --select) [object 'Right']"}));
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("right.VLA"), bytes, error)) << error;
+    const vlo::VlaReadResult vla = vlo::ReadVla(bytes);
+    ASSERT_TRUE(vla.Valid());
+    EXPECT_EQ(vla.animation.header.numBones, 2u);
+    EXPECT_TRUE(vla.animation.markers.empty());
+}
+
 TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {
     // From Blender's glTF exporter the joint goes, as the leaf bones of its FBX exporter do, and the
     // vertices on it have no weight: refused as the same scene's FBX file is.

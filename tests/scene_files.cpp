@@ -186,6 +186,28 @@ void WriteNeutralBoneGltf(const std::string& path, const std::string& generator)
     Write(path, json);
 }
 
+void WriteTwoRigsGltf(const std::string& path) {
+    const std::vector<float> times = {0, 1}, turn = {0, 0, 0, 1, 0.6f, 0, 0, 0.8f};
+    GltfArrays arrays;
+    arrays.Add(times, 2, "SCALAR", R"(, "min": [0], "max": [1])");  // 0
+    arrays.Add(turn, 2, "VEC4");                                     // 1
+    const std::string json = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0, 2]}],
+  "nodes": [
+    {"name": "Left", "translation": [-2, 0, 0], "children": [1]},
+    {"name": "Bone"},
+    {"name": "Right", "translation": [2, 0, 0], "children": [3]},
+    {"name": "Bone"}
+  ],
+  "animations": [{"name": "RightAction", "samplers": [{"input": 0, "output": 1}],
+                  "channels": [{"sampler": 0, "target": {"node": 3, "path": "rotation"}}]}],
+  )" + arrays.Json() + R"(
+})";
+    Write(path, json);
+}
+
 void WriteAnimatedGltf(const std::string& path) {
     auto quat = [](float ax, float ay, float az, float degrees) {
         const float h = degrees * 3.14159265f / 360.0f;
