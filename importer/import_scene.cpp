@@ -751,6 +751,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
 void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<SkinnedNode>& skinned, const Matrix3& toHost,
                                      bool gltf) {
     const Matrix3 fromHost = Inverse(toHost);
+    const auto byName = NodesByName(scene);
     for (const SkinnedNode& s : skinned) {
         INode* meshTop = TopLevelAncestor(s.node, &scene.Root());
         bool inSkeleton = false;
@@ -758,10 +759,12 @@ void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<Sk
         for (const MeshPiece& piece : s.pieces)
             for (unsigned b = 0; b < piece.mesh->mNumBones; ++b) {
                 const aiBone& bone = *piece.mesh->mBones[b];
-                standin::Node* joint = scene.FindByName(bone.mName.C_Str());
-                if (!joint) continue;
+                const auto named = byName.find(bone.mName.C_Str());
+                if (named == byName.end()) continue;
+                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
+                standin::Node* joint = BoneNode(named->second, *s.node, Inverse(inverseBind) * s.node->GetObjTMAfterWSM(0));
                 inSkeleton |= TopLevelAncestor(joint, &scene.Root()) == meshTop && meshTop != s.node;
-                if (!placedByJoint) placedByJoint = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost * joint->GetNodeTM(0);
+                if (!placedByJoint) placedByJoint = inverseBind * joint->GetNodeTM(0);
             }
         if (inSkeleton) s.node->Reparent(scene.Root());
         if (gltf && placedByJoint) {

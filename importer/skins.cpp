@@ -14,6 +14,21 @@ namespace {
 
 standin::Node* FindNode(standin::Scene& scene, const std::string& name) { return scene.FindByName(name); }
 
+// How many nodes lie above n, up to the scene's root.
+int Depth(const standin::Node* n) {
+    int depth = 0;
+    for (const standin::Node* up = n->Parent(); up; up = up->Parent()) ++depth;
+    return depth;
+}
+
+// The depth of the deepest node that is a or above it and b or above it.
+int CommonDepth(const standin::Node* a, const standin::Node* b) {
+    for (const standin::Node* up = a; up; up = up->Parent())
+        for (const standin::Node* other = b; other; other = other->Parent())
+            if (up == other) return Depth(up);
+    return -1;
+}
+
 // Sets the local transforms of the nodes below top so that every node with a target world transform
 // gets it, and every other node keeps its place relative to its parent. Returns the new locals.
 std::map<standin::Node*, Matrix3> PoseLocals(standin::Node& top, const std::map<standin::Node*, Matrix3>& worlds) {
@@ -35,10 +50,34 @@ standin::Node* TopLevel(standin::Scene& scene, standin::Node* n) {
 
 }  // namespace
 
+std::map<std::string, std::vector<standin::Node*>> NodesByName(standin::Scene& scene) {
+    std::map<std::string, std::vector<standin::Node*>> byName;
+    for (standin::Node* n : scene.AllNodes()) byName[n->Name()].push_back(n);
+    return byName;
+}
+
+standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin::Node& skinned, const Matrix3& bindWorld) {
+    if (named.size() < 2) return named.empty() ? nullptr : named.front();
+    standin::Node* best = nullptr;
+    int bestDepth = -1;
+    float bestDistance = 0;
+    for (standin::Node* n : named) {
+        const int depth = CommonDepth(n, &skinned);
+        const float distance = Length(n->GetNodeTM(0).GetTrans() - bindWorld.GetTrans());
+        if (!best || depth > bestDepth || (depth == bestDepth && distance < bestDistance)) {
+            best = n;
+            bestDepth = depth;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
               const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut) {
     (void)source;
     const Matrix3 fromHost = Inverse(toHost);
+    const auto byName = NodesByName(scene);
     std::map<standin::Node*, Matrix3> bindWorlds;
     std::vector<standin::Node*> roots;
     for (const SkinnedNode& s : skinned) {
@@ -52,7 +91,11 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
             if (skin.points.size() < base + m.mNumVertices) skin.points.resize(base + m.mNumVertices);
             for (unsigned b = 0; b < m.mNumBones; ++b) {
                 const aiBone& bone = *m.mBones[b];
-                standin::Node* node = FindNode(scene, bone.mName.C_Str());
+                // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
+                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
+                const Matrix3 bindWorld = Inverse(inverseBind) * skin.initTM;
+                const auto named = byName.find(bone.mName.C_Str());
+                standin::Node* node = named == byName.end() ? nullptr : BoneNode(named->second, *s.node, bindWorld);
                 if (!node) {
                     if (leftOut.count(bone.mName.C_Str())) continue;
                     info.warnings.push_back("bone '" + std::string(bone.mName.C_Str()) + "' of node '" + s.node->Name() +
@@ -65,9 +108,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
                     const aiVertexWeight& vw = bone.mWeights[w];
                     if (vw.mVertexId < m.mNumVertices) skin.points[base + vw.mVertexId].push_back({at->second, vw.mWeight});
                 }
-                // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
-                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
-                bindWorlds.emplace(node, Inverse(inverseBind) * skin.initTM);
+                bindWorlds.emplace(node, bindWorld);
                 if (standin::Node* top = TopLevel(scene, node); std::find(roots.begin(), roots.end(), top) == roots.end())
                     roots.push_back(top);
             }

@@ -294,6 +294,18 @@ TEST_F(Cli, TwoRigsWithBonesOfOneNameAreTwoSkeletonsAndTheirSharedKeysAreNamed) 
     ASSERT_TRUE(vla.Valid());
     EXPECT_EQ(vla.animation.header.numBones, 2u);
     EXPECT_TRUE(vla.animation.markers.empty());
+
+    // Each body is skinned to the bone of its own armature, as Blender shows it.
+    for (const std::string side : {"Left", "Right"}) {
+        const ToolRun body = Export({rigs, "--mode", "hierarchy", "--select", side + "Body", "-o", out});
+        ASSERT_EQ(body.status, 0) << body.err;
+        ASSERT_TRUE(vlo::ReadFileBytes(out, bytes, error)) << error;
+        const vlo::VloReadResult vlo = vlo::ReadVlo(bytes);
+        ASSERT_TRUE(vlo.Valid());
+        std::vector<std::string> bones;
+        for (const auto& bone : vlo.model.bones) bones.push_back(vlo::FieldText(bone.name));
+        EXPECT_EQ(bones, (std::vector<std::string>{side, "Bone"})) << side;
+    }
 }
 
 TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {

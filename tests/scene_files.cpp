@@ -187,20 +187,31 @@ void WriteNeutralBoneGltf(const std::string& path, const std::string& generator)
 }
 
 void WriteTwoRigsGltf(const std::string& path) {
-    const std::vector<float> times = {0, 1}, turn = {0, 0, 0, 1, 0.6f, 0, 0, 0.8f};
+    const std::vector<float> times = {0, 1}, turn = {0, 0, 0, 1, 0.6f, 0, 0, 0.8f},
+                             positions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, weights = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0},
+                             inverseBind = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const std::vector<std::uint16_t> joints(12, 0);
     GltfArrays arrays;
-    arrays.Add(times, 2, "SCALAR", R"(, "min": [0], "max": [1])");  // 0
-    arrays.Add(turn, 2, "VEC4");                                     // 1
+    arrays.Add(times, 2, "SCALAR", R"(, "min": [0], "max": [1])");              // 0
+    arrays.Add(turn, 2, "VEC4");                                                 // 1
+    arrays.Add(positions, 3, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 2
+    arrays.Add(weights, 3, "VEC4");                                              // 3
+    arrays.Add(joints, 3, "VEC4", "", 5123);                                     // 4
+    arrays.Add(inverseBind, 1, "MAT4");                                          // 5
     const std::string json = R"({
   "asset": {"version": "2.0"},
   "scene": 0,
   "scenes": [{"nodes": [0, 2]}],
   "nodes": [
-    {"name": "Left", "translation": [-2, 0, 0], "children": [1]},
+    {"name": "Left", "translation": [-2, 0, 0], "children": [1, 4]},
     {"name": "Bone"},
-    {"name": "Right", "translation": [2, 0, 0], "children": [3]},
-    {"name": "Bone"}
+    {"name": "Right", "translation": [2, 0, 0], "children": [3, 5]},
+    {"name": "Bone"},
+    {"name": "LeftBody", "mesh": 0, "skin": 0},
+    {"name": "RightBody", "mesh": 0, "skin": 1}
   ],
+  "skins": [{"joints": [1], "inverseBindMatrices": 5}, {"joints": [3], "inverseBindMatrices": 5}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 2, "WEIGHTS_0": 3, "JOINTS_0": 4}}]}],
   "animations": [{"name": "RightAction", "samplers": [{"input": 0, "output": 1}],
                   "channels": [{"sampler": 0, "target": {"node": 3, "path": "rotation"}}]}],
   )" + arrays.Json() + R"(

@@ -34,8 +34,9 @@ void WriteSkinnedGltf(const std::string& path);
 // "Bone", vertices 2 and 3 on the joint "neutral_bone", both joints at the origin below "Rig".
 void WriteNeutralBoneGltf(const std::string& path, const std::string& generator);
 
-// Two rigs without meshes as Blender's glTF exporter writes them: "Left" at (-2, 0, 0) and "Right"
-// at (2, 0, 0), each with one bone named "Bone"; the clip "RightAction" (1 s) turns Right's bone.
+// Two rigs as Blender's glTF exporter writes them: "Left" at (-2, 0, 0) and "Right" at (2, 0, 0),
+// each with one bone named "Bone" and a triangle below it skinned to that bone ("LeftBody",
+// "RightBody"); the clip "RightAction" (1 s) turns Right's bone.
 void WriteTwoRigsGltf(const std::string& path);
 
 // An animated glTF skeleton (no mesh): "Hips" (root, at (0, 1, 0)) -> "Spine" (0, 1, 0) -> "Head"
