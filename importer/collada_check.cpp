@@ -1,7 +1,12 @@
 #include "importer/collada_check.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <string>
+#include <system_error>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -99,6 +104,23 @@ std::string LineOf(std::string_view text, std::size_t at) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
 }
 
+// The 16 numbers of a matrix's text, none when it holds another count or something else.
+std::optional<BindShape> SixteenNumbers(std::string_view list) {
+    BindShape matrix{};
+    std::size_t n = 0, at = 0;
+    while (true) {
+        while (at < list.size() && IsXmlSpace(list[at])) ++at;
+        if (at == list.size()) break;
+        if (n == matrix.size()) return std::nullopt;
+        const auto [end, error] = std::from_chars(list.data() + at, list.data() + list.size(), matrix[n]);
+        if (error != std::errc() || !std::isfinite(matrix[n])) return std::nullopt;
+        at = std::size_t(end - list.data());
+        ++n;
+    }
+    if (n != matrix.size()) return std::nullopt;
+    return matrix;
+}
+
 struct Accessor {
     std::string_view array;
     std::uint64_t count = 0, offset = 0, stride = 1;
@@ -172,10 +194,22 @@ public:
         return References();
     }
 
+    // The bind shape matrices that are not the identity, by the name of the node that instantiates
+    // their skin.
+    std::map<std::string, BindShape> BindShapes() const {
+        constexpr BindShape kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::map<std::string, BindShape> shapes;
+        for (const auto& [node, controller] : instances_)
+            if (const auto it = bindShapes_.find(controller); it != bindShapes_.end() && it->second != kIdentity)
+                shapes.emplace(std::string(node), it->second);
+        return shapes;
+    }
+
 private:
     static bool Noted(std::string_view tag) {
         return tag == "source" || tag == "accessor" || tag == "param" || tag == "geometry" || tag == "vertices" ||
-               tag == "input" || tag == "skin" || tag == "vertex_weights";
+               tag == "input" || tag == "skin" || tag == "vertex_weights" || tag == "controller" || tag == "node" ||
+               tag == "instance_controller" || tag == "bind_shape_matrix";
     }
 
     std::optional<std::string> Array(std::string_view tag, std::string_view attributes, std::size_t at,
@@ -253,6 +287,17 @@ private:
             inSkin_ = true;
             skin_ = Skin{};
             skin_.geometry = Reference(Attribute(attributes, "source"));
+        } else if (tag == "controller") {
+            controller_ = Attribute(attributes, "id").value_or(std::string_view());
+        } else if (tag == "node") {
+            const std::optional<std::string_view> name = Attribute(attributes, "name");
+            nodes_.push_back(name && !name->empty() ? *name : Attribute(attributes, "id").value_or(std::string_view()));
+        } else if (tag == "instance_controller" && !nodes_.empty()) {
+            instances_.emplace_back(nodes_.back(), Reference(Attribute(attributes, "url")));
+        } else if (tag == "bind_shape_matrix" && inSkin_ && !controller_.empty()) {
+            const std::size_t textStart = std::min(text_.find('>', at), text_.size() - 1) + 1;
+            const std::string_view list = text_.substr(textStart, text_.find('<', textStart) - textStart);
+            if (const std::optional<BindShape> matrix = SixteenNumbers(list)) bindShapes_[controller_] = *matrix;
         } else if (tag == "vertex_weights" && inSkin_) {
             inWeights_ = true;
             // A count that is not a number reads as none.
@@ -262,7 +307,11 @@ private:
     }
 
     void Close(std::string_view tag) {
-        if (tag == "accessor" && inAccessor_) {
+        if (tag == "node" && !nodes_.empty()) {
+            nodes_.pop_back();
+        } else if (tag == "controller") {
+            controller_ = {};
+        } else if (tag == "accessor" && inAccessor_) {
             inAccessor_ = false;
             if (!source_.empty() && accessorOf_.emplace(source_, accessors_.size()).second) accessors_.push_back(accessor_);
         } else if (tag == "source") {
@@ -327,6 +376,10 @@ private:
     std::unordered_map<std::string_view, std::size_t> accessorOf_;        // source id: its accessor
     std::unordered_map<std::string_view, std::string_view> positions_;    // geometry id: its positions' source
     std::vector<Skin> skins_;
+    std::unordered_map<std::string_view, BindShape> bindShapes_;         // controller id: its skin's
+    std::vector<std::pair<std::string_view, std::string_view>> instances_;  // node name, controller id
+    std::vector<std::string_view> nodes_;                                 // the names of the open <node>s
+    std::string_view controller_;                                         // the id of the open <controller>
     std::string_view source_, geometry_;  // the ids of the <source> and <geometry> the scan is in
     Accessor accessor_;
     Skin skin_;
@@ -336,5 +389,13 @@ private:
 }  // namespace
 
 std::optional<std::string> ColladaProblem(std::string_view text) { return Scan(text).Problem(); }
+
+ColladaScan ScanCollada(std::string_view text) {
+    Scan scan(text);
+    ColladaScan result;
+    result.problem = scan.Problem();
+    if (!result.problem) result.bindShapes = scan.BindShapes();
+    return result;
+}
 
 }  // namespace importer

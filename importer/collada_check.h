@@ -2,6 +2,8 @@
 // assimp reads it.
 #pragma once
 
+#include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,5 +21,18 @@ namespace importer {
 //    fewer than its mesh's vertices, or a <v> pair naming a joint or weight its sources do not
 //    hold: assimp reads those outside its arrays (crashes, or an assertion that ends the program).
 std::optional<std::string> ColladaProblem(std::string_view text);
+
+// A skin's bind shape matrix (the mesh's place in the skin's space, which assimp folds into the
+// bones' inverse bind matrices but not into the mesh), as the file writes it: 16 numbers, row by row.
+using BindShape = std::array<double, 16>;
+
+// What ColladaProblem finds, and, when the text has no problem, the bind shape matrix of each node
+// that instantiates a skin whose bind shape matrix is not the identity, by the node's name as
+// assimp gives it with COLLADA names (its name, else its id).
+struct ColladaScan {
+    std::optional<std::string> problem;
+    std::map<std::string, BindShape> bindShapes;
+};
+ColladaScan ScanCollada(std::string_view text);
 
 }  // namespace importer

@@ -209,13 +209,25 @@ public:
         host.SetUserProps(UserProps(node, host.Name()));
 
         std::vector<MeshPiece> pieces;
-        for (unsigned i = 0; i < node.mNumMeshes; ++i) pieces.push_back({source_.mMeshes[node.mMeshes[i]], Matrix3(), false});
+        const auto place = skinnedMeshPlaces.find(node.mName.C_Str());
+        for (unsigned i = 0; i < node.mNumMeshes; ++i) {
+            const aiMesh* mesh = source_.mMeshes[node.mMeshes[i]];
+            if (place != skinnedMeshPlaces.end() && mesh->HasBones())
+                pieces.push_back({mesh, place->second, true});
+            else
+                pieces.push_back({mesh, Matrix3(), false});
+        }
         std::vector<const aiNode*> children;
         CollectBelowHelpers(node, Matrix3(), pieces, children);
         SetObject(node, host, pieces);
         for (const aiNode* child : children) Add(*child, &host, childPending_[child]);
     }
 
+    // Where a skinned mesh of a node of this name lies in the node's space, when the file says so
+    // apart from the node's transform (a COLLADA skin's bind shape matrix, which assimp folds into
+    // the bones' inverse bind matrices only): it becomes the mesh's object offset, so the mesh
+    // stands where the file's skin puts it. Set before the nodes are added.
+    std::map<std::string, Matrix3> skinnedMeshPlaces;
     // Blender's FBX exporter adds an empty leaf bone, named after its parent with "_end", to every
     // bone chain ("Add Leaf Bones", on by default); set before the nodes are added.
     bool dropBlenderLeafBones = false;
@@ -824,7 +836,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         return unreadable("it is a pipe or a device, not a scene file (save the scene to a file)");
     }
     // Some damaged files would keep assimp's readers busy for minutes, or for ever.
-    if (const std::optional<std::string> why = ReaderTrap(path)) return unreadable(*why);
+    std::map<std::string, BindShape> bindShapes;
+    if (const std::optional<std::string> why = ReaderTrap(path, &bindShapes)) return unreadable(*why);
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
@@ -874,6 +887,11 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
                               options.model, options.model && !options.extractingEmbedded);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
+    for (const auto& [node, m] : bindShapes)
+        builder.skinnedMeshPlaces[node] = ToMatrix3(aiMatrix4x4(float(m[0]), float(m[1]), float(m[2]), float(m[3]), float(m[4]),
+                                                                 float(m[5]), float(m[6]), float(m[7]), float(m[8]), float(m[9]),
+                                                                 float(m[10]), float(m[11]), float(m[12]), float(m[13]),
+                                                                 float(m[14]), float(m[15])));
     aiString generator;
     if (source->mMetaData) source->mMetaData->Get("SourceAsset_Generator", generator);
     builder.dropBlenderNeutralBone =

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -86,7 +87,7 @@ bool IsCollada(const std::string& path, std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> ReaderTrap(const std::string& path) {
+std::optional<std::string> ReaderTrap(const std::string& path, std::map<std::string, BindShape>* bindShapes) {
     // The file's pages as the system holds them, mapped rather than copied: most files are looked
     // at in their first bytes only, and a COLLADA text of tens of megabytes is read in a few
     // milliseconds before assimp reads it again.
@@ -102,7 +103,9 @@ std::optional<std::string> ReaderTrap(const std::string& path) {
     std::optional<std::string> problem = PlyHeaderProblem(text);
     if (!problem && IsCollada(path, text)) {
         ::madvise(pages, text.size(), MADV_WILLNEED);
-        problem = ColladaProblem(text);
+        ColladaScan scan = ScanCollada(text);
+        problem = std::move(scan.problem);
+        if (bindShapes) *bindShapes = std::move(scan.bindShapes);
     }
     ::munmap(pages, text.size());
     return problem;

@@ -1,8 +1,11 @@
 // Checks of scene files that assimp's readers would not return from, made before assimp reads them.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
+
+#include "importer/collada_check.h"
 
 namespace importer {
 
@@ -15,6 +18,8 @@ namespace importer {
 //  - a COLLADA file (named .dae, or with "<COLLADA" in its first kilobyte) with the damage
 //    ColladaProblem finds;
 //  - a file that cannot be opened: the system's reason ("Permission denied").
-std::optional<std::string> ReaderTrap(const std::string& path);
+// Of a COLLADA file that has none of these, bindShapes (when given) gets the skins' bind shape
+// matrices that ScanCollada finds, read in the same pass.
+std::optional<std::string> ReaderTrap(const std::string& path, std::map<std::string, BindShape>* bindShapes = nullptr);
 
 }  // namespace importer

@@ -125,6 +125,27 @@ TEST(ArtistFiles, TheRigIsTheSameFromEveryFormatOnTheArtistsTimeline) {
     }
 }
 
+TEST(ArtistFiles, TheSkinnedSleeveStandsWhereBlenderShowsItInEveryFormat) {
+    // The sleeve spans heights 0 to 2 m in Blender. Blender's COLLADA exporter writes the object's
+    // place into the skin's bind shape matrix (1 m up), which assimp leaves out of the mesh.
+    support::TempDir dir;
+    for (const std::string file : {"rig.fbx", "rig.glb", "rig.dae"})
+        for (const vlo::ExportMode mode : {vlo::ExportMode::Shape, vlo::ExportMode::Hierarchy}) {
+            auto request = Request(Artist(file), dir.File("sleeve.vlo"));
+            request.mode = mode;
+            request.select = "Sleeve";
+            const auto r = ExportAs(request);
+            ASSERT_EQ(r.status, 0) << file;
+            const auto [lo, hi] = r.model->VertexBounds();
+            EXPECT_NEAR(lo.y, 0.0f, 1e-4) << file;
+            EXPECT_NEAR(hi.y, 2.0f, 1e-4) << file;
+            if (mode == vlo::ExportMode::Hierarchy) {
+                ASSERT_EQ(r.model->bones.size(), 3u) << file;
+                EXPECT_NEAR(r.model->bones[2].offset.y, 1.0f, 1e-4) << file;  // the arm 1 m above the base
+            }
+        }
+}
+
 TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     support::TempDir dir;
     auto request = Request(Artist("rig.glb"), dir.File("part.vla"));

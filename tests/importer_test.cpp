@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "importer/collada_check.h"
 #include "importer/importer.h"
 #include "importer/units.h"
 #include "scene_files.h"
@@ -164,6 +165,27 @@ TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
     EXPECT_EQ(MeshOf(tri).faces.size(), 1u);
     EXPECT_STREQ(tri.GetMtl()->GetName(), "Blue");
     EXPECT_TRUE(MeshOf(tri).tvFace.empty());  // no texture coordinates in the file
+}
+
+TEST(Importer, ColladaSkinsPlaceTheirMeshByTheNodeThatHoldsThem) {
+    // A skin's bind shape matrix belongs to the node that instantiates it (by its name, else its id,
+    // nested or not); an identity, or a matrix that is not 16 numbers, places nothing.
+    const std::string text = R"(<COLLADA><library_controllers>
+      <controller id="moved"><skin source="#m"><bind_shape_matrix>1 0 0 0 0 1 0 0 0 0 1 0.5 0 0 0 1</bind_shape_matrix></skin></controller>
+      <controller id="still"><skin source="#m"><bind_shape_matrix>1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</bind_shape_matrix></skin></controller>
+      <controller id="bad"><skin source="#m"><bind_shape_matrix>1 0 0 x</bind_shape_matrix></skin></controller>
+    </library_controllers><library_visual_scenes><visual_scene id="s">
+      <node id="Rig" name="Rig"><node id="body-id" name="Body"><instance_controller url="#moved"/></node>
+        <node id="CapId"><instance_controller url="#moved"/></node></node>
+      <node name="Still"><instance_controller url="#still"/></node>
+      <node name="Bad"><instance_controller url="#bad"/></node>
+    </visual_scene></library_visual_scenes></COLLADA>)";
+    const importer::ColladaScan scan = importer::ScanCollada(text);
+    EXPECT_FALSE(scan.problem);
+    ASSERT_EQ(scan.bindShapes.size(), 2u);
+    EXPECT_EQ(scan.bindShapes.count("Body"), 1u);
+    EXPECT_EQ(scan.bindShapes.count("CapId"), 1u);
+    EXPECT_EQ(scan.bindShapes.at("Body")[11], 0.5);
 }
 
 TEST(Importer, ColladaTransformsAndEmptyNodes) {
