@@ -935,8 +935,14 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
     if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
         return result;
+    // A COLLADA skin binds in the file's world: assimp's root (its unit and axes) below the made-up
+    // top of the scene, in host axes.
+    std::optional<Matrix3> worldSkinSpace;
+    if (format == Format::Collada)
+        worldSkinSpace = Inverse(builder.ToHost()) * (ToMatrix3(root.mTransformation) * unitScale) * builder.ToHost();
     AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info,
-             builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{});
+             builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
+             worldSkinSpace);
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {
         EmbeddedImageFile out{image.name, {}, image.texture->mHeight == 0};

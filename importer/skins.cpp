@@ -74,7 +74,8 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
 }
 
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
-              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut) {
+              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut,
+              const std::optional<Matrix3>& worldSkinSpace) {
     (void)source;
     const Matrix3 fromHost = Inverse(toHost);
     const auto byName = NodesByName(scene);
@@ -84,6 +85,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
         auto& skin = scene.Make<standin::SkinModifier>();
         skin.skinned = s.node;
         skin.initTM = s.node->GetObjTMAfterWSM(0);
+        const Matrix3 skinSpace = worldSkinSpace ? s.node->ObjectOffset() * *worldSkinSpace : skin.initTM;
         std::map<standin::Node*, int> boneIndex;
         std::size_t base = 0;
         for (const MeshPiece& piece : s.pieces) {
@@ -93,7 +95,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
                 const aiBone& bone = *m.mBones[b];
                 // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
                 const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
-                const Matrix3 bindWorld = Inverse(inverseBind) * skin.initTM;
+                const Matrix3 bindWorld = Inverse(inverseBind) * skinSpace;
                 const auto named = byName.find(bone.mName.C_Str());
                 standin::Node* node = named == byName.end() ? nullptr : BoneNode(named->second, *s.node, bindWorld);
                 if (!node) {

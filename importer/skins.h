@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,7 +36,13 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
 // stores it, or as a biped whose figure mode shows the bind pose. The weights of a bone that is not
 // in the scene are left out, with a warning unless the bone is one of leftOut (bones the importer
 // left out on purpose, which says so itself).
+//
+// A bone's inverse bind matrix takes the mesh into the bone's space. Other formats' are relative to
+// the mesh's node; a COLLADA skin's are relative to the file's world, whose place in the scene
+// worldSkinSpace gives (the mesh's own place then being its object offset alone): a skinned mesh
+// below a moved armature binds its bones where the file puts them, not moved a second time.
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
-              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut);
+              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut,
+              const std::optional<Matrix3>& worldSkinSpace = std::nullopt);
 
 }  // namespace importer

@@ -146,6 +146,60 @@ TEST(ArtistFiles, TheSkinnedSleeveStandsWhereBlenderShowsItInEveryFormat) {
         }
 }
 
+TEST(ArtistFiles, AColladaSkinBelowAMovedArmatureBindsItsBoneWhereTheFilePutsIt) {
+    // The armature "Rig" stands at (1, 2, 0), its bone 1 m above it; the skinned triangle's node lies
+    // inside the armature, its bind shape matrix 0.5 m up, as Blender's COLLADA exporter writes it.
+    // The inverse bind matrix is the bone's place in the file's world.
+    support::TempDir dir;
+    const std::string file = dir.File("moved.dae");
+    std::ofstream(file) << R"(<?xml version="1.0"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+<asset><unit meter="1"/><up_axis>Z_UP</up_axis></asset>
+<library_geometries><geometry id="tri" name="tri"><mesh>
+ <source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array><technique_common>
+  <accessor source="#pa" count="3" stride="3"><param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
+ <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
+ <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
+</mesh></geometry></library_geometries>
+<library_controllers><controller id="skin"><skin source="#tri">
+ <bind_shape_matrix>1 0 0 0 0 1 0 0 0 0 1 0.5 0 0 0 1</bind_shape_matrix>
+ <source id="j"><Name_array id="ja" count="1">Bone</Name_array><technique_common>
+  <accessor source="#ja" count="1" stride="1"><param name="JOINT" type="name"/></accessor></technique_common></source>
+ <source id="b"><float_array id="ba" count="16">1 0 0 -1 0 1 0 -2 0 0 1 -1 0 0 0 1</float_array><technique_common>
+  <accessor source="#ba" count="1" stride="16"><param name="TRANSFORM" type="float4x4"/></accessor></technique_common></source>
+ <source id="w"><float_array id="wa" count="1">1</float_array><technique_common>
+  <accessor source="#wa" count="1" stride="1"><param name="WEIGHT" type="float"/></accessor></technique_common></source>
+ <joints><input semantic="JOINT" source="#j"/><input semantic="INV_BIND_MATRIX" source="#b"/></joints>
+ <vertex_weights count="3"><input semantic="JOINT" source="#j" offset="0"/><input semantic="WEIGHT" source="#w" offset="1"/>
+  <vcount>1 1 1</vcount><v>0 0 0 0 0 0</v></vertex_weights>
+</skin></controller></library_controllers>
+<library_visual_scenes><visual_scene id="scene">
+ <node id="Rig" name="Rig"><matrix>1 0 0 1 0 1 0 2 0 0 1 0 0 0 0 1</matrix>
+  <node id="Rig_Bone" name="Bone" sid="Bone" type="JOINT"><matrix>1 0 0 0 0 1 0 0 0 0 1 1 0 0 0 1</matrix></node>
+  <node id="Body" name="Body"><matrix>1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</matrix>
+   <instance_controller url="#skin"><skeleton>#Rig_Bone</skeleton></instance_controller></node>
+ </node>
+</visual_scene></library_visual_scenes>
+<scene><instance_visual_scene url="#scene"/></scene>
+</COLLADA>)";
+    auto request = Request(file, dir.File("body.vlo"));
+    request.mode = vlo::ExportMode::Hierarchy;
+    request.select = "Body";
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0) << app::FormatDiagnostic(r.diagnostics.at(0));
+    ASSERT_EQ(r.model->bones.size(), 2u);
+    // The bone 1 m above the armature (the game's Y up), not moved by the armature a second time.
+    EXPECT_NEAR(r.model->bones[1].position.x, 0.0f, 1e-5);
+    EXPECT_NEAR(r.model->bones[1].position.y, 1.0f, 1e-5);
+    EXPECT_NEAR(r.model->bones[1].position.z, 0.0f, 1e-5);
+    // The triangle 0.5 m above the armature's feet, around it.
+    const auto [lo, hi] = r.model->VertexBounds();
+    EXPECT_NEAR(lo.y, 0.5f, 1e-5);
+    EXPECT_NEAR(hi.y, 0.5f, 1e-5);
+    EXPECT_NEAR(lo.x, 0.0f, 1e-5);
+    EXPECT_NEAR(hi.x, 1.0f, 1e-5);
+}
+
 TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     support::TempDir dir;
     auto request = Request(Artist("rig.glb"), dir.File("part.vla"));
