@@ -178,14 +178,14 @@ TEST_F(Build, AnyNumberOfJobsAndNinjaGiveTheSameBytes) {
 }
 
 TEST_F(Build, AFailingAssetStopsNothingAndLeavesNothing) {
-    std::ofstream(manifest, std::ios::app) << "[[asset]]\ninput = \"props/prop0.gltf\"\noutput = \"build/missing.VLO\"\n"
+    std::ofstream(manifest, std::ios::app) << "[[asset]]\ninput = \"props/prop0.gltf\"\noutput = \"lost/deep/missing.VLO\"\n"
                                               "select = \"NoSuchObject\"\n";
     const support::ToolRun r = Run({});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("65 assets: 64 exported, 0 up to date, 1 failed"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("FAILED build/missing.VLO"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("FAILED lost/deep/missing.VLO"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("no object named 'NoSuchObject'"), std::string::npos) << r.err;
-    EXPECT_FALSE(support::Exists(dir.File("build/missing.VLO")));
+    EXPECT_FALSE(fs::exists(dir.File("lost")));  // nor the folders made for it
     EXPECT_EQ(StatusByOutput()["missing.VLO"], "failed");
 
     // A dry run checks every asset and writes nothing.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "app/export_job.h"
 #include "core/processors.h"
@@ -279,6 +280,16 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
         // What a killed build left half-written is cleared first, whether its asset is built again or not.
         for (const app::ExportRequest& r : requests) RemoveStaleTemporaries(r.output);
     }
+    // The folders the build will make for its outputs: those a failed asset leaves empty go again, so
+    // that an asset that fails leaves nothing behind.
+    std::set<fs::path> madeFolders;
+    if (!o.dryRun)
+        for (const app::ExportRequest& r : requests) {
+            std::error_code ec;
+            for (fs::path f = fs::absolute(r.output, ec).parent_path(); f.has_relative_path() && !fs::exists(f, ec);
+                 f = f.parent_path())
+                madeFolders.insert(f);
+        }
     Hashes hashes;
     Progress progress(err, n, o.terminal);
     std::vector<json> reports(n);
@@ -311,6 +322,13 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
         progress.Done(asset.name, statuses[i], result, seconds);
     });
     progress.Finish();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (statuses[i] != AssetStatus::Failed) continue;
+        std::error_code ec;
+        for (fs::path f = fs::absolute(requests[i].output, ec).parent_path(); madeFolders.count(f) && fs::is_empty(f, ec);
+             f = f.parent_path())
+            fs::remove(f, ec);
+    }
 
     ReportSummary s;
     s.assets = n;
