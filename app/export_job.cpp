@@ -236,7 +236,9 @@ void WriteImages(const std::vector<ImageToExtract>& images, const std::string& f
 
 // The export's files: the data file, which is the output named (an animation's output is a .VLA
 // file, which the exporter writes as named), and the information file beside it.
-std::vector<std::string> OutputFiles(const std::string& output) { return {output, vlo::SiblingFileName(output, ".TXT")}; }
+std::vector<std::string> OutputFiles(const std::string& output) {
+    return {output, vlo::SiblingFileName(output, ".TXT")};
+}
 
 // An output that would replace the scene itself or a file it uses.
 std::string ClobberedInput(const std::vector<std::string>& outputs, const std::vector<std::string>& used) {
@@ -408,8 +410,10 @@ ExportResult ExportFile(const ExportRequest& request) {
     // The exporter writes an animation to the output's name with the extension .VLA: any other output
     // would have it replace a file that was not named.
     if (mode == vlo::ExportMode::Animation && ext != ".vla")
-        return Fails(r, kExitUsage, "the output " + request.output + " is not a .VLA file: the animation would be written to " +
-                     vlo::AnimationFileName(request.output) + ", which was not named; nothing was written (name that output)");
+        return Fails(r, kExitUsage,
+                     "the output " + request.output + " is not a .VLA file: the animation would be written to " +
+                         vlo::AnimationFileName(request.output) +
+                         ", which was not named; nothing was written (name that output)");
 
     const auto importStart = Clock::now();
     standin::Scene scene;

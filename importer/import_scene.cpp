@@ -887,11 +887,11 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
                               options.model, options.model && !options.extractingEmbedded);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
-    for (const auto& [node, m] : bindShapes)
-        builder.skinnedMeshPlaces[node] = ToMatrix3(aiMatrix4x4(float(m[0]), float(m[1]), float(m[2]), float(m[3]), float(m[4]),
-                                                                 float(m[5]), float(m[6]), float(m[7]), float(m[8]), float(m[9]),
-                                                                 float(m[10]), float(m[11]), float(m[12]), float(m[13]),
-                                                                 float(m[14]), float(m[15])));
+    for (const auto& [node, rows] : bindShapes) {
+        aiMatrix4x4 m;  // written row by row, as assimp holds a matrix
+        for (unsigned i = 0; i < 16; ++i) m[i / 4][i % 4] = float(rows[i]);
+        builder.skinnedMeshPlaces[node] = ToMatrix3(m);
+    }
     aiString generator;
     if (source->mMetaData) source->mMetaData->Get("SourceAsset_Generator", generator);
     builder.dropBlenderNeutralBone =
