@@ -760,10 +760,9 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
 // where it stays in place. glTF places a skinned mesh by its joints alone, ignoring the mesh node's
 // own transform: there the mesh goes where a joint's inverse bind matrix and the joint's transform
 // (as the file stores it) put it. Runs before any animation drives the nodes.
-void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<SkinnedNode>& skinned, const Matrix3& toHost,
-                                     bool gltf) {
+void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
+                                     const BoneNodes& boneNodes, const Matrix3& toHost, bool gltf) {
     const Matrix3 fromHost = Inverse(toHost);
-    const auto byName = NodesByName(scene);
     for (const SkinnedNode& s : skinned) {
         INode* meshTop = TopLevelAncestor(s.node, &scene.Root());
         bool inSkeleton = false;
@@ -771,12 +770,10 @@ void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<Sk
         for (const MeshPiece& piece : s.pieces)
             for (unsigned b = 0; b < piece.mesh->mNumBones; ++b) {
                 const aiBone& bone = *piece.mesh->mBones[b];
-                const auto named = byName.find(bone.mName.C_Str());
-                if (named == byName.end()) continue;
-                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
-                standin::Node* joint = BoneNode(named->second, *s.node, Inverse(inverseBind) * s.node->GetObjTMAfterWSM(0));
+                standin::Node* joint = boneNodes.at({s.node, &bone});
+                if (!joint) continue;
                 inSkeleton |= TopLevelAncestor(joint, &scene.Root()) == meshTop && meshTop != s.node;
-                if (!placedByJoint) placedByJoint = inverseBind * joint->GetNodeTM(0);
+                if (!placedByJoint) placedByJoint = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost * joint->GetNodeTM(0);
             }
         if (inSkeleton) s.node->Reparent(scene.Root());
         if (gltf && placedByJoint) {
@@ -932,15 +929,16 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         info.warnings.push_back(std::string("the joint '") + kBlenderNeutralBone +
                                 "' that Blender's glTF exporter adds for vertices without weights is left out, so those "
                                 "vertices have none (weight every vertex of a skinned mesh to a bone)");
-    TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), builder.ToHost(), format == Format::Gltf);
-    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
-        return result;
     // A COLLADA skin binds in the file's world: assimp's root (its unit and axes) below the made-up
     // top of the scene, in host axes.
     std::optional<Matrix3> worldSkinSpace;
     if (format == Format::Collada)
         worldSkinSpace = Inverse(builder.ToHost()) * (ToMatrix3(root.mTransformation) * unitScale) * builder.ToHost();
-    AddSkins(*source, scene, builder.Skinned(), builder.ToHost(), options, info,
+    const BoneNodes boneNodes = FindBoneNodes(scene, builder.Skinned(), builder.ToHost(), worldSkinSpace);
+    TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), boneNodes, builder.ToHost(), format == Format::Gltf);
+    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
+        return result;
+    AddSkins(*source, scene, builder.Skinned(), boneNodes, builder.ToHost(), options, info,
              builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
              worldSkinSpace);
     PresentYardstickUpright(scene, info.warnings);

@@ -48,14 +48,14 @@ standin::Node* TopLevel(standin::Scene& scene, standin::Node* n) {
     return static_cast<standin::Node*>(TopLevelAncestor(n, &scene.Root()));
 }
 
-}  // namespace
-
+// The scene's nodes by name, each name's in the scene's order.
 std::map<std::string, std::vector<standin::Node*>> NodesByName(standin::Scene& scene) {
     std::map<std::string, std::vector<standin::Node*>> byName;
     for (standin::Node* n : scene.AllNodes()) byName[n->Name()].push_back(n);
     return byName;
 }
 
+// Of the nodes named so, the one FindBoneNodes takes for a bone of skinned bound at bindWorld.
 standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin::Node& skinned, const Matrix3& bindWorld) {
     if (named.size() < 2) return named.empty() ? nullptr : named.front();
     standin::Node* best = nullptr;
@@ -73,19 +73,40 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
     return best;
 }
 
-void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
-              const Matrix3& toHost, const ImportOptions& options, SceneInfo& info, const std::set<std::string>& leftOut,
-              const std::optional<Matrix3>& worldSkinSpace) {
-    (void)source;
-    const Matrix3 fromHost = Inverse(toHost);
+}  // namespace
+
+Matrix3 BindWorld(const aiBone& bone, standin::Node& skinned, const Matrix3& toHost,
+                  const std::optional<Matrix3>& worldSkinSpace) {
+    const Matrix3 inverseBind = Inverse(toHost) * ToMatrix3(bone.mOffsetMatrix) * toHost;
+    const Matrix3 skinSpace = worldSkinSpace ? skinned.ObjectOffset() * *worldSkinSpace : skinned.GetObjTMAfterWSM(0);
+    return Inverse(inverseBind) * skinSpace;
+}
+
+BoneNodes FindBoneNodes(standin::Scene& scene, const std::vector<SkinnedNode>& skinned, const Matrix3& toHost,
+                        const std::optional<Matrix3>& worldSkinSpace) {
     const auto byName = NodesByName(scene);
+    BoneNodes nodes;
+    for (const SkinnedNode& s : skinned)
+        for (const MeshPiece& piece : s.pieces)
+            for (unsigned b = 0; b < piece.mesh->mNumBones; ++b) {
+                const aiBone& bone = *piece.mesh->mBones[b];
+                const auto named = byName.find(bone.mName.C_Str());
+                nodes[{s.node, &bone}] = named == byName.end() ? nullptr
+                                                     : BoneNode(named->second, *s.node, BindWorld(bone, *s.node, toHost, worldSkinSpace));
+            }
+    return nodes;
+}
+
+void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
+              const BoneNodes& boneNodes, const Matrix3& toHost, const ImportOptions& options, SceneInfo& info,
+              const std::set<std::string>& leftOut, const std::optional<Matrix3>& worldSkinSpace) {
+    (void)source;
     std::map<standin::Node*, Matrix3> bindWorlds;
     std::vector<standin::Node*> roots;
     for (const SkinnedNode& s : skinned) {
         auto& skin = scene.Make<standin::SkinModifier>();
         skin.skinned = s.node;
         skin.initTM = s.node->GetObjTMAfterWSM(0);
-        const Matrix3 skinSpace = worldSkinSpace ? s.node->ObjectOffset() * *worldSkinSpace : skin.initTM;
         std::map<standin::Node*, int> boneIndex;
         std::size_t base = 0;
         for (const MeshPiece& piece : s.pieces) {
@@ -93,11 +114,8 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
             if (skin.points.size() < base + m.mNumVertices) skin.points.resize(base + m.mNumVertices);
             for (unsigned b = 0; b < m.mNumBones; ++b) {
                 const aiBone& bone = *m.mBones[b];
-                // The bone at bind time: mesh space -> bone space is the inverse bind matrix.
-                const Matrix3 inverseBind = fromHost * ToMatrix3(bone.mOffsetMatrix) * toHost;
-                const Matrix3 bindWorld = Inverse(inverseBind) * skinSpace;
-                const auto named = byName.find(bone.mName.C_Str());
-                standin::Node* node = named == byName.end() ? nullptr : BoneNode(named->second, *s.node, bindWorld);
+                const auto found = boneNodes.find({s.node, &bone});
+                standin::Node* node = found == boneNodes.end() ? nullptr : found->second;
                 if (!node) {
                     if (leftOut.count(bone.mName.C_Str())) continue;
                     info.warnings.push_back("bone '" + std::string(bone.mName.C_Str()) + "' of node '" + s.node->Name() +
@@ -110,7 +128,7 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
                     const aiVertexWeight& vw = bone.mWeights[w];
                     if (vw.mVertexId < m.mNumVertices) skin.points[base + vw.mVertexId].push_back({at->second, vw.mWeight});
                 }
-                bindWorlds.emplace(node, bindWorld);
+                bindWorlds.emplace(node, BindWorld(bone, *s.node, toHost, worldSkinSpace));
                 if (standin::Node* top = TopLevel(scene, node); std::find(roots.begin(), roots.end(), top) == roots.end())
                     roots.push_back(top);
             }
