@@ -242,13 +242,9 @@ std::vector<std::string> OutputFiles(const std::string& output) {
 
 // An output that would replace the scene itself or a file it uses.
 std::string ClobberedInput(const std::vector<std::string>& outputs, const std::vector<std::string>& used) {
-    for (const std::string& out : outputs) {
-        const fs::path target = fs::absolute(out).lexically_normal();
-        for (const std::string& file : used) {
-            std::error_code ec;
-            if (target == fs::path(file) || fs::equivalent(target, file, ec)) return out;
-        }
-    }
+    for (const std::string& out : outputs)
+        for (const std::string& file : used)
+            if (vlo::SameFile(out, file)) return out;
     return "";
 }
 

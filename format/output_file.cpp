@@ -29,14 +29,18 @@ mode_t CreationMask() {
 
 }  // namespace
 
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal() || fs::equivalent(a, b, ec);
+}
+
 std::string ReplaceProblem(const std::string& path, const std::string& kind, std::string_view start,
                            const std::vector<std::string>& others) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target = fs::absolute(path, ec).lexically_normal();
     for (const std::string& file : others)
-        if (!file.empty() && (target == fs::absolute(file, ec).lexically_normal() || fs::equivalent(path, file, ec)))
-            return "it is " + file + ", which this run reads or writes";
+        if (!file.empty() && SameFile(path, file)) return "it is " + file + ", which this run reads or writes";
     const fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status)) return "";
     if (!fs::is_regular_file(status)) return "it is not a file";

@@ -36,6 +36,10 @@ std::string SiblingFileName(const std::string& outputPath, const char* extension
 // user named is the one written, not a sibling of it.
 std::string AnimationFileName(const std::string& outputPath);
 
+// Whether two paths name one file: the same path once made absolute and normal, or, when both
+// exist, the same file by another spelling (a link, "./").
+bool SameFile(const std::string& a, const std::string& b);
+
 // Why a file of a kind (a "report", ...) may not be written at path, "" when it may: path is one of
 // the files named in others (the files the same run reads or writes, whether or not they exist yet),
 // or a file is there that is neither empty nor an earlier one of that kind (its first bytes are not
