@@ -240,6 +240,13 @@ std::string NinjaPath(const std::string& path) {
     }
     return out;
 }
+// Every file the assets write: each output and its information text.
+std::vector<std::string> FilesWritten(const std::vector<app::ExportRequest>& requests) {
+    std::vector<std::string> files;
+    for (const app::ExportRequest& r : requests) files.insert(files.end(), {r.output, vlo::SiblingFileName(r.output, ".TXT")});
+    return files;
+}
+
 std::string ShellWord(const std::string& word) {
     std::string out = "'";
     for (char c : word) out += c == '\'' ? std::string("'\\''") : c == '$' ? std::string("$$") : std::string(1, c);
@@ -253,17 +260,11 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
     std::vector<app::ExportRequest> requests;
     const auto manifest = LoadManifest(o.manifest, requests, err);
     if (!manifest) return app::kExitUsage;
-    if (!o.report.empty()) {
-        std::vector<std::string> written;
-        for (const app::ExportRequest& r : requests) {
-            written.push_back(r.output);
-            written.push_back(vlo::SiblingFileName(r.output, ".TXT"));
-        }
-        if (const std::string problem = ReportPathProblem(o.report, written); !problem.empty()) {
+    if (!o.report.empty())
+        if (const std::string problem = ReportPathProblem(o.report, FilesWritten(requests)); !problem.empty()) {
             err << "error: --report " << o.report << ": " << problem << "; nothing was written (name another file)\n";
             return app::kExitUsage;
         }
-    }
     if (!o.html.empty() && !o.dryRun)
         if (const std::string problem = BuildPageProblem(o.html); !problem.empty()) {
             err << "error: --html " << o.html << ": " << problem << "; nothing was written (name another folder)\n";
@@ -386,8 +387,8 @@ int RunNinja(const std::string& manifestPath, const std::string& output, const s
     std::vector<app::ExportRequest> requests;
     const auto manifest = LoadManifest(manifestPath, requests, err);
     if (!manifest) return app::kExitUsage;
-    std::vector<std::string> named = {manifestPath};
-    for (const app::ExportRequest& r : requests) named.insert(named.end(), {r.output, vlo::SiblingFileName(r.output, ".TXT")});
+    std::vector<std::string> named = FilesWritten(requests);
+    named.push_back(manifestPath);
     if (const std::string problem = vlo::ReplaceProblem(output, "Ninja file of ours", kNinjaFileStart, named); !problem.empty()) {
         err << "error: -o " << output << ": " << problem << "; nothing was written (name another file)\n";
         return app::kExitUsage;
