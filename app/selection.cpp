@@ -53,6 +53,23 @@ standin::Node* Named(standin::Scene& scene, const std::string& name, std::vector
     return matches.empty() ? nullptr : matches[0];
 }
 
+// Names an artist may have meant by a --select that names no node: those that begin with it, in any
+// case (Blender writes an OBJ object as "Object_Mesh" and numbers copies "Cube.001"). At most
+// three, by path, in depth-first order.
+std::string NearNames(standin::Scene& scene, const std::string& name) {
+    std::vector<std::string> near;
+    for (standin::Node* n : scene.AllNodes())
+        if (n->Parent() && strncasecmp(n->Name().c_str(), name.c_str(), name.size()) == 0) near.push_back(PathOf(*n));
+    if (near.size() > 3) {
+        const std::size_t more = near.size() - 3;
+        near.resize(3);
+        near.push_back(std::to_string(more) + " more");
+    }
+    std::string list;
+    for (std::size_t i = 0; i < near.size(); ++i) list += (i == 0 ? "" : i + 1 < near.size() ? ", " : " or ") + near[i];
+    return list;
+}
+
 Selection ChooseSkeleton(standin::Scene& scene, const SelectionRequest& r) {
     // The skeleton to sample: the one skeleton root (of skins, bipeds or animated nodes).
     std::set<standin::Node*> roots = SkeletonRoots(scene);
@@ -131,7 +148,11 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
     if (!r.select.empty()) {
         Selection chosen;
         standin::Node* node = Named(scene, r.select, chosen.warnings);
-        if (!node) return Problem("no object named '" + r.select + "' in " + r.input + " (--list shows the objects)");
+        if (!node) {
+            const std::string near = NearNames(scene, r.select);
+            return Problem("no object named '" + r.select + "' in " + r.input +
+                           (near.empty() ? "" : "; did you mean " + near + "?") + " (--list shows the objects)");
+        }
         chosen.named = node;
         const auto meshes = standin::MeshNodesBelow(*node);
         // An animation is sampled from the node itself and the bones below it; a model gathers the

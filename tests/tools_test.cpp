@@ -87,7 +87,14 @@ TEST_F(Tools, ErrorsGiveTheRightStatusAndNoFile) {
     EXPECT_EQ(Export({dir.File("missing.fbx"), "-o", out}).status, app::kExitUsage);
     const ToolRun missing = Export({scene, "-o", out, "--select", "Nope"});
     EXPECT_EQ(missing.status, app::kExitUsage);
-    EXPECT_NE(missing.err.find("no object named 'Nope'"), std::string::npos);
+    EXPECT_NE(missing.err.find("no object named 'Nope' in " + scene + " (--list shows the objects)"), std::string::npos)
+        << missing.err;
+    // A name in another case, or the start of names, is offered; nothing is taken for it.
+    const ToolRun near = Export({scene, "-o", out, "--select", "box"});
+    EXPECT_EQ(near.status, app::kExitUsage);
+    EXPECT_NE(near.err.find("no object named 'box' in " + scene + "; did you mean Box? (--list"), std::string::npos)
+        << near.err;
+    EXPECT_NE(Export({scene, "-o", out, "--select", "SP"}).err.find("; did you mean Group/Spin?"), std::string::npos);
     const ToolRun unwritable = Export({scene, "-o", dir.File("no/such/dir/out.vlo"), "--select", "Box"});
     EXPECT_EQ(unwritable.status, app::kExitExportFailed);
     EXPECT_NE(unwritable.err.find("error: Failed to create the file: " + dir.File("no/such/dir/out.vlo") +
