@@ -76,18 +76,20 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
         span.last = take->stop;
         span.source = "the take's own time span";
     }
-    // Blender names an action's take "Object|Action"; its scene-wide take keeps the scene's frames.
+    // Blender writes the take of each action ("Object|Action") and of each NLA strip (named as the
+    // strip) from its first frame as time 0 and keeps no trace of that frame; only the scene-wide
+    // take, named as the scene (the file's document), keeps the scene's frames. A Blender scene's
+    // timeline starts at frame 1.
     const bool blenderAction = facts->creator.rfind("Blender", 0) == 0 && take &&
-                               take->name.find('|') != std::string::npos;
+                               (take->name.find('|') != std::string::npos ||
+                                (!facts->sceneName.empty() && take->name != facts->sceneName));
     if (blenderAction && span.first == 0) {
-        // Blender writes each action's take from its first frame as time 0 and keeps no trace of that
-        // frame; a Blender scene's timeline starts at frame 1.
         const double frameOne = 1.0 / fps;
         span.keyOffset += frameOne;
         span.first += frameOne;
         span.last += frameOne;
-        span.source = "the take's own time span, moved to start at frame 1: Blender writes an action from time 0 "
-                      "and does not keep its first frame (use --range if the action starts elsewhere)";
+        span.source = "the take's own time span, moved to start at frame 1: Blender writes an action or NLA strip "
+                      "from time 0 and does not keep its first frame (use --range if it starts elsewhere)";
     }
     return span;
 }

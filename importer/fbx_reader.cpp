@@ -345,6 +345,9 @@ FbxFacts ReadFbxFacts(const FbxDocument& doc) {
     if (const FbxNode* creator = doc.Find("Creator")) facts.creator = creator->Text(0).value_or("");
     if (const FbxNode* header = doc.Find("FBXHeaderExtension"); header && facts.creator.empty())
         if (const FbxNode* creator = header->Child("Creator")) facts.creator = creator->Text(0).value_or("");
+    if (const FbxNode* documents = doc.Find("Documents"))
+        if (const FbxNode* document = documents->Child("Document"))
+            facts.sceneName = ObjectName(document->Text(1).value_or(""));
     if (const FbxNode* settings = doc.Find("GlobalSettings")) {
         facts.unitScaleFactor = AsNumber(Property70(*settings, "UnitScaleFactor"));
         const auto mode = AsNumber(Property70(*settings, "TimeMode"));

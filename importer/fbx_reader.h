@@ -57,6 +57,7 @@ struct FbxFacts {
     std::optional<double> frameRate;        // the scene's frames per second (TimeMode, CustomFrameRate)
     std::optional<double> unitScaleFactor;  // centimetres per unit
     std::string creator;                    // the program that wrote the file
+    std::string sceneName;                  // the name of the file's document (Blender: its scene's)
 };
 FbxFacts ReadFbxFacts(const FbxDocument& document);
 

@@ -244,6 +244,21 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
     EXPECT_TRUE(Says(shared, "bone 'Bone': the clip gives its keys by the name 'Bone', which 2 nodes of the scene "
                              "share, so they may be another's (give the bones of each skeleton names of their own)"));
     EXPECT_TRUE(Says(shared, "the clip also drives 'Left/Bone', neither bones of 'Right'"));  // by its path
+
+    // Actions kept on NLA tracks: Blender's FBX writes a take per strip ("Idle") and per action
+    // ("Golfer|Idle"), all from time 0; each spans the frames it has on the timeline, as in the glTF.
+    for (const std::string file : {"strips.fbx", "strips.glb"})
+        for (const auto& [clip, last] : {std::pair{"Idle", 20}, {"Swing", 40}, {"Golfer|Swing", 40}}) {
+            if (file == "strips.glb" && std::string(clip).find('|') != std::string::npos) continue;
+            auto strips = Request(Artist(file), dir.File("strip.vla"));
+            strips.mode = vlo::ExportMode::Animation;
+            strips.import.clip = clip;
+            const auto r = ExportAs(strips);
+            ASSERT_EQ(r.status, 0) << file << " " << clip;
+            EXPECT_EQ(r.scene.clip, clip) << file;
+            EXPECT_EQ(r.firstFrame, 1) << file << " " << clip;
+            EXPECT_EQ(r.lastFrame, last) << file << " " << clip;
+        }
 }
 
 TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {

@@ -16,6 +16,10 @@
 #   vertex is weighted to all five (0.1, 0.1, 0.1, 0.1 and 0.6 for F4), the others to F0 alone.
 # two.fbx: armatures "Left" and "Right" of one bone each, both animated by the one action "Swing"
 #   (frames 1 to 10), which Blender writes as the takes "Left|Swing" and "Right|Swing".
+# strips.<format>: an armature "Golfer" of one bone whose actions "Idle" (frames 1 to 20) and "Swing"
+#   (frames 1 to 40, a quarter turn about Z) each lie on an NLA track of their own, as artists keep
+#   several clips; Blender's FBX exporter writes a take per strip ("Idle", "Swing") beside a take per
+#   action ("Golfer|Idle", "Golfer|Swing"), all from time 0.
 import math
 import os
 import sys
@@ -201,3 +205,30 @@ def two_rigs_scene():
 
 two_rigs_scene()
 export(os.path.join(folder, "two.fbx"))
+
+
+def strips_scene():
+    reset("m")
+    bpy.ops.object.armature_add(enter_editmode=False, location=(0, 0, 0))
+    rig = bpy.context.active_object
+    rig.name = "Golfer"
+    rig.animation_data_create()
+    bone = rig.pose.bones[0]
+    bone.rotation_mode = 'XYZ'
+    for name, last in (("Idle", 20), ("Swing", 40)):
+        action = bpy.data.actions.new(name)
+        rig.animation_data.action = action
+        bone.rotation_euler = (0, 0, 0)
+        bone.keyframe_insert("rotation_euler", frame=1)
+        bone.rotation_euler = (0, 0, math.radians(90) if name == "Swing" else 0.1)
+        bone.keyframe_insert("rotation_euler", frame=last)
+        track = rig.animation_data.nla_tracks.new()
+        track.name = name
+        track.strips.new(name, 1, action)
+        rig.animation_data.action = None
+    bpy.context.scene.frame_end = 40
+
+
+strips_scene()
+export(os.path.join(folder, "strips.fbx"))
+export(os.path.join(folder, "strips.glb"))
