@@ -29,6 +29,29 @@ std::string GltfJson(const std::string& path) {
     return json;
 }
 
+std::string GltfUriPath(const std::string& uri) {
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string path;
+    path.reserve(uri.size());
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        const int high = uri[i] == '%' && i + 2 < uri.size() ? hex(uri[i + 1]) : -1;
+        const int low = high >= 0 ? hex(uri[i + 2]) : -1;
+        const int byte = high * 16 + low;
+        if (low >= 0 && byte >= 0x20 && byte != 0x7f) {
+            path += char(byte);
+            i += 2;
+        } else {
+            path += uri[i];
+        }
+    }
+    return path;
+}
+
 namespace {
 
 using nlohmann::json;

@@ -15,6 +15,11 @@ namespace importer {
 // read). Empty when the file cannot be read.
 std::string GltfJson(const std::string& path);
 
+// The relative file path a glTF uri names: its percent escapes decoded ("Golf%20Ball.png" is the
+// file "Golf Ball.png"; Blender's glTF exporter escapes image names so). An escape that is not two
+// hex digits, or that would give a control character, is kept as written.
+std::string GltfUriPath(const std::string& uri);
+
 enum class GltfInterpolation { Linear, Step, CubicSpline };
 
 // The interpolation of one node's channels in one animation (Linear for a channel it does not have).

@@ -882,6 +882,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const std::filesystem::path file(path);
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
                               options.model, options.model && !options.extractingEmbedded);
+    materials.uriTexturePaths = format == Format::Gltf;
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     for (const auto& [node, rows] : bindShapes) {

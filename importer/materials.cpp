@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "importer/gltf_facts.h"
+
 namespace importer {
 
 namespace {
@@ -30,7 +32,7 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
     for (aiTextureType type : types) {
         aiString path;
         if (material.GetTexture(type, 0, &path) != AI_SUCCESS || path.length == 0) continue;
-        std::string name = path.C_Str();
+        std::string name = uriTexturePaths && path.data[0] != '*' ? GltfUriPath(path.C_Str()) : path.C_Str();
         // An image stored inside the scene file has no file of its own; the game needs one: it gets
         // the image's own name (with its format's extension when it has none), else one made from the
         // scene file's name.

@@ -27,6 +27,9 @@ public:
     MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
                     std::vector<std::string>& warnings, bool reportMissing = true, bool reportEmbedded = true);
 
+    // Set for a glTF file, whose texture paths are uris: their escapes are decoded (GltfUriPath).
+    bool uriTexturePaths = false;
+
     // The host material of file material index (null for an index out of range).
     Mtl* Single(unsigned index);
     // A multi/sub-object material whose sub-material i is file material indices[i].

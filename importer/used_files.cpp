@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "format/vlo_reader.h"
+#include "importer/gltf_facts.h"
 #include "importer/lower_case.h"
 
 namespace importer {
@@ -21,7 +22,7 @@ std::string ReadAll(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The uris of a glTF file's buffers and images.
+// The files a glTF file's buffers and images name (their uris decoded).
 std::vector<std::string> GltfUris(const std::string& json) {
     std::vector<std::string> uris;
     const auto doc = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
@@ -32,7 +33,7 @@ std::vector<std::string> GltfUris(const std::string& json) {
         for (const auto& entry : *it)
             if (entry.is_object() && entry.contains("uri") && entry["uri"].is_string()) {
                 const std::string uri = entry["uri"];
-                if (uri.rfind("data:", 0) != 0) uris.push_back(uri);
+                if (uri.rfind("data:", 0) != 0) uris.push_back(GltfUriPath(uri));
             }
     }
     return uris;

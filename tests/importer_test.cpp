@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "importer/collada_check.h"
+#include "importer/gltf_facts.h"
 #include "importer/importer.h"
 #include "importer/units.h"
 #include "scene_files.h"
@@ -80,7 +81,7 @@ TEST(Importer, GltfNodesMaterialsAndExtras) {
     EXPECT_STREQ(box.GetMtl()->GetSubMtl(1)->GetName(), "Stone");
     EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(0), ID_DI), "grass.png");
     EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(1), ID_DI), "textures/stone.png");
-    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(1), ID_BU), "stone_n.png");
+    EXPECT_EQ(TextureIn(box.GetMtl()->GetSubMtl(1), ID_BU), "stone_n.png");  // its uri escapes the "_"
     const Mesh& m = MeshOf(box);
     EXPECT_EQ(m.faces.size(), 12u);
     EXPECT_EQ(m.faces.front().getMatID(), 0);
@@ -100,6 +101,17 @@ TEST(Importer, GltfNodesMaterialsAndExtras) {
     Get(scene, "Group").GetUserPropBuffer(props);
     EXPECT_NE(props.find("KEYFRAME 12 BALL_STRUCK"), std::string::npos) << props;
     ExpectNear(Get(scene, "Pin").GetNodeTM(0).GetTrans(), {1, -3, 2});
+}
+
+// A glTF's paths are uris: escapes name the file's own bytes (Blender writes "Golf%20Ball.png"); what
+// is no escape, or would be a control character, stays as written.
+TEST(Importer, GltfUrisNameTheirFilesByTheirEscapes) {
+    using importer::GltfUriPath;
+    EXPECT_EQ(GltfUriPath("Golf%20Ball%20Dimples%20%C3%A9.png"), "Golf Ball Dimples \xC3\xA9.png");
+    EXPECT_EQ(GltfUriPath("maps/a%2520b.png"), "maps/a%20b.png");  // an escaped '%' is decoded once
+    EXPECT_EQ(GltfUriPath("%2e%2E%2Fup.png"), "../up.png");        // either case of hex digit
+    for (const char* kept : {"100%.png", "a%2", "a%", "%zz.png", "%4g.png", "nul%00.png", "bell%07.png", "del%7F.png"})
+        EXPECT_EQ(GltfUriPath(kept), kept);
 }
 
 TEST(Importer, GltfBoxStandingOnTheGroundExportsUprightWithTheDefaults) {

@@ -119,7 +119,7 @@ void WriteGltf(const std::string& path, bool turned) {
     {"name": "Stone", "pbrMetallicRoughness": {"baseColorTexture": {"index": 1}}, "normalTexture": {"index": 2}}
   ],
   "textures": [{"source": 0}, {"source": 1}, {"source": 2}],
-  "images": [{"uri": "grass.png"}, {"uri": "textures/stone.png"}, {"uri": "stone_n.png"}],
+  "images": [{"uri": "grass.png"}, {"uri": "textures/stone.png"}, {"uri": "stone%5Fn.png"}],
   )" + arrays.Json() + R"(
 })";
     Write(path, json);

@@ -7,7 +7,8 @@ namespace support {
 
 // A glTF 2.0 file (buffers inline as a data: URI) with:
 //  - "Box": a unit cube standing on the ground (y from 0 to 1), two primitives with the materials
-//    "Grass" (texture grass.png) and "Stone" (stone.png, normal map stone_n.png), turned 90 degrees
+//    "Grass" (texture grass.png) and "Stone" (stone.png, normal map stone_n.png, its uri written
+//    "stone%5Fn.png" as a uri may escape any character), turned 90 degrees
 //    about X and moved to (0, 0, -3) when turned is set;
 //  - "Spin": the same cube's first primitive, turned 90 degrees about Y, child of "Group";
 //  - "Group": an empty node with extras {"note": "KEYFRAME 12 BALL_STRUCK"};
