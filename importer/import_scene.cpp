@@ -1,5 +1,6 @@
 // The node tree of a scene file into the stand-in scene.
 #include <assimp/BaseImporter.h>
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -632,6 +633,20 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
     }
 }
 
+// The file system as assimp's glTF reader sees it: a buffer or image whose uri escapes characters
+// ("golf%20ball.bin") is opened by the name the escapes spell, which assimp does not decode. A name
+// that exists as written is opened as written.
+class GltfUriFiles final : public Assimp::DefaultIOSystem {
+public:
+    bool Exists(const char* file) const override {
+        return DefaultIOSystem::Exists(file) || DefaultIOSystem::Exists(GltfUriPath(file).c_str());
+    }
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        if (DefaultIOSystem::Exists(file)) return DefaultIOSystem::Open(file, mode);
+        return DefaultIOSystem::Open(GltfUriPath(file).c_str(), mode);
+    }
+};
+
 std::string ClipListing(const SceneInfo& info) {
     std::string text;
     for (std::size_t i = 0; i < info.clips.size(); ++i) {
@@ -838,7 +853,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
-    if (format == Format::Gltf) KeepReadersOf(reader, LowerCaseExtension(path));
+    if (format == Format::Gltf) {
+        KeepReadersOf(reader, LowerCaseExtension(path));
+        reader.SetIOHandler(new GltfUriFiles);  // the reader owns it
+    }
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.

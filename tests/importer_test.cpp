@@ -114,6 +114,31 @@ TEST(Importer, GltfUrisNameTheirFilesByTheirEscapes) {
         EXPECT_EQ(GltfUriPath(kept), kept);
 }
 
+// A glTF whose buffer and image uris escape a space, as glTF writers may: the files are read and
+// known by their own names.
+TEST(Importer, GltfBuffersAndImagesAreFoundByTheirEscapedUris) {
+    support::TempDir dir;
+    const float corners[] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    std::ofstream(dir.File("tee box.bin"), std::ios::binary).write(reinterpret_cast<const char*>(corners), sizeof corners);
+    std::ofstream(dir.File("tee grass.png")) << "PNG";
+    std::ofstream(dir.File("tee.gltf")) << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+  "nodes": [{"name": "Tee", "mesh": 0}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],
+  "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}],
+  "textures": [{"source": 0}], "images": [{"uri": "tee%20grass.png"}],
+  "buffers": [{"uri": "tee%20box.bin", "byteLength": 36}],
+  "bufferViews": [{"buffer": 0, "byteLength": 36}],
+  "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]}]})";
+    standin::Scene scene;
+    const auto r = importer::ImportFile(dir.File("tee.gltf"), scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(MeshOf(Get(scene, "Tee")).faces.size(), 1u);
+    EXPECT_EQ(TextureIn(Get(scene, "Tee").GetMtl(), ID_DI), "tee grass.png");
+    EXPECT_TRUE(r.info.warnings.empty()) << r.info.warnings.front();  // the image is beside the scene
+    for (const char* used : {"tee box.bin", "tee grass.png", "tee.gltf"})
+        EXPECT_NE(std::find(r.usedFiles.begin(), r.usedFiles.end(), dir.File(used)), r.usedFiles.end()) << used;
+}
+
 TEST(Importer, GltfBoxStandingOnTheGroundExportsUprightWithTheDefaults) {
     support::TempDir dir;
     support::WriteGltf(dir.File("scene.gltf"));
