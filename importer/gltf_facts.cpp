@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -119,15 +120,80 @@ GltfAnimationFacts FactsOf(const json& doc, const json& animation) {
     return facts;
 }
 
+// A number of a JSON array at index, or fallback when it is not one (or not finite).
+double NumberAt(const json& array, std::size_t index, double fallback) {
+    if (!array.is_array() || index >= array.size() || !array[index].is_number()) return fallback;
+    const double value = array[index].get<double>();
+    return std::isfinite(value) ? value : fallback;
+}
+
+// How a textureInfo places its texture: the transform (when it has one) and the UV map.
+std::pair<std::optional<GltfUvTransform>, unsigned> PlacementOf(const json& info) {
+    unsigned uvMap = info.contains("texCoord") && info["texCoord"].is_number_unsigned() ? info["texCoord"].get<unsigned>() : 0;
+    const auto extensions = info.find("extensions");
+    if (extensions == info.end() || !extensions->is_object() || !extensions->contains("KHR_texture_transform"))
+        return {std::nullopt, uvMap};
+    const json& ext = (*extensions)["KHR_texture_transform"];
+    if (!ext.is_object()) return {std::nullopt, uvMap};
+    GltfUvTransform t;
+    const json none;
+    const json& offset = ext.contains("offset") ? ext["offset"] : none;
+    const json& scale = ext.contains("scale") ? ext["scale"] : none;
+    t.offsetU = NumberAt(offset, 0, 0);
+    t.offsetV = NumberAt(offset, 1, 0);
+    t.scaleU = NumberAt(scale, 0, 1);
+    t.scaleV = NumberAt(scale, 1, 1);
+    t.rotation = ext.contains("rotation") && ext["rotation"].is_number() && std::isfinite(ext["rotation"].get<double>())
+                     ? ext["rotation"].get<double>()
+                     : 0;
+    if (ext.contains("texCoord") && ext["texCoord"].is_number_unsigned()) uvMap = ext["texCoord"].get<unsigned>();
+    return {t, uvMap};
+}
+
+GltfMaterialUvs UvsOf(const json& material) {
+    GltfMaterialUvs uvs;
+    const json none;
+    const auto pbr = material.find("pbrMetallicRoughness");
+    const json& base = pbr != material.end() && pbr->is_object() && pbr->contains("baseColorTexture") ? (*pbr)["baseColorTexture"] : none;
+    if (base.is_object()) std::tie(uvs.baseColor, uvs.baseColorUvMap) = PlacementOf(base);
+    const auto normal = material.find("normalTexture");
+    if (normal != material.end() && normal->is_object()) {
+        const auto [transform, uvMap] = PlacementOf(*normal);
+        auto same = [](const std::optional<GltfUvTransform>& a, const std::optional<GltfUvTransform>& b) {
+            const GltfUvTransform x = a.value_or(GltfUvTransform{}), y = b.value_or(GltfUvTransform{});
+            return x.offsetU == y.offsetU && x.offsetV == y.offsetV && x.rotation == y.rotation && x.scaleU == y.scaleU &&
+                   x.scaleV == y.scaleV;
+        };
+        uvs.normalPlacedOtherwise = uvMap != uvs.baseColorUvMap || !same(transform, uvs.baseColor);
+    }
+    return uvs;
+}
+
 }  // namespace
 
-std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& text) {
-    std::vector<GltfAnimationFacts> result;
-    const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (!doc.is_object() || !doc.contains("animations") || !doc["animations"].is_array()) return result;
-    for (const json& animation : doc["animations"])
-        result.push_back(animation.is_object() ? FactsOf(doc, animation) : GltfAnimationFacts{});
-    return result;
+std::pair<float, float> PlaceOnTexture(const GltfUvTransform& t, float u, float v) {
+    // The file's v runs down from the top; assimp's up from the bottom.
+    const double fileV = 1.0 - double(v);
+    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
+    const double su = t.scaleU * double(u), sv = t.scaleV * fileV;
+    const double placedU = t.offsetU + c * su + s * sv;
+    const double placedV = t.offsetV - s * su + c * sv;
+    return {float(placedU), float(1.0 - placedV)};
 }
+
+GltfFacts ReadGltfFacts(const std::string& text) {
+    GltfFacts facts;
+    const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (!doc.is_object()) return facts;
+    if (doc.contains("animations") && doc["animations"].is_array())
+        for (const json& animation : doc["animations"])
+            facts.animations.push_back(animation.is_object() ? FactsOf(doc, animation) : GltfAnimationFacts{});
+    if (doc.contains("materials") && doc["materials"].is_array())
+        for (const json& material : doc["materials"])
+            facts.materials.push_back(material.is_object() ? UvsOf(material) : GltfMaterialUvs{});
+    return facts;
+}
+
+std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& text) { return ReadGltfFacts(text).animations; }
 
 }  // namespace importer

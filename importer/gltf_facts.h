@@ -1,6 +1,6 @@
-// What assimp does not pass on of a glTF file's animations: how each channel interpolates between
-// its keys, and where each animation's own keys begin and end (assimp gives a node's missing
-// translation or scale a key of its own at time 0).
+// What assimp does not pass on of a glTF file: how each animation channel interpolates between its
+// keys, where each animation's own keys begin and end (assimp gives a node's missing translation or
+// scale a key of its own at time 0), and how each material's textures lie on the mesh.
 #pragma once
 
 #include <map>
@@ -37,6 +37,31 @@ struct GltfAnimationFacts {
     std::optional<std::pair<double, double>> span;
 };
 
+// A texture's placement on its UV map (KHR_texture_transform): the map's coordinates are scaled,
+// then turned by rotation radians, then moved by the offset, in the file's texture space.
+struct GltfUvTransform {
+    double offsetU = 0, offsetV = 0, rotation = 0, scaleU = 1, scaleV = 1;
+};
+
+// Where (u, v) of a texture coordinate as assimp gives it (the origin at the texture's bottom left,
+// where a glTF's lies at its top left) lands under transform, in the same convention.
+std::pair<float, float> PlaceOnTexture(const GltfUvTransform& transform, float u, float v);
+
+// How a material's textures lie on its mesh.
+struct GltfMaterialUvs {
+    std::optional<GltfUvTransform> baseColor;  // the base colour texture's transform, when it has one
+    unsigned baseColorUvMap = 0;               // the UV map the base colour texture is placed by
+    // The normal map lies otherwise than the base colour texture (a transform or UV map of its own).
+    bool normalPlacedOtherwise = false;
+};
+
+struct GltfFacts {
+    std::vector<GltfAnimationFacts> animations;  // per animation, in the file's order (assimp's)
+    std::vector<GltfMaterialUvs> materials;      // per material, in the file's order (assimp's)
+};
+
+// Both kinds of facts from one reading of the JSON; none of either for JSON that does not parse.
+GltfFacts ReadGltfFacts(const std::string& json);
 // Per animation, in the file's order (assimp's). Empty for JSON that does not parse.
 std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& json);
 

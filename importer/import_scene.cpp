@@ -286,7 +286,7 @@ private:
             for (MeshPiece& p : pieces) p.hasOffset = false;
         }
         auto& tri = scene_.Make<TriObject>();
-        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_);
+        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_, materials_.gltfUvs);
         if (built.skippedFaces)
             Warn(host, std::to_string(built.skippedFaces) + " point or line primitives left out (a model holds triangles only)");
         if (built.unusableNormals)
@@ -806,6 +806,7 @@ struct FileFacts {
     std::optional<std::string> fbxProblem;
     std::string gltfJson;
     std::optional<std::vector<GltfAnimationFacts>> gltf;
+    std::vector<GltfMaterialUvs> gltfMaterials;
 };
 
 FileFacts ReadFileFacts(const std::string& path, Format format) {
@@ -821,7 +822,9 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
             facts.fbxProblem = why;
     } else if (format == Format::Gltf) {
         facts.gltfJson = GltfJson(path);
-        facts.gltf = ReadGltfAnimationFacts(facts.gltfJson);
+        GltfFacts gltf = ReadGltfFacts(facts.gltfJson);
+        facts.gltf = std::move(gltf.animations);
+        facts.gltfMaterials = std::move(gltf.materials);
     }
     return facts;
 }
@@ -901,6 +904,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
                               options.model, options.model && !options.extractingEmbedded);
     materials.uriTexturePaths = format == Format::Gltf;
+    // The file's materials are assimp's when as many, or one fewer (assimp adds a default material).
+    const std::size_t fileMaterials = fileFacts.gltfMaterials.size();
+    if (fileMaterials == source->mNumMaterials || fileMaterials + 1 == source->mNumMaterials)
+        materials.gltfUvs = std::move(fileFacts.gltfMaterials);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     for (const auto& [node, rows] : bindShapes) {

@@ -77,6 +77,18 @@ Mtl* MaterialLibrary::Single(unsigned index) {
     if (Texmap* t = Bitmap(m, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR})) mtl.SetMap(ID_DI, t);
     if (Texmap* t = Bitmap(m, {aiTextureType_NORMALS, aiTextureType_HEIGHT})) mtl.SetMap(ID_BU, t);
     if (Texmap* t = Bitmap(m, {aiTextureType_SHININESS, aiTextureType_SPECULAR})) mtl.SetMap(ID_SH, t);
+    // A model has one UV map, which its maps share, placed as the base colour texture is placed.
+    if (index < gltfUvs.size()) {
+        const GltfMaterialUvs& uvs = gltfUvs[index];
+        const std::string said = "material '" + std::string(mtl.GetName()) + "': ";
+        if (uvs.baseColorUvMap != 0 && mtl.GetSubTexmap(ID_DI))
+            warnings_.push_back(said + "its base colour texture lies on UV map " + std::to_string(uvs.baseColorUvMap) +
+                                ", but a model has one UV map and takes the first (place the texture on the first)");
+        if (uvs.normalPlacedOtherwise && mtl.GetSubTexmap(ID_BU))
+            warnings_.push_back(said + "its normal map lies otherwise than its base colour texture (a texture transform "
+                                       "or UV map of its own), but a model's maps share one placement: the base colour's "
+                                       "(give both maps one placement)");
+    }
     slot = &mtl;
     return slot;
 }

@@ -9,6 +9,7 @@
 
 #include <assimp/scene.h>
 
+#include "importer/gltf_facts.h"
 #include "standin/scene.h"
 
 namespace importer {
@@ -29,6 +30,9 @@ public:
 
     // Set for a glTF file, whose texture paths are uris: their escapes are decoded (GltfUriPath).
     bool uriTexturePaths = false;
+    // A glTF file's placements of each material's textures, by file material index; set before the
+    // materials are made.
+    std::vector<GltfMaterialUvs> gltfUvs;
 
     // The host material of file material index (null for an index out of range).
     Mtl* Single(unsigned index);

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <span>
+#include <tuple>
 
 #include "importer/convert.h"
 #include "importer/quads.h"
 
 namespace importer {
 
-BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost) {
+BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost,
+                    const std::vector<GltfMaterialUvs>& placements) {
     BuiltMesh built;
     bool mapped = false;
     std::size_t vertices = 0, faces = 0;
@@ -37,6 +39,10 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
         Matrix3 normalTM = tm;
         normalTM.NoTrans();
         normalTM = Inverse(normalTM);  // normals follow the inverse transpose
+        const GltfUvTransform* placement =
+            m.mMaterialIndex < placements.size() && placements[m.mMaterialIndex].baseColor
+                ? &*placements[m.mMaterialIndex].baseColor
+                : nullptr;
         const DWORD base = DWORD(out.verts.size());
         for (unsigned i = 0; i < m.mNumVertices; ++i) {
             out.verts.push_back(ToPoint3(m.mVertices[i]) * tm);
@@ -50,9 +56,13 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
                 else
                     ++built.unusableNormals;
             }
-            if (mapped)
-                out.tVerts.push_back(m.HasTextureCoords(0) ? Point3(m.mTextureCoords[0][i].x, m.mTextureCoords[0][i].y, 0)
-                                                          : Point3());
+            if (mapped && !m.HasTextureCoords(0)) {
+                out.tVerts.push_back(Point3());
+            } else if (mapped) {
+                float u = m.mTextureCoords[0][i].x, v = m.mTextureCoords[0][i].y;
+                if (placement) std::tie(u, v) = PlaceOnTexture(*placement, u, v);
+                out.tVerts.push_back(Point3(u, v, 0));
+            }
         }
         const bool mirrored = DotProd(CrossProd(tm[0], tm[1]), tm[2]) < 0;
         TriangleSplitter splitter(m);

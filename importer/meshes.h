@@ -7,6 +7,7 @@
 #include <assimp/mesh.h>
 
 #include "host/mesh.h"
+#include "importer/gltf_facts.h"
 
 namespace importer {
 
@@ -26,7 +27,10 @@ struct BuiltMesh {
 // piece has usable normals (of some length, finite), first-channel texture coordinates (one texture vertex per vertex; a mesh whose
 // pieces have none stays unmapped), triangles with the material id of their piece's material.
 // Triangles without normals get smoothing group 1, or 0 (faceted) when flatWithoutNormals is set.
-// Positions and normals are finally turned by toHost (a rotation into the host's axes).
-BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost);
+// Positions and normals are finally turned by toHost (a rotation into the host's axes). A piece
+// whose material's base colour texture has a transform of its own (placements, by file material
+// index: a glTF's) gets its texture coordinates moved by it, so the texture lies as in the file.
+BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost,
+                    const std::vector<GltfMaterialUvs>& placements = {});
 
 }  // namespace importer

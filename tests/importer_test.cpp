@@ -139,6 +139,51 @@ TEST(Importer, GltfBuffersAndImagesAreFoundByTheirEscapedUris) {
         EXPECT_NE(std::find(r.usedFiles.begin(), r.usedFiles.end(), dir.File(used)), r.usedFiles.end()) << used;
 }
 
+// A material's texture transform (KHR_texture_transform, which Blender writes for a Mapping node)
+// moves the texture coordinates of its meshes, so the texture lies as the file shows it: scaled,
+// then turned, then moved, in the file's texture space (v down from the top).
+TEST(Importer, GltfTextureTransformsPlaceTheTextureAsTheFileDoes) {
+    support::TempDir dir;
+    const float data[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, /* uvs */ 0, 0, 1, 0, 0, 1};
+    std::ofstream(dir.File("tri.bin"), std::ios::binary).write(reinterpret_cast<const char*>(data), sizeof data);
+    for (const char* png : {"turf.png", "turf_n.png", "sand.png"}) std::ofstream(dir.File(png)) << "PNG";
+    std::ofstream(dir.File("tri.gltf")) << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+  "nodes": [{"name": "Turf", "mesh": 0}, {"name": "Sand", "mesh": 1}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 0}]},
+             {"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 1}]}],
+  "materials": [
+    {"name": "Turf", "pbrMetallicRoughness": {"baseColorTexture": {"index": 0, "extensions": {"KHR_texture_transform":
+        {"offset": [0.5, 0.25], "rotation": 1.5707963267948966, "scale": [2, 3]}}}},
+     "normalTexture": {"index": 1, "extensions": {"KHR_texture_transform": {"scale": [8, 8]}}}},
+    {"name": "Sand", "pbrMetallicRoughness": {"baseColorTexture": {"index": 2, "texCoord": 1}}}],
+  "textures": [{"source": 0}, {"source": 1}, {"source": 2}],
+  "images": [{"uri": "turf.png"}, {"uri": "turf_n.png"}, {"uri": "sand.png"}],
+  "extensionsUsed": ["KHR_texture_transform"], "extensionsRequired": ["KHR_texture_transform"],
+  "buffers": [{"uri": "tri.bin", "byteLength": 60}],
+  "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 24}],
+  "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]},
+                {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"}]})";
+    standin::Scene scene;
+    const auto r = importer::ImportFile(dir.File("tri.gltf"), scene);
+    ASSERT_TRUE(r.ok) << r.error;
+    // File (u, v) -> (0.5 + 3v, 0.25 - 2u); the host's v runs up from the bottom (1 - v).
+    const Mesh& turf = MeshOf(Get(scene, "Turf"));
+    ASSERT_EQ(turf.tVerts.size(), 3u);
+    ExpectNear(turf.tVerts[0], {0.5f, 0.75f, 0});
+    ExpectNear(turf.tVerts[1], {0.5f, 2.75f, 0});
+    ExpectNear(turf.tVerts[2], {3.5f, 0.75f, 0});
+    // A material without a transform keeps the file's coordinates; one on another UV map, or with a
+    // normal map placed otherwise, is said.
+    const Mesh& sand = MeshOf(Get(scene, "Sand"));
+    ExpectNear(sand.tVerts[1], {1, 1, 0});
+    const std::vector<std::string> expected = {
+        "material 'Turf': its normal map lies otherwise than its base colour texture (a texture transform or UV map "
+        "of its own), but a model's maps share one placement: the base colour's (give both maps one placement)",
+        "material 'Sand': its base colour texture lies on UV map 1, but a model has one UV map and takes the first "
+        "(place the texture on the first)"};
+    EXPECT_EQ(r.info.warnings, expected);
+}
+
 TEST(Importer, GltfBoxStandingOnTheGroundExportsUprightWithTheDefaults) {
     support::TempDir dir;
     support::WriteGltf(dir.File("scene.gltf"));
