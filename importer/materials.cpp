@@ -35,8 +35,8 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
         std::string name = uriTexturePaths && path.data[0] != '*' ? GltfUriPath(path.C_Str()) : path.C_Str();
         // An image stored inside the scene file has no file of its own; the game needs one: it gets
         // the image's own name (with its format's extension when it has none), else one made from the
-        // scene file's name.
-        const aiTexture* image = name[0] == '*' ? source_.GetEmbeddedTexture(path.C_Str()) : nullptr;
+        // scene file's name. A GLB refers to it as "*N", an FBX by the file name it was embedded from.
+        const aiTexture* image = source_.GetEmbeddedTexture(path.C_Str());
         if (name[0] == '*') {
             const std::string stored = image ? image->mFilename.C_Str() : "";
             const std::string hint = image && image->achFormatHint[0] ? image->achFormatHint : "png";

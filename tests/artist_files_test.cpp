@@ -364,6 +364,16 @@ TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracte
     EXPECT_TRUE(Says(ExportAs(glb), "exists with other content: left as it is"));
     EXPECT_EQ(support::ReadText(dir.File("maps/sleeve.png")), "mine");
 
+    // An FBX made with "Embed Textures" refers to its image by the file name it was embedded from.
+    auto embedded = Request(Artist("flag.fbx"), dir.File("flag.vlo"));
+    EXPECT_TRUE(Says(ExportAs(embedded), "texture flag cloth.png is embedded in the scene file"));
+    embedded.extractTexturesTo = dir.File("flag maps");
+    const auto flag = ExportAs(embedded);
+    ASSERT_EQ(flag.status, 0);
+    ASSERT_EQ(flag.model->textures.size(), 1u);
+    EXPECT_EQ(vlo::FieldText(flag.model->textures[0].name), "flag cloth.png");
+    EXPECT_EQ(support::ReadText(dir.File("flag maps/flag cloth.png")).substr(1, 3), "PNG");
+
     // An export that writes no model writes no image either: a refused one, and a dry run.
     auto unwritten = glb;
     unwritten.extractTexturesTo = dir.File("unwritten");

@@ -16,6 +16,8 @@
 #   vertex is weighted to all five (0.1, 0.1, 0.1, 0.1 and 0.6 for F4), the others to F0 alone.
 # two.fbx: armatures "Left" and "Right" of one bone each, both animated by the one action "Swing"
 #   (frames 1 to 10), which Blender writes as the takes "Left|Swing" and "Right|Swing".
+# flag.fbx: a plane "Flag" whose material's texture "flag cloth.png" (4 x 4 pixels) is embedded in the
+#   file (path mode Copy, Embed Textures), as artists hand a textured prop over in one file.
 # strips.<format>: an armature "Golfer" of one bone whose actions "Idle" (frames 1 to 20) and "Swing"
 #   (frames 1 to 40, a quarter turn about Z) each lie on an NLA track of their own, as artists keep
 #   several clips; Blender's FBX exporter writes a take per strip ("Idle", "Swing") beside a take per
@@ -232,3 +234,25 @@ def strips_scene():
 strips_scene()
 export(os.path.join(folder, "strips.fbx"))
 export(os.path.join(folder, "strips.glb"))
+
+
+def flag_scene():
+    reset("m")
+    image = bpy.data.images.new("cloth", 4, 4)
+    image.filepath_raw = os.path.join(folder, "flag cloth.png")
+    image.file_format = 'PNG'
+    image.save()
+    material = bpy.data.materials.new("Cloth")
+    material.use_nodes = True
+    texture = material.node_tree.nodes.new("ShaderNodeTexImage")
+    texture.image = image
+    material.node_tree.links.new(texture.outputs["Color"], material.node_tree.nodes["Principled BSDF"].inputs["Base Color"])
+    bpy.ops.mesh.primitive_plane_add(size=1.0, location=(0, 0, 1))
+    flag = bpy.context.active_object
+    flag.name = "Flag"
+    flag.data.materials.append(material)
+
+
+flag_scene()
+bpy.ops.export_scene.fbx(filepath=os.path.join(folder, "flag.fbx"), path_mode='COPY', embed_textures=True)
+os.remove(os.path.join(folder, "flag cloth.png"))  # only the copy inside the FBX is left
