@@ -167,7 +167,23 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         return chosen;
     }
     if (r.mode == vlo::ExportMode::Animation) return ChooseSkeleton(scene, r);
-    const auto meshes = MeshesBesidesYardstick(scene.Root());
+    auto meshes = MeshesBesidesYardstick(scene.Root());
+    // A skinned model is made of a skinned mesh: the static meshes beside it (a cap parented to a
+    // bone) are none of the choice. A scene with none skinned is left to the exporter, which says so.
+    std::string kind = " mesh objects; choose one with --select NAME or attach them all with --all:";
+    if (r.mode == vlo::ExportMode::Hierarchy) {
+        std::vector<standin::Node*> skinned;
+        for (standin::Node* n : meshes)
+            if (SkinOf(*n)) skinned.push_back(n);
+        if (!skinned.empty()) {
+            meshes = std::move(skinned);
+            kind = " skinned meshes; choose one with --select NAME:";
+        } else if (meshes.size() > 1) {
+            return Problem("none of the " + std::to_string(meshes.size()) + " mesh objects in " + r.input +
+                           " is skinned: a skinned model is made of a mesh bound to a skeleton (use --mode shape for "
+                           "a static model)");
+        }
+    }
     if (meshes.size() == 1) {
         meshes[0]->SetSelected(true);
         Selection only;
@@ -178,8 +194,7 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
         return Problem("no mesh objects in " + r.input + " (to export the animation of a skeleton: --mode animation)");
     std::string names;
     for (standin::Node* n : meshes) names += "\n  " + PathOf(*n);
-    return Choice(r.input + " holds " + std::to_string(meshes.size()) +
-                  " mesh objects; choose one with --select NAME or attach them all with --all:" + names);
+    return Choice(r.input + " holds " + std::to_string(meshes.size()) + kind + names);
 }
 
 }  // namespace app

@@ -326,6 +326,11 @@ TEST(ArtistFiles, ASkeletonSelectedForASkinnedModelNamesTheMeshSkinnedToIt) {
     ASSERT_FALSE(r.diagnostics.empty());
     EXPECT_EQ(r.diagnostics.back().explanation,
               "Rig is part of a skeleton, not a skinned mesh: select the mesh skinned to it (--select Sleeve)");
+    // Not selected at all, the skinned model is the scene's one skinned mesh, not the prop beside it.
+    request.select.clear();
+    r = ExportAs(request);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.object, "Sleeve");
     request = Request(Artist("box_m_none.fbx"), dir.File("box.vlo"));
     request.mode = vlo::ExportMode::Hierarchy;
     request.select = "Crate";

@@ -306,6 +306,12 @@ TEST_F(Cli, TwoRigsWithBonesOfOneNameAreTwoSkeletonsAndTheirSharedKeysAreNamed) 
         for (const auto& bone : vlo.model.bones) bones.push_back(vlo::FieldText(bone.name));
         EXPECT_EQ(bones, (std::vector<std::string>{side, "Bone"})) << side;
     }
+    // Without a selection, a skinned model is to be made of one of the two skinned meshes.
+    const ToolRun unchosen = Export({rigs, "--mode", "hierarchy", "-o", out});
+    EXPECT_EQ(unchosen.status, app::kExitNeedsChoice);
+    EXPECT_NE(unchosen.err.find("holds 2 skinned meshes; choose one with --select NAME:\n  LeftBody\n  RightBody\n"),
+              std::string::npos)
+        << unchosen.err;
 }
 
 TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {

@@ -33,6 +33,14 @@ TEST_F(Tools, SeveralMeshesNeedASelection) {
     EXPECT_NE(r.err.find("\n  Box"), std::string::npos);
     EXPECT_NE(r.err.find("\n  Group/Spin"), std::string::npos);  // by path, as --select takes it
     EXPECT_FALSE(support::Exists(out));
+    // Neither is skinned: a skinned model cannot be made of either, so none is offered.
+    const ToolRun skinned = Export({scene, "-o", out, "--mode", "hierarchy"});
+    EXPECT_EQ(skinned.status, app::kExitUsage);
+    EXPECT_NE(skinned.err.find("error: none of the 2 mesh objects in " + scene + " is skinned: a skinned model is made "
+                               "of a mesh bound to a skeleton (use --mode shape for a static model)"),
+              std::string::npos)
+        << skinned.err;
+    EXPECT_FALSE(support::Exists(out));
 }
 
 TEST_F(Tools, FlagsReachTheDialog) {
