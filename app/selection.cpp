@@ -169,7 +169,8 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
     if (r.mode == vlo::ExportMode::Animation) return ChooseSkeleton(scene, r);
     auto meshes = MeshesBesidesYardstick(scene.Root());
     // A skinned model is made of a skinned mesh: the static meshes beside it (a cap parented to a
-    // bone) are none of the choice. A scene with none skinned is left to the exporter, which says so.
+    // bone) are none of the choice. A scene of one mesh without a skin is left to the exporter,
+    // which says so; of several, none could be chosen.
     std::string kind = " mesh objects; choose one with --select NAME or attach them all with --all:";
     if (r.mode == vlo::ExportMode::Hierarchy) {
         std::vector<standin::Node*> skinned;
