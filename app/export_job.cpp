@@ -1,6 +1,7 @@
 #include "app/export_job.h"
 
 #include <algorithm>
+#include <set>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -181,6 +182,33 @@ void CheckMarkerNames(standin::Scene& scene, const DialogChoices& choices, Expor
     };
     for (const std::string& name : choices.removeMarkers) check(name, "--remove-marker:");
     for (const std::string& name : choices.addMarkers) check(name, "--add-marker:");
+}
+
+// Empties below what a model is made of (the named object, or the meshes it takes) are no markers:
+// only the empties at the top of the scene are. An artist who parents a marker to the object it
+// marks (as Blender makes easy) is told why it is missing and what to do.
+void SayNestedEmpties(standin::Node* named, const std::vector<standin::Node*>& meshSources, ExportResult& r) {
+    std::vector<standin::Node*> walk(meshSources.begin(), meshSources.end());
+    if (named) walk.push_back(named);
+    std::set<standin::Node*> seen(walk.begin(), walk.end());
+    std::vector<std::string> empties;
+    while (!walk.empty()) {
+        standin::Node* n = walk.back();
+        walk.pop_back();
+        for (standin::Node* child : n->Children()) {
+            if (!seen.insert(child).second) continue;
+            if (IsDummy(*child)) empties.push_back(PathOf(*child));
+            walk.push_back(child);
+        }
+    }
+    if (empties.empty()) return;
+    std::sort(empties.begin(), empties.end());
+    std::string list;
+    for (const std::string& e : empties) list += (list.empty() ? "" : ", ") + e;
+    Add(r, Warning(std::to_string(empties.size()) + (empties.size() == 1 ? " empty lies" : " empties lie") +
+                   " below the exported object and " + (empties.size() == 1 ? "is no marker" : "are no markers") +
+                   " (" + list + "): markers are the empties at the top of the scene (clear their parent, keeping "
+                   "their place, to export them)"));
 }
 
 // An embedded image to write, at target in the extraction folder.
@@ -449,6 +477,8 @@ ExportResult ExportFile(const ExportRequest& request) {
     AddPropertyKeyFrames(node, request.keyFrames);
     CheckKeyFrameText(node, r);
     CheckMarkerNames(scene, request.choices, r);
+    if (mode != vlo::ExportMode::Animation && !request.choices.removeAllMarkers)
+        SayNestedEmpties(selection.named, selection.meshSources, r);
     if (!request.mode && SkinOf(node))
         Add(r, Warning("object '" + r.object +
                        "' is skinned; exporting it as a static shape (use --mode hierarchy for a skinned model)"));

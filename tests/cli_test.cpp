@@ -46,10 +46,17 @@ TEST_F(Cli, ErrorMeansNothingWasWrittenEverythingElseIsAWarning) {
     ToolRun r = Export({scene, "--select", "Spin", "--bump", "--origin", "world", "-o", out});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.Lines("error: ").empty()) << r.err;
-    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: Currently only support one bump map (found 0) "
-                                                             "(--bump needs exactly one bump (normal) map in the "
-                                                             "object's material) [object 'Spin']"});
+    EXPECT_EQ(r.Lines("warning: "),
+              (std::vector<std::string>{"warning: 1 empty lies below the exported object and is no marker (Group/Spin/Tip): "
+                                        "markers are the empties at the top of the scene (clear their parent, keeping "
+                                        "their place, to export them)",
+                                        "warning: Currently only support one bump map (found 0) (--bump needs exactly one "
+                                        "bump (normal) map in the object's material) [object 'Spin']"}));
     EXPECT_TRUE(support::Exists(out));
+    // Leaving every marker out, the user is not told which empty is none.
+    r = Export({scene, "--select", "Spin", "--no-markers", "-o", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.Lines("warning: ").empty()) << r.err;
 
     // A failure is an error, in the host's words with their meaning after them, and writes nothing.
     r = Export({scene, "--select", "Box", "--mode", "hierarchy", "-o", dir.File("h.VLO")});
@@ -86,7 +93,7 @@ TEST_F(Cli, StrictTurnsWarningsIntoFailure) {
         << r.err;
     EXPECT_EQ(support::ListDir(dir.Path()), inputs);
     // Without warnings, --strict changes nothing.
-    const ToolRun clean = Export({scene, "--select", "Spin", "--origin", "world", "--strict", "-o", out});
+    const ToolRun clean = Export({scene, "--select", "Box", "--origin", "world", "--strict", "-o", out});
     EXPECT_EQ(clean.status, 0) << clean.err;
     EXPECT_EQ(clean.err, "");
 }

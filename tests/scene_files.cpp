@@ -106,8 +106,9 @@ void WriteGltf(const std::string& path, bool turned) {
   "nodes": [
     {"name": "Box", )" + boxRotation + R"( "mesh": 0},
     {"name": "Group", "children": [2], "extras": {"note": "KEYFRAME 12 BALL_STRUCK"}},
-    {"name": "Spin", "mesh": 1, "rotation": [0, )" + std::to_string(s45) + ", 0, " + std::to_string(s45) + R"(]},
-    {"name": "Pin", "translation": [1, 2, 3]}
+    {"name": "Spin", "mesh": 1, "rotation": [0, )" + std::to_string(s45) + ", 0, " + std::to_string(s45) + R"(], "children": [4]},
+    {"name": "Pin", "translation": [1, 2, 3]},
+    {"name": "Tip", "translation": [0, 1, 0]}
   ],
   "meshes": [
     {"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2}, "indices": 3, "material": 0},

@@ -10,7 +10,8 @@ namespace support {
 //    "Grass" (texture grass.png) and "Stone" (stone.png, normal map stone_n.png, its uri written
 //    "stone%5Fn.png" as a uri may escape any character), turned 90 degrees
 //    about X and moved to (0, 0, -3) when turned is set;
-//  - "Spin": the same cube's first primitive, turned 90 degrees about Y, child of "Group";
+//  - "Spin": the same cube's first primitive, turned 90 degrees about Y, child of "Group", with an
+//    empty child "Tip" 1 up;
 //  - "Group": an empty node with extras {"note": "KEYFRAME 12 BALL_STRUCK"};
 //  - "Pin": an empty top-level node at (1, 2, 3).
 void WriteGltf(const std::string& path, bool turned = false);
