@@ -321,6 +321,21 @@ TEST_F(Cli, TwoRigsWithBonesOfOneNameAreTwoSkeletonsAndTheirSharedKeysAreNamed) 
         << unchosen.err;
 }
 
+TEST_F(Cli, ASkeletonOfMoreBonesThanAModelHoldsSaysWhichToLeaveOut) {
+    const std::string rig = dir.File("rigify.gltf");
+    support::WriteManyBonesGltf(rig, 255);  // with its root, 256
+    const ToolRun r = Export({rig, "--mode", "hierarchy", "-o", out});
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    EXPECT_EQ(r.Lines("error: "),
+              std::vector<std::string>{"error: The hierarchy under 'Rig' has 256 bones; a skinned model holds at most 255. "
+                                       "Nothing was exported (leave out the control and helper bones, which move no "
+                                       "vertex: Blender's FBX exporter has 'Only Deform Bones', its glTF exporter 'Export "
+                                       "Deformation Bones Only') [object 'Body']"});
+    EXPECT_FALSE(support::Exists(out));
+    support::WriteManyBonesGltf(rig, 254);
+    EXPECT_EQ(Export({rig, "--mode", "hierarchy", "-o", out}).status, 0);
+}
+
 TEST_F(Cli, VerticesBlenderBindsToItsNeutralJointHaveNoWeightAsInItsOtherFormats) {
     // From Blender's glTF exporter the joint goes, as the leaf bones of its FBX exporter do, and the
     // vertices on it have no weight: refused as the same scene's FBX file is.

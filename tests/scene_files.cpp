@@ -220,6 +220,27 @@ void WriteTwoRigsGltf(const std::string& path) {
     Write(path, json);
 }
 
+void WriteManyBonesGltf(const std::string& path, int bones) {
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0}, weights = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    const std::vector<std::uint16_t> joints(12, 0);
+    std::vector<float> inverseBind;
+    for (int b = 0; b < bones; ++b) inverseBind.insert(inverseBind.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    GltfArrays arrays;
+    arrays.Add(positions, 3, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 1, 0])");  // 0
+    arrays.Add(weights, 3, "VEC4");                                              // 1
+    arrays.Add(joints, 3, "VEC4", "", 5123);                                     // 2
+    arrays.Add(inverseBind, std::size_t(bones), "MAT4");                         // 3
+    std::string list;  // the bones' node indices, after Body's and Rig's
+    for (int b = 0; b < bones; ++b) list += (b ? ", " : "") + std::to_string(b + 2);
+    std::string nodes = R"({"name": "Body", "mesh": 0, "skin": 0}, {"name": "Rig", "children": [)" + list + "]}";
+    for (int b = 0; b < bones; ++b) nodes += R"(, {"name": "B)" + std::to_string(b) + R"(", "translation": [0, 1, 0]})";
+    Write(path, R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+  "nodes": [)" + nodes + R"(],
+  "skins": [{"joints": [)" + list + R"(], "inverseBindMatrices": 3}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "WEIGHTS_0": 1, "JOINTS_0": 2}}]}],
+  )" + arrays.Json() + "}");
+}
+
 void WriteAnimatedGltf(const std::string& path) {
     auto quat = [](float ax, float ay, float az, float degrees) {
         const float h = degrees * 3.14159265f / 360.0f;

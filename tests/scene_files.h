@@ -41,6 +41,10 @@ void WriteNeutralBoneGltf(const std::string& path, const std::string& generator)
 // "RightBody"); the clip "RightAction" (1 s) turns Right's bone.
 void WriteTwoRigsGltf(const std::string& path);
 
+// A glTF file of a skeleton "Rig" whose `bones` child bones "B0", "B1", ... stand side by side, and
+// a triangle "Body" skinned to them (its vertices to the first).
+void WriteManyBonesGltf(const std::string& path, int bones);
+
 // An animated glTF skeleton (no mesh): "Hips" (root, at (0, 1, 0)) -> "Spine" (0, 1, 0) -> "Head"
 // (0, 0.5, 0), an empty top-level node "Ball" at (1, 0, 0), and two clips:
 //  - "Swing" (1.2 s): Hips moves 2 units along +X; Spine turns about X through 0, 60 and 150 degrees
