@@ -155,6 +155,33 @@ with tempfile.TemporaryDirectory() as out:
     check([b["name"] for b in m["bones"]] == ["Golfer", "Hips", "Spine", "Club"], "the bones: %s" % m["bones"])
     info(model, animation)  # vloinfo checks that the two number the same bones
 
+    # A prop textured with an image whose name has a space, tiled twice by a Mapping node: the model
+    # names the image as it is called, and its texture coordinates span the tiling.
+    image = bpy.data.images.new("Golf Ball", 4, 4)
+    image.filepath_raw = os.path.join(out, "Golf Ball.png")
+    image.file_format = "PNG"
+    image.save()
+    paint = bpy.data.materials.new("Paint")
+    paint.use_nodes = True
+    nodes, links = paint.node_tree.nodes, paint.node_tree.links
+    texture, mapping, coordinates = (nodes.new(kind) for kind in ("ShaderNodeTexImage", "ShaderNodeMapping", "ShaderNodeTexCoord"))
+    texture.image = image
+    mapping.inputs["Scale"].default_value = (2, 2, 1)
+    links.new(coordinates.outputs["UV"], mapping.inputs["Vector"])
+    links.new(mapping.outputs["Vector"], texture.inputs["Vector"])
+    links.new(texture.outputs["Color"], nodes["Principled BSDF"].inputs["Base Color"])
+    bpy.ops.mesh.primitive_plane_add(size=1, location=(0, -3, 0))
+    plane = bpy.context.active_object
+    plane.name = "Decal"
+    plane.data.materials.append(paint)
+    select_only(plane)
+    decal = os.path.join(out, "decal.vlo")
+    check(bpy.ops.export_scene.vlo(filepath=decal, mode="shape", scale="unit") == {"FINISHED"}, "the decal exports")
+    d = info(decal, "--full")
+    check(d["textures"] == ["Golf Ball.png"], "the texture's own name: %s" % d["textures"])
+    us = [v["uv"][0] for v in d["vertices"]]
+    check(abs(min(us)) < 1e-6 and abs(max(us) - 2) < 1e-6, "tiled twice: u from %s to %s" % (min(us), max(us)))
+
     # Errors: nothing selected, no armature. The report says so and nothing is written.
     select_only()
     missing = os.path.join(out, "nothing.vlo")
