@@ -171,16 +171,6 @@ GltfMaterialUvs UvsOf(const json& material) {
 
 }  // namespace
 
-std::pair<float, float> PlaceOnTexture(const GltfUvTransform& t, float u, float v) {
-    // The file's v runs down from the top; assimp's up from the bottom.
-    const double fileV = 1.0 - double(v);
-    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
-    const double su = t.scaleU * double(u), sv = t.scaleV * fileV;
-    const double placedU = t.offsetU + c * su + s * sv;
-    const double placedV = t.offsetV - s * su + c * sv;
-    return {float(placedU), float(1.0 - placedV)};
-}
-
 GltfFacts ReadGltfFacts(const std::string& text) {
     GltfFacts facts;
     const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);

@@ -43,10 +43,6 @@ struct GltfUvTransform {
     double offsetU = 0, offsetV = 0, rotation = 0, scaleU = 1, scaleV = 1;
 };
 
-// Where (u, v) of a texture coordinate as assimp gives it (the origin at the texture's bottom left,
-// where a glTF's lies at its top left) lands under transform, in the same convention.
-std::pair<float, float> PlaceOnTexture(const GltfUvTransform& transform, float u, float v);
-
 // How a material's textures lie on its mesh.
 struct GltfMaterialUvs {
     std::optional<GltfUvTransform> baseColor;  // the base colour texture's transform, when it has one

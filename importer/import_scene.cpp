@@ -286,7 +286,7 @@ private:
             for (MeshPiece& p : pieces) p.hasOffset = false;
         }
         auto& tri = scene_.Make<TriObject>();
-        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_, materials_.gltfUvs);
+        const BuiltMesh built = BuildMesh(pieces, tri.mesh, gltf_, toHost_, materials_.UvPlacements());
         if (built.skippedFaces)
             Warn(host, std::to_string(built.skippedFaces) + " point or line primitives left out (a model holds triangles only)");
         if (built.unusableNormals)
@@ -904,10 +904,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
                               options.model, options.model && !options.extractingEmbedded);
     materials.uriTexturePaths = format == Format::Gltf;
-    // The file's materials are assimp's when as many, or one fewer (assimp adds a default material).
-    const std::size_t fileMaterials = fileFacts.gltfMaterials.size();
-    if (fileMaterials == source->mNumMaterials || fileMaterials + 1 == source->mNumMaterials)
-        materials.gltfUvs = std::move(fileFacts.gltfMaterials);
+    materials.PlaceTextures(std::move(fileFacts.gltfMaterials), format == Format::Fbx,
+                            facts && facts->creator.rfind("Blender", 0) == 0);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
     for (const auto& [node, rows] : bindShapes) {

@@ -66,6 +66,25 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
     return nullptr;
 }
 
+void MaterialLibrary::PlaceTextures(std::vector<GltfMaterialUvs> gltf, bool fbx, bool blenderFbx) {
+    const unsigned count = source_.mNumMaterials;
+    placements_.assign(count, std::nullopt);
+    unappliedFbxPlacement_.assign(count, false);
+    // The file's glTF materials are assimp's when as many, or one fewer (assimp adds a default one).
+    if (gltf.size() == count || gltf.size() + 1 == count) gltfUvs_ = std::move(gltf);
+    for (unsigned i = 0; i < count; ++i) {
+        if (i < gltfUvs_.size() && gltfUvs_[i].baseColor) placements_[i] = PlacementOfGltf(*gltfUvs_[i].baseColor);
+        aiUVTransform transform;
+        if (!fbx || source_.mMaterials[i]->Get(AI_MATKEY_UVTRANSFORM(aiTextureType_DIFFUSE, 0), transform) != AI_SUCCESS ||
+            !Moves(transform))
+            continue;
+        if (blenderFbx)
+            placements_[i] = PlacementOfBlenderFbx(transform);
+        else
+            unappliedFbxPlacement_[i] = true;
+    }
+}
+
 Mtl* MaterialLibrary::Single(unsigned index) {
     if (index >= source_.mNumMaterials) return nullptr;
     auto& slot = singles_[index];
@@ -78,9 +97,13 @@ Mtl* MaterialLibrary::Single(unsigned index) {
     if (Texmap* t = Bitmap(m, {aiTextureType_NORMALS, aiTextureType_HEIGHT})) mtl.SetMap(ID_BU, t);
     if (Texmap* t = Bitmap(m, {aiTextureType_SHININESS, aiTextureType_SPECULAR})) mtl.SetMap(ID_SH, t);
     // A model has one UV map, which its maps share, placed as the base colour texture is placed.
-    if (index < gltfUvs.size()) {
-        const GltfMaterialUvs& uvs = gltfUvs[index];
-        const std::string said = "material '" + std::string(mtl.GetName()) + "': ";
+    const std::string said = "material '" + std::string(mtl.GetName()) + "': ";
+    if (index < unappliedFbxPlacement_.size() && unappliedFbxPlacement_[index] && mtl.GetSubTexmap(ID_DI))
+        warnings_.push_back(said + "the file places its texture by a transform of its own (tiling, offset or turn), "
+                                   "which is left out: the texture lies on the mesh's coordinates as they are (apply "
+                                   "the placement to the UV map before exporting)");
+    if (index < gltfUvs_.size()) {
+        const GltfMaterialUvs& uvs = gltfUvs_[index];
         if (uvs.baseColorUvMap != 0 && mtl.GetSubTexmap(ID_DI))
             warnings_.push_back(said + "its base colour texture lies on UV map " + std::to_string(uvs.baseColorUvMap) +
                                 ", but a model has one UV map and takes the first (place the texture on the first)");

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <assimp/scene.h>
 
 #include "importer/gltf_facts.h"
+#include "importer/uv_placement.h"
 #include "standin/scene.h"
 
 namespace importer {
@@ -30,9 +32,14 @@ public:
 
     // Set for a glTF file, whose texture paths are uris: their escapes are decoded (GltfUriPath).
     bool uriTexturePaths = false;
-    // A glTF file's placements of each material's textures, by file material index; set before the
-    // materials are made.
-    std::vector<GltfMaterialUvs> gltfUvs;
+    // Reads where each material's diffuse texture lies, before the meshes and materials are made:
+    // gltf, a glTF file's placements by file material index (left out unless they are assimp's
+    // materials); fbx, that the file is an FBX file, whose texture transforms assimp gives, and
+    // blenderFbx, that Blender wrote it (whose convention for them is known: they are applied;
+    // another program's are named in a warning, not applied).
+    void PlaceTextures(std::vector<GltfMaterialUvs> gltf, bool fbx, bool blenderFbx);
+    // By file material index: how its meshes' texture coordinates are to be moved (none: as they are).
+    const std::vector<std::optional<UvPlacement>>& UvPlacements() const { return placements_; }
 
     // The host material of file material index (null for an index out of range).
     Mtl* Single(unsigned index);
@@ -57,6 +64,9 @@ private:
     std::map<std::string, Texmap*> bitmaps_;
     std::vector<EmbeddedImage> embedded_;
     std::vector<std::string> textureFiles_;
+    std::vector<GltfMaterialUvs> gltfUvs_;
+    std::vector<std::optional<UvPlacement>> placements_;
+    std::vector<bool> unappliedFbxPlacement_;  // by file material index
 };
 
 }  // namespace importer

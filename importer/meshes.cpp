@@ -10,7 +10,7 @@
 namespace importer {
 
 BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost,
-                    const std::vector<GltfMaterialUvs>& placements) {
+                    const std::vector<std::optional<UvPlacement>>& placements) {
     BuiltMesh built;
     bool mapped = false;
     std::size_t vertices = 0, faces = 0;
@@ -39,10 +39,8 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
         Matrix3 normalTM = tm;
         normalTM.NoTrans();
         normalTM = Inverse(normalTM);  // normals follow the inverse transpose
-        const GltfUvTransform* placement =
-            m.mMaterialIndex < placements.size() && placements[m.mMaterialIndex].baseColor
-                ? &*placements[m.mMaterialIndex].baseColor
-                : nullptr;
+        const UvPlacement* placement =
+            m.mMaterialIndex < placements.size() && placements[m.mMaterialIndex] ? &*placements[m.mMaterialIndex] : nullptr;
         const DWORD base = DWORD(out.verts.size());
         for (unsigned i = 0; i < m.mNumVertices; ++i) {
             out.verts.push_back(ToPoint3(m.mVertices[i]) * tm);
@@ -60,7 +58,7 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
                 out.tVerts.push_back(Point3());
             } else if (mapped) {
                 float u = m.mTextureCoords[0][i].x, v = m.mTextureCoords[0][i].y;
-                if (placement) std::tie(u, v) = PlaceOnTexture(*placement, u, v);
+                if (placement) std::tie(u, v) = (*placement)(u, v);
                 out.tVerts.push_back(Point3(u, v, 0));
             }
         }

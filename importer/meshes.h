@@ -1,13 +1,14 @@
 // One host triangle mesh from the assimp meshes of one node.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <assimp/mesh.h>
 
 #include "host/mesh.h"
-#include "importer/gltf_facts.h"
+#include "importer/uv_placement.h"
 
 namespace importer {
 
@@ -28,9 +29,9 @@ struct BuiltMesh {
 // pieces have none stays unmapped), triangles with the material id of their piece's material.
 // Triangles without normals get smoothing group 1, or 0 (faceted) when flatWithoutNormals is set.
 // Positions and normals are finally turned by toHost (a rotation into the host's axes). A piece
-// whose material's base colour texture has a transform of its own (placements, by file material
-// index: a glTF's) gets its texture coordinates moved by it, so the texture lies as in the file.
+// whose material's texture the file places by a transform of its own (placements, by file material
+// index) gets its texture coordinates moved by it, so the texture lies as in the file.
 BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWithoutNormals, const Matrix3& toHost,
-                    const std::vector<GltfMaterialUvs>& placements = {});
+                    const std::vector<std::optional<UvPlacement>>& placements = {});
 
 }  // namespace importer

@@ -392,6 +392,39 @@ TEST(ArtistFiles, TexturesMissingAndEmbeddedAreNamedAndEmbeddedOnesCanBeExtracte
     EXPECT_FALSE(support::Exists(dir.File("c.vlo")));
 }
 
+// A Mapping node tiles the green's texture 4 x 4 and moves it by (0.5, 0.25); Blender's FBX exporter
+// writes it as the texture's transform, which the model's coordinates take on. Another program's
+// texture transforms follow conventions of their own: they are named, not applied.
+TEST(ArtistFiles, ATiledTextureLiesAsInBlenderAndAnotherProgramsTilingIsNamed) {
+    support::TempDir dir;
+    auto spans = [](const vlo::VloModel& m) {
+        float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
+        for (const auto& v : m.vertices) {
+            lo[0] = std::min(lo[0], v.u), hi[0] = std::max(hi[0], v.u);
+            lo[1] = std::min(lo[1], v.v), hi[1] = std::max(hi[1], v.v);
+        }
+        return std::vector<float>{lo[0], hi[0], lo[1], hi[1]};
+    };
+    const auto blender = ExportAs(Request(Artist("tiled.fbx"), dir.File("green.vlo")));
+    ASSERT_EQ(blender.status, 0);
+    // Blender's u from 0.5 to 4.5 and v from 0.25 to 4.25; the model's v runs down (1 - v).
+    const std::vector<float> tiled = spans(*blender.model);
+    const std::vector<float> expected = {0.5f, 4.5f, -3.25f, 0.75f};
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(tiled[i], expected[i], 1e-5) << i;
+    EXPECT_FALSE(Says(blender, "places its texture"));
+
+    // The same file as another program's: its name made another of as many letters, so the file holds.
+    std::string bytes = support::ReadText(Artist("tiled.fbx"));
+    for (std::size_t at = bytes.find("Blender"); at != std::string::npos; at = bytes.find("Blender", at))
+        bytes.replace(at, 7, "Modeler");
+    std::ofstream(dir.File("other.fbx"), std::ios::binary) << bytes;
+    const auto other = ExportAs(Request(dir.File("other.fbx"), dir.File("other.vlo")));
+    ASSERT_EQ(other.status, 0);
+    EXPECT_EQ(spans(*other.model), (std::vector<float>{0, 1, 0, 1}));
+    EXPECT_TRUE(Says(other, "material 'Turf': the file places its texture by a transform of its own (tiling, offset or "
+                            "turn), which is left out"));
+}
+
 TEST(ArtistFiles, UnusableFileNormalsAreComputedAndAnObjHasNoEmpties) {
     support::TempDir dir;
     // An object line before a group leaves assimp an empty node; the zero normal says nothing.

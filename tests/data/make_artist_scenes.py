@@ -18,6 +18,8 @@
 #   (frames 1 to 10), which Blender writes as the takes "Left|Swing" and "Right|Swing".
 # flag.fbx: a plane "Flag" whose material's texture "flag cloth.png" (4 x 4 pixels) is embedded in the
 #   file (path mode Copy, Embed Textures), as artists hand a textured prop over in one file.
+# tiled.fbx: a plane "Green" 2 m square whose texture "turf.png" a Mapping node tiles 4 x 4 and moves by
+#   (0.5, 0.25), which Blender's FBX exporter writes as the texture's Scaling (1/4) and Translation.
 # strips.<format>: an armature "Golfer" of one bone whose actions "Idle" (frames 1 to 20) and "Swing"
 #   (frames 1 to 40, a quarter turn about Z) each lie on an NLA track of their own, as artists keep
 #   several clips; Blender's FBX exporter writes a take per strip ("Idle", "Swing") beside a take per
@@ -256,3 +258,26 @@ def flag_scene():
 flag_scene()
 bpy.ops.export_scene.fbx(filepath=os.path.join(folder, "flag.fbx"), path_mode='COPY', embed_textures=True)
 os.remove(os.path.join(folder, "flag cloth.png"))  # only the copy inside the FBX is left
+
+
+def tiled_scene():
+    reset("m")
+    material = bpy.data.materials.new("Turf")
+    material.use_nodes = True
+    nodes, links = material.node_tree.nodes, material.node_tree.links
+    texture, mapping, coordinates = (nodes.new(kind) for kind in ("ShaderNodeTexImage", "ShaderNodeMapping", "ShaderNodeTexCoord"))
+    texture.image = bpy.data.images.new("turf", 4, 4)
+    texture.image.filepath_raw = os.path.join(folder, "turf.png")
+    mapping.inputs["Scale"].default_value = (4, 4, 1)
+    mapping.inputs["Location"].default_value = (0.5, 0.25, 0)
+    links.new(coordinates.outputs["UV"], mapping.inputs["Vector"])
+    links.new(mapping.outputs["Vector"], texture.inputs["Vector"])
+    links.new(texture.outputs["Color"], nodes["Principled BSDF"].inputs["Base Color"])
+    bpy.ops.mesh.primitive_plane_add(size=2.0)
+    green = bpy.context.active_object
+    green.name = "Green"
+    green.data.materials.append(material)
+
+
+tiled_scene()
+export(os.path.join(folder, "tiled.fbx"))
