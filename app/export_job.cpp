@@ -191,19 +191,14 @@ void CheckMarkerNames(standin::Scene& scene, const DialogChoices& choices, Expor
 // only the empties at the top of the scene are. An artist who parents a marker to the object it
 // marks (as Blender makes easy) is told why it is missing and what to do.
 void SayNestedEmpties(standin::Node* named, const std::vector<standin::Node*>& meshSources, ExportResult& r) {
-    std::vector<standin::Node*> walk(meshSources.begin(), meshSources.end());
-    if (named) walk.push_back(named);
-    std::set<standin::Node*> seen(walk.begin(), walk.end());
+    std::set<INode*> found;  // the walks from the named object and from its meshes may overlap
+    auto note = [&found](INode* n) {
+        if (IsDummy(*n)) found.insert(n);
+    };
+    if (named) ForEachBelow(named, note);
+    for (standin::Node* mesh : meshSources) ForEachBelow(mesh, note);
     std::vector<std::string> empties;
-    while (!walk.empty()) {
-        standin::Node* n = walk.back();
-        walk.pop_back();
-        for (standin::Node* child : n->Children()) {
-            if (!seen.insert(child).second) continue;
-            if (IsDummy(*child)) empties.push_back(PathOf(*child));
-            walk.push_back(child);
-        }
-    }
+    for (INode* n : found) empties.push_back(PathOf(*static_cast<standin::Node*>(n)));
     if (empties.empty()) return;
     std::sort(empties.begin(), empties.end());
     std::string list;
