@@ -260,12 +260,6 @@ void WriteImages(const std::vector<ImageToExtract>& images, const std::string& f
     }
 }
 
-// The export's files: the data file, which is the output named (an animation's output is a .VLA
-// file, which the exporter writes as named), and the information file beside it.
-std::vector<std::string> OutputFiles(const std::string& output) {
-    return {output, vlo::SiblingFileName(output, ".TXT")};
-}
-
 // An output that would replace the scene itself or a file it uses.
 std::string ClobberedInput(const std::vector<std::string>& outputs, const std::vector<std::string>& used) {
     for (const std::string& out : outputs)
@@ -421,6 +415,8 @@ std::string FormatDiagnostic(const Diagnostic& d) {
     if (d.repeats > 1) line += " (" + std::to_string(d.repeats) + " times)";
     return line;
 }
+
+std::vector<std::string> OutputFiles(const std::string& output) { return {output, vlo::SiblingFileName(output, ".TXT")}; }
 
 ExportResult ExportFile(const ExportRequest& request) {
     ExportResult r;

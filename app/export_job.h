@@ -81,6 +81,10 @@ struct ExportResult {
     std::size_t Warnings() const;
 };
 
+// The files an export of output writes: the data file, which is the output named (an animation's
+// output is a .VLA file, which the exporter writes as named), and the information file beside it.
+std::vector<std::string> OutputFiles(const std::string& output);
+
 // Runs one export as a user would, end to end. Never throws for bad input: the status and the
 // diagnostics say what went wrong.
 ExportResult ExportFile(const ExportRequest& request);

@@ -243,7 +243,10 @@ std::string NinjaPath(const std::string& path) {
 // Every file the assets write: each output and its information text.
 std::vector<std::string> FilesWritten(const std::vector<app::ExportRequest>& requests) {
     std::vector<std::string> files;
-    for (const app::ExportRequest& r : requests) files.insert(files.end(), {r.output, vlo::SiblingFileName(r.output, ".TXT")});
+    for (const app::ExportRequest& r : requests) {
+        const std::vector<std::string> written = app::OutputFiles(r.output);
+        files.insert(files.end(), written.begin(), written.end());
+    }
     return files;
 }
 

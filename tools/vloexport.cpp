@@ -16,7 +16,6 @@
 
 #include "app/export_job.h"
 #include "app/selection.h"
-#include "format/output_file.h"
 #include "tools/build.h"
 #include "tools/command_line.h"
 #include "tools/export_flags.h"
@@ -222,7 +221,7 @@ int RunVloExport(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     if (!report.empty())
         if (const std::string problem =
-                ReportPathProblem(report, {request.output, vlo::SiblingFileName(request.output, ".TXT")});
+                ReportPathProblem(report, app::OutputFiles(request.output));
             !problem.empty()) {
             err << "error: --report " << report << ": " << problem << "; nothing was written (name another file)\n";
             return app::kExitUsage;
