@@ -181,6 +181,13 @@ GltfFacts ReadGltfFacts(const std::string& text) {
     if (doc.contains("materials") && doc["materials"].is_array())
         for (const json& material : doc["materials"])
             facts.materials.push_back(material.is_object() ? UvsOf(material) : GltfMaterialUvs{});
+    for (const char* list : {"buffers", "images"})
+        if (doc.contains(list) && doc[list].is_array())
+            for (const json& entry : doc[list])
+                if (entry.is_object() && entry.contains("uri") && entry["uri"].is_string()) {
+                    const std::string& uri = entry["uri"].get_ref<const std::string&>();
+                    if (uri.rfind("data:", 0) != 0) facts.files.push_back(GltfUriPath(uri));
+                }
     return facts;
 }
 

@@ -54,9 +54,10 @@ struct GltfMaterialUvs {
 struct GltfFacts {
     std::vector<GltfAnimationFacts> animations;  // per animation, in the file's order (assimp's)
     std::vector<GltfMaterialUvs> materials;      // per material, in the file's order (assimp's)
+    std::vector<std::string> files;              // the files its buffers and images name (GltfUriPath)
 };
 
-// Both kinds of facts from one reading of the JSON; none of either for JSON that does not parse.
+// Every kind of facts from one reading of the JSON; none for JSON that does not parse.
 GltfFacts ReadGltfFacts(const std::string& json);
 // Per animation, in the file's order (assimp's). Empty for JSON that does not parse.
 std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& json);

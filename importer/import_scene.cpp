@@ -804,9 +804,9 @@ void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<Sk
 struct FileFacts {
     std::optional<FbxFacts> fbx;
     std::optional<std::string> fbxProblem;
-    std::string gltfJson;
     std::optional<std::vector<GltfAnimationFacts>> gltf;
     std::vector<GltfMaterialUvs> gltfMaterials;
+    std::vector<std::string> gltfFiles;
 };
 
 FileFacts ReadFileFacts(const std::string& path, Format format) {
@@ -821,10 +821,10 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         else
             facts.fbxProblem = why;
     } else if (format == Format::Gltf) {
-        facts.gltfJson = GltfJson(path);
-        GltfFacts gltf = ReadGltfFacts(facts.gltfJson);
+        GltfFacts gltf = ReadGltfFacts(GltfJson(path));
         facts.gltf = std::move(gltf.animations);
         facts.gltfMaterials = std::move(gltf.materials);
+        facts.gltfFiles = std::move(gltf.files);
     }
     return facts;
 }
@@ -885,7 +885,6 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     if (fileFacts.fbxProblem)
         info.warnings.push_back("the file's own settings could not be read (" + *fileFacts.fbxProblem + "): its takes start at frame 0");
     const std::optional<FbxFacts>& facts = fileFacts.fbx;
-    const std::string& gltfJson = fileFacts.gltfJson;
     // The glTF facts describe the file's clips when they are assimp's: as many, in the same order.
     std::optional<std::vector<GltfAnimationFacts>>& gltf = fileFacts.gltf;
     if (gltf && (source->mNumAnimations == 0 || gltf->size() != source->mNumAnimations)) gltf.reset();
@@ -975,7 +974,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     }
     result.nodeWarnings = builder.TakeNodeWarnings();
     result.motions = builder.TakeMotions();
-    result.usedFiles = UsedFiles(path, materials.TextureFiles(), gltfJson);
+    result.usedFiles = UsedFiles(path, materials.TextureFiles(), fileFacts.gltfFiles);
     result.ok = true;
     return result;
 }

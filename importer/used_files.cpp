@@ -1,13 +1,10 @@
 #include "importer/used_files.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
 #include "format/vlo_reader.h"
-#include "importer/gltf_facts.h"
 #include "importer/lower_case.h"
 
 namespace importer {
@@ -20,23 +17,6 @@ std::string ReadAll(const std::string& path) {
     std::string error;
     vlo::ReadFileBytes(path, bytes, error);
     return std::string(bytes.begin(), bytes.end());
-}
-
-// The files a glTF file's buffers and images name (their uris decoded).
-std::vector<std::string> GltfUris(const std::string& json) {
-    std::vector<std::string> uris;
-    const auto doc = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
-    if (!doc.is_object()) return uris;
-    for (const char* list : {"buffers", "images"}) {
-        const auto it = doc.find(list);
-        if (it == doc.end() || !it->is_array()) continue;
-        for (const auto& entry : *it)
-            if (entry.is_object() && entry.contains("uri") && entry["uri"].is_string()) {
-                const std::string uri = entry["uri"];
-                if (uri.rfind("data:", 0) != 0) uris.push_back(GltfUriPath(uri));
-            }
-    }
-    return uris;
 }
 
 std::vector<std::string> ObjLibraries(const std::string& bytes) {
@@ -53,14 +33,11 @@ std::vector<std::string> ObjLibraries(const std::string& bytes) {
 }  // namespace
 
 std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures,
-                                   const std::string& gltfJson) {
+                                   const std::vector<std::string>& gltfFiles) {
     const fs::path folder = fs::absolute(path).parent_path();
-    const std::string ext = LowerCaseExtension(path);
     std::vector<std::string> references = textures;
-    if (ext == "gltf" || ext == "glb") {
-        const auto uris = GltfUris(gltfJson);
-        references.insert(references.end(), uris.begin(), uris.end());
-    } else if (ext == "obj") {
+    references.insert(references.end(), gltfFiles.begin(), gltfFiles.end());
+    if (LowerCaseExtension(path) == "obj") {
         const auto libraries = ObjLibraries(ReadAll(path));
         references.insert(references.end(), libraries.begin(), libraries.end());
     }

@@ -7,11 +7,11 @@
 
 namespace importer {
 
-// path itself and the files it references that exist: glTF buffers and images (by their uri), OBJ
-// material libraries, and the textures given (as the scene stores them, and by their file name beside
-// the scene). Absolute, normalised, sorted, each once. gltfJson: the file's JSON (GltfJson) when it
-// is a glTF, read once for the whole import.
+// path itself and the files it references that exist: a glTF file's buffers and images (gltfFiles,
+// GltfFacts::files, read with its other facts), OBJ material libraries, and the textures given (as
+// the scene stores them, and by their file name beside the scene). Absolute, normalised, sorted,
+// each once.
 std::vector<std::string> UsedFiles(const std::string& path, const std::vector<std::string>& textures,
-                                   const std::string& gltfJson);
+                                   const std::vector<std::string>& gltfFiles);
 
 }  // namespace importer
