@@ -159,12 +159,9 @@ GltfMaterialUvs UvsOf(const json& material) {
     const auto normal = material.find("normalTexture");
     if (normal != material.end() && normal->is_object()) {
         const auto [transform, uvMap] = PlacementOf(*normal);
-        auto same = [](const std::optional<GltfUvTransform>& a, const std::optional<GltfUvTransform>& b) {
-            const GltfUvTransform x = a.value_or(GltfUvTransform{}), y = b.value_or(GltfUvTransform{});
-            return x.offsetU == y.offsetU && x.offsetV == y.offsetV && x.rotation == y.rotation && x.scaleU == y.scaleU &&
-                   x.scaleV == y.scaleV;
-        };
-        uvs.normalPlacedOtherwise = uvMap != uvs.baseColorUvMap || !same(transform, uvs.baseColor);
+        // No transform places a texture as the identity one does.
+        uvs.normalPlacedOtherwise =
+            uvMap != uvs.baseColorUvMap || transform.value_or(GltfUvTransform{}) != uvs.baseColor.value_or(GltfUvTransform{});
     }
     return uvs;
 }
@@ -190,7 +187,5 @@ GltfFacts ReadGltfFacts(const std::string& text) {
                 }
     return facts;
 }
-
-std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& text) { return ReadGltfFacts(text).animations; }
 
 }  // namespace importer

@@ -41,6 +41,7 @@ struct GltfAnimationFacts {
 // then turned by rotation radians, then moved by the offset, in the file's texture space.
 struct GltfUvTransform {
     double offsetU = 0, offsetV = 0, rotation = 0, scaleU = 1, scaleV = 1;
+    bool operator==(const GltfUvTransform&) const = default;
 };
 
 // How a material's textures lie on its mesh.
@@ -59,7 +60,5 @@ struct GltfFacts {
 
 // Every kind of facts from one reading of the JSON; none for JSON that does not parse.
 GltfFacts ReadGltfFacts(const std::string& json);
-// Per animation, in the file's order (assimp's). Empty for JSON that does not parse.
-std::vector<GltfAnimationFacts> ReadGltfAnimationFacts(const std::string& json);
 
 }  // namespace importer

@@ -195,11 +195,11 @@ TEST(AnimationImport, GltfStepsHoldTheirKeysAndTheClipSpansTheFilesOwnKeys) {
 }
 
 TEST(AnimationImport, GltfFactsOfMalformedAnimationsAreLeftOut) {
-    using importer::ReadGltfAnimationFacts;
-    EXPECT_TRUE(ReadGltfAnimationFacts("not json").empty());
-    EXPECT_TRUE(ReadGltfAnimationFacts(R"({"animations": 3})").empty());
+    auto animationFacts = [](const std::string& json) { return importer::ReadGltfFacts(json).animations; };
+    EXPECT_TRUE(animationFacts("not json").empty());
+    EXPECT_TRUE(animationFacts(R"({"animations": 3})").empty());
     // Wrong types and indices out of range: each animation is still listed, with what could be read.
-    const auto facts = ReadGltfAnimationFacts(R"({
+    const auto facts = animationFacts(R"({
       "nodes": [{"name": 7}, {"name": "Arm"}],
       "accessors": [{"min": ["a"], "max": [1]}, {"min": [0.5], "max": [2]}],
       "animations": [
