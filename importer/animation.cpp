@@ -80,7 +80,7 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
     // strip) from its first frame as time 0 and keeps no trace of that frame; only the scene-wide
     // take, named as the scene (the file's document), keeps the scene's frames. A Blender scene's
     // timeline starts at frame 1.
-    const bool blenderAction = facts->creator.rfind("Blender", 0) == 0 && take &&
+    const bool blenderAction = facts->WrittenByBlender() && take &&
                                (take->name.find('|') != std::string::npos ||
                                 (!facts->sceneName.empty() && take->name != facts->sceneName));
     if (blenderAction && span.first == 0) {

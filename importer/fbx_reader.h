@@ -58,6 +58,9 @@ struct FbxFacts {
     std::optional<double> unitScaleFactor;  // centimetres per unit
     std::string creator;                    // the program that wrote the file
     std::string sceneName;                  // the name of the file's document (Blender: its scene's)
+
+    // Whether Blender's FBX exporter wrote the file, whose ways the importer knows.
+    bool WrittenByBlender() const { return creator.rfind("Blender", 0) == 0; }
 };
 FbxFacts ReadFbxFacts(const FbxDocument& document);
 

@@ -903,10 +903,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     MaterialLibrary materials(*source, scene, file.parent_path().string(), file.stem().string(), info.warnings,
                               options.model, options.model && !options.extractingEmbedded);
     materials.uriTexturePaths = format == Format::Gltf;
-    materials.PlaceTextures(std::move(fileFacts.gltfMaterials), format == Format::Fbx,
-                            facts && facts->creator.rfind("Blender", 0) == 0);
+    const bool blenderFbx = facts && facts->WrittenByBlender();
+    materials.PlaceTextures(std::move(fileFacts.gltfMaterials), format == Format::Fbx, blenderFbx);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
-    builder.dropBlenderLeafBones = facts && facts->creator.rfind("Blender", 0) == 0;
+    builder.dropBlenderLeafBones = blenderFbx;
     for (const auto& [node, rows] : bindShapes) {
         aiMatrix4x4 m;  // written row by row, as assimp holds a matrix
         for (unsigned i = 0; i < 16; ++i) m[i / 4][i % 4] = float(rows[i]);
