@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/vlo_reader.h"
+#include "importer/gltf_accessors.h"
 
 namespace importer {
 
@@ -185,6 +186,8 @@ GltfFacts ReadGltfFacts(const std::string& text) {
                     const std::string& uri = entry["uri"].get_ref<const std::string&>();
                     if (uri.rfind("data:", 0) != 0) facts.files.push_back(GltfUriPath(uri));
                 }
+    facts.unreadableExtensions = UnreadableRequiredExtensions(doc);
+    facts.integerAccessors = !IntegerAccessorsAssimpMisreads(doc).empty();
     return facts;
 }
 

@@ -56,6 +56,10 @@ struct GltfFacts {
     std::vector<GltfAnimationFacts> animations;  // per animation, in the file's order (assimp's)
     std::vector<GltfMaterialUvs> materials;      // per material, in the file's order (assimp's)
     std::vector<std::string> files;              // the files its buffers and images name (GltfUriPath)
+    // The extensions it requires that the import cannot read (UnreadableRequiredExtensions).
+    std::vector<std::string> unreadableExtensions;
+    // Some accessor holds integers that assimp would read as floats (IntegerAccessorsAssimpMisreads).
+    bool integerAccessors = false;
 };
 
 // Every kind of facts from one reading of the JSON; none for JSON that does not parse.

@@ -2,6 +2,7 @@
 #include <assimp/BaseImporter.h>
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
+#include <assimp/MemoryIOWrapper.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -26,6 +27,7 @@
 #include "importer/convert.h"
 #include "importer/fbx_reader.h"
 #include "importer/file_pages.h"
+#include "importer/gltf_accessors.h"
 #include "importer/gltf_facts.h"
 #include "importer/host_axes.h"
 #include "importer/importer.h"
@@ -635,16 +637,26 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
 
 // The file system as assimp's glTF reader sees it: a buffer or image whose uri escapes characters
 // ("golf%20ball.bin") is opened by the name the escapes spell, which assimp does not decode. A name
-// that exists as written is opened as written.
+// that exists as written is opened as written. The scene file itself may be served from memory
+// instead (its copy with float accessors).
 class GltfUriFiles final : public Assimp::DefaultIOSystem {
 public:
+    void Serve(const std::string& file, std::string bytes) {
+        served_ = file;
+        bytes_ = std::move(bytes);
+    }
     bool Exists(const char* file) const override {
-        return DefaultIOSystem::Exists(file) || DefaultIOSystem::Exists(GltfUriPath(file).c_str());
+        return file == served_ || DefaultIOSystem::Exists(file) || DefaultIOSystem::Exists(GltfUriPath(file).c_str());
     }
     Assimp::IOStream* Open(const char* file, const char* mode) override {
+        if (!served_.empty() && file == served_)
+            return new Assimp::MemoryIOStream(reinterpret_cast<const std::uint8_t*>(bytes_.data()), bytes_.size());
         if (DefaultIOSystem::Exists(file)) return DefaultIOSystem::Open(file, mode);
         return DefaultIOSystem::Open(GltfUriPath(file).c_str(), mode);
     }
+
+private:
+    std::string served_, bytes_;
 };
 
 std::string ClipListing(const SceneInfo& info) {
@@ -807,6 +819,8 @@ struct FileFacts {
     std::optional<std::vector<GltfAnimationFacts>> gltf;
     std::vector<GltfMaterialUvs> gltfMaterials;
     std::vector<std::string> gltfFiles;
+    std::vector<std::string> gltfUnreadableExtensions;
+    bool gltfIntegerAccessors = false;
 };
 
 FileFacts ReadFileFacts(const std::string& path, Format format) {
@@ -825,6 +839,8 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         facts.gltf = std::move(gltf.animations);
         facts.gltfMaterials = std::move(gltf.materials);
         facts.gltfFiles = std::move(gltf.files);
+        facts.gltfUnreadableExtensions = std::move(gltf.unreadableExtensions);
+        facts.gltfIntegerAccessors = gltf.integerAccessors;
     }
     return facts;
 }
@@ -856,9 +872,11 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const Format format = FormatOf(path);
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
+    GltfUriFiles* gltfFiles = nullptr;
     if (format == Format::Gltf) {
         KeepReadersOf(reader, LowerCaseExtension(path));
-        reader.SetIOHandler(new GltfUriFiles);  // the reader owns it
+        gltfFiles = new GltfUriFiles;
+        reader.SetIOHandler(gltfFiles);  // the reader owns it
     }
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
@@ -869,6 +887,18 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // meshes are built, exactly as assimp's triangulation would split them and at a fraction of its
     // cost; a file with polygons of more corners goes through assimp's step, which cuts ears.
     const aiScene* source = reader.ReadFile(path, 0);
+    FileFacts fileFacts = pending.get();
+    if (!fileFacts.gltfUnreadableExtensions.empty())
+        return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
+    // A glTF file's integer data, which assimp would misread, is given to it as floats: such files
+    // are rare, and reading them twice keeps the others' import beside the reading of their facts.
+    if (fileFacts.gltfIntegerAccessors) {
+        std::string why;
+        std::optional<std::string> floats = GltfWithFloatAccessors(path, why);
+        if (!floats) return unreadable(why);
+        gltfFiles->Serve(path, std::move(*floats));
+        source = reader.ReadFile(path, 0);
+    }
     if (source)
         if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable(*why);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
@@ -881,7 +911,6 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     if (source->mMetaData) source->mMetaData->Get("SourceAsset_Format", formatName);
     info.format = formatName.length ? formatName.C_Str() : std::filesystem::path(path).extension().string();
 
-    FileFacts fileFacts = pending.get();
     if (fileFacts.fbxProblem)
         info.warnings.push_back("the file's own settings could not be read (" + *fileFacts.fbxProblem + "): its takes start at frame 0");
     const std::optional<FbxFacts>& facts = fileFacts.fbx;

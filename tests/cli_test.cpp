@@ -521,3 +521,68 @@ TEST(CliValues, FrameRangesTakeBlanksAndSignsButNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+// Vertex data, weights and rotation keys stored as integers (gltfpack's quantized files, the
+// normalized weights of engines' exporters) give the model and the animation their float twin
+// gives, byte for byte; assimp alone reads such integers as floats and made a model squashed to a
+// point, weights that bind nothing and rotations that are not finite.
+TEST(CliGltf, IntegerDataGivesTheModelAndAnimationOfItsFloatTwin) {
+    support::TempDir dir;
+    for (const bool integers : {false, true}) {
+        const std::string name = integers ? "integers" : "floats";
+        support::WriteIntegerDataGltf(dir.File(name + ".gltf"), integers);
+        ToolRun r = Export({dir.File(name + ".gltf"), "--mode", "hierarchy", "--created-at", "0", "-o", dir.File(name + ".VLO")});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_TRUE(r.Lines("warning: ").empty()) << name << ": " << r.err;
+        r = Export({dir.File(name + ".gltf"), "--created-at", "0", "-o", dir.File(name + ".VLA")});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("floats.VLO"), bytes, error)) << error;
+    const vlo::VloReadResult model = vlo::ReadVlo(bytes);
+    EXPECT_TRUE(model.Valid());
+    EXPECT_EQ(model.model.vertices.size(), 4u);
+    EXPECT_EQ(support::ReadText(dir.File("integers.VLO")), support::ReadText(dir.File("floats.VLO")));
+    EXPECT_EQ(support::ReadText(dir.File("integers.VLA")), support::ReadText(dir.File("floats.VLA")));
+}
+
+// A glTF that requires an extension the exporter cannot read is refused by the extension's name,
+// with what to do, instead of assimp's account of a buffer without a uri; one whose integer data
+// reaches past its buffer is refused by the accessor. Extensions of materials are read.
+TEST(CliGltf, RequiredExtensionsAndDamagedIntegerDataAreNamed) {
+    support::TempDir dir;
+    support::WriteIntegerDataGltf(dir.File("quantized.gltf"), true);
+    const std::string quantized = support::ReadText(dir.File("quantized.gltf"));
+    auto variant = [&](const std::string& name, const std::string& from, const std::string& to) {
+        std::string text = quantized;
+        const std::size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) text.replace(at, from.size(), to);
+        std::ofstream(dir.File(name)) << text;
+        return dir.File(name);
+    };
+    const std::string required = R"("extensionsRequired": ["KHR_mesh_quantization"])";
+    ToolRun r = Export({variant("packed.gltf", required, R"("extensionsRequired": ["KHR_mesh_quantization", "EXT_meshopt_compression"])"),
+                        "-o", dir.File("packed.VLO")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("error: cannot read " + dir.File("packed.gltf") +
+                         ": it requires glTF extensions the exporter cannot read: EXT_meshopt_compression (gltfpack writes "
+                         "it for -c and -cc: pack the file without them)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("packed.VLO")));
+
+    r = Export({variant("cut.gltf", R"("count": 4, "type": "VEC2")", R"("count": 400, "type": "VEC2")"), "-o", dir.File("cut.VLO")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(": accessor 2 reaches past its buffer view"), std::string::npos) << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("cut.VLO")));
+
+    r = Export({variant("shiny.gltf", required, R"("extensionsRequired": ["KHR_mesh_quantization", "KHR_materials_emissive_strength"])"),
+                "--mode", "hierarchy", "-o", dir.File("shiny.VLO")});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+}  // namespace

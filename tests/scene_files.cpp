@@ -36,12 +36,14 @@ class GltfArrays {
 public:
     // Adds values as the next accessor: count elements of type ("SCALAR", "VEC3", ...) and
     // componentType (5126 float, 5123 unsigned short, 5121 unsigned byte); extra adds fields (", \"min\": [0]").
+    // byteStride: the bytes from one element to the next, when the view states them.
     template <class T>
     void Add(const std::vector<T>& values, std::size_t count, const char* type, const std::string& extra = "",
-             int componentType = 5126) {
+             int componentType = 5126, int byteStride = 0) {
         const std::string sep = views_.empty() ? "" : ",\n    ";
         views_ += sep + R"({"buffer": 0, "byteOffset": )" + std::to_string(buffer_.size()) + R"(, "byteLength": )" +
-                  std::to_string(values.size() * sizeof(T)) + "}";
+                  std::to_string(values.size() * sizeof(T)) +
+                  (byteStride ? R"(, "byteStride": )" + std::to_string(byteStride) : std::string()) + "}";
         accessors_ += sep + R"({"bufferView": )" + std::to_string(count_++) + R"(, "componentType": )" +
                       std::to_string(componentType) + R"(, "count": )" + std::to_string(count) + R"(, "type": ")" + type +
                       "\"" + extra + "}";
@@ -456,6 +458,70 @@ void WriteCollada(const std::string& path) {
   <scene><instance_visual_scene url="#scene"/></scene>
 </COLLADA>
 )");
+}
+
+}  // namespace support
+
+namespace support {
+
+void WriteIntegerDataGltf(const std::string& path, bool integers) {
+    // The same values either way: integers that decode exactly to the floats (65535 x 0.2 = 13107,
+    // 255 x 0.6 = 153, 32767 stands for 1).
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 2, 0, 1, 2, 0}, normals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1},
+                             uvs = {0, 0, 1, 0, 0.2f, 0.6f, 1, 1}, weights = {1, 0, 0, 0, 1, 0, 0, 0, 0.6f, 0.4f, 0, 0, 0, 1, 0, 0},
+                             keys = {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, -1}, times = {0, 1, 2},
+                             inverseBinds = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
+                                             1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1};
+    const std::vector<std::uint8_t> joints = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0};
+    const std::vector<std::uint16_t> indices = {0, 1, 2, 1, 3, 2};
+    GltfArrays arrays;
+    if (integers) {
+        // Positions as whole numbers (KHR_mesh_quantization) in elements of four shorts, the last
+        // vertex left at 0 and given by a sparse substitution; normals as normalized bytes in
+        // elements of four; the rest as the core format allows.
+        arrays.Add(std::vector<std::uint16_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}, 4, "VEC3",
+                   R"(, "min": [0, 0, 0], "max": [1, 2, 0], "sparse": {"count": 1, "indices": {"bufferView": 7, "componentType": 5121},
+                   "values": {"bufferView": 8}})",
+                   5123, 8);                                                                                      // 0
+        arrays.Add(std::vector<std::int8_t>{0, 0, 127, 0, 0, 0, 127, 0, 0, 0, 127, 0, 0, 0, 127, 0}, 4, "VEC3",
+                   R"(, "normalized": true)", 5120, 4);                                                            // 1
+        arrays.Add(std::vector<std::uint16_t>{0, 0, 65535, 0, 13107, 39321, 65535, 65535}, 4, "VEC2",
+                   R"(, "normalized": true)", 5123);                                                               // 2
+        arrays.Add(std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 153, 102, 0, 0, 0, 255, 0, 0}, 4, "VEC4",
+                   R"(, "normalized": true)", 5121);                                                               // 3
+        arrays.Add(std::vector<std::int16_t>{0, 0, 0, 32767, 0, 0, 32767, 0, 0, 0, 0, -32768}, 3, "VEC4",
+                   R"(, "normalized": true)", 5122);                                                               // 4
+    } else {
+        arrays.Add(positions, 4, "VEC3", R"(, "min": [0, 0, 0], "max": [1, 2, 0])");  // 0
+        arrays.Add(normals, 4, "VEC3");                                             // 1
+        arrays.Add(uvs, 4, "VEC2");                                                 // 2
+        arrays.Add(weights, 4, "VEC4");                                             // 3
+        arrays.Add(keys, 3, "VEC4");                                                // 4
+    }
+    arrays.Add(joints, 4, "VEC4", "", 5121);                             // 5
+    arrays.Add(indices, 6, "SCALAR", "", 5123);                          // 6
+    arrays.Add(std::vector<std::uint8_t>{3}, 1, "SCALAR", "", 5121);     // 7: the sparse vertex
+    arrays.Add(std::vector<std::uint16_t>{1, 2, 0}, 1, "VEC3", "", 5123);  // 8: its position
+    arrays.Add(inverseBinds, 2, "MAT4");                                 // 9
+    arrays.Add(times, 3, "SCALAR", R"(, "min": [0], "max": [2])");       // 10
+    const std::string json = R"({
+  "asset": {"version": "2.0"},)" + std::string(integers ? R"(
+  "extensionsUsed": ["KHR_mesh_quantization"], "extensionsRequired": ["KHR_mesh_quantization"],)" : "") + R"(
+  "scene": 0,
+  "scenes": [{"nodes": [0, 1]}],
+  "nodes": [
+    {"name": "Body", "mesh": 0, "skin": 0},
+    {"name": "Hips", "children": [2]},
+    {"name": "Spine", "translation": [0, 1, 0]}
+  ],
+  "skins": [{"joints": [1, 2], "inverseBindMatrices": 9, "skeleton": 1}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "NORMAL": 1, "TEXCOORD_0": 2, "WEIGHTS_0": 3, "JOINTS_0": 5},
+                              "indices": 6}]}],
+  "animations": [{"name": "Twist", "samplers": [{"input": 10, "output": 4}],
+                  "channels": [{"sampler": 0, "target": {"node": 2, "path": "rotation"}}]}],
+  )" + arrays.Json() + R"(
+})";
+    Write(path, json);
 }
 
 }  // namespace support

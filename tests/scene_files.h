@@ -75,4 +75,13 @@ inline double LongChainDegrees(int j, int k) { return 10.0 * j + 0.02 * j * k; }
 // turns about the file's X axis by LongChainDegrees(j, k) on frame k.
 void WriteLongChainGltf(const std::string& path, int bones, int frames);
 
+// A skinned, animated glTF whose vertex data, weights and rotation keys are integers (integers set),
+// as gltfpack and some engines' exporters write them, or the same values as floats: "Body" (a quad
+// of four vertices, (0, 0, 0) to (1, 2, 0), normals +z, UVs with the values 0, 0.2, 0.6 and 1),
+// skinned to "Hips" (root, at the origin) and "Spine" (0, 1, 0) from it: vertices 0 and 1 on Hips,
+// vertex 2 0.6 Hips + 0.4 Spine, vertex 3 on Spine. The clip "Twist" (2 s) turns Spine about the
+// file's Z through 0, 180 and 360 degrees. The integer file's last vertex comes from a sparse
+// substitution.
+void WriteIntegerDataGltf(const std::string& path, bool integers);
+
 }  // namespace support

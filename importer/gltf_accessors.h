@@ -1,0 +1,33 @@
+// glTF data that assimp's glTF reader does not read as the file means it.
+//
+// glTF lets a file store vertex attributes, bone weights and animation keys as integers: texture
+// coordinates, colours and weights as normalized bytes or shorts (the core format), positions and
+// normals too with KHR_mesh_quantization (gltfpack's default), rotation keys as normalized shorts.
+// assimp reads every such accessor as if it held floats and gives garbage without an error: a
+// model squashed to a point, weights that bind no vertex, rotations that are not finite. The
+// import therefore hands assimp a copy of such a file whose integer accessors are floats.
+#pragma once
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace importer {
+
+// The accessors of a glTF document that hold integers where assimp reads floats: vertex attributes
+// but the joint indices (of meshes and their shape keys) and animation keys. In index order.
+std::vector<std::size_t> IntegerAccessorsAssimpMisreads(const nlohmann::json& doc);
+
+// The extensions a glTF document requires that the import cannot read, each with what to do.
+std::vector<std::string> UnreadableRequiredExtensions(const nlohmann::json& doc);
+
+// The bytes of the glTF or GLB file at path with every accessor IntegerAccessorsAssimpMisreads
+// names turned into floats (normalized integers scaled into -1..1 or 0..1 as the format defines,
+// other integers as they are, sparse substitutions applied), held in a buffer of their own; every
+// other part of the file is kept as it is. Nothing, with why, when the file or a buffer it names
+// cannot be read or an accessor reaches outside its buffer.
+std::optional<std::string> GltfWithFloatAccessors(const std::string& path, std::string& why);
+
+}  // namespace importer
