@@ -41,8 +41,15 @@ bool ForEachKeyTime(const aiAnimation& clip, Visit visit) {
 
 double ClipTicksPerSecond(const aiAnimation& clip) { return clip.mTicksPerSecond > 0 ? clip.mTicksPerSecond : 25.0; }
 
-ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps) {
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps,
+                    double timeScale) {
     ClipSpan span;
+    span.timeScale = timeScale;
+    auto scaled = [&] {
+        span.first *= timeScale;
+        span.last *= timeScale;
+        span.keyOffset *= timeScale;
+    };
     // The first and the last key time: a pass over every key, made only where the span needs it.
     auto keyExtent = [&clip] {
         double firstKey = 0, lastKey = 0;
@@ -60,6 +67,7 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
         // A glTF file states its clips' spans (no pass over the keys); other formats' keys give them.
         std::tie(span.first, span.last) = gltf && gltf->span ? *gltf->span : keyExtent();
         span.source = "its first key to its last";
+        scaled();
         return span;
     }
     const FbxTake* take = nullptr;
@@ -76,6 +84,7 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
         span.last = take->stop;
         span.source = "the take's own time span";
     }
+    scaled();
     // Blender writes the take of each action ("Object|Action") and of each NLA strip (named as the
     // strip) from its first frame as time 0 and keeps no trace of that frame; only the scene-wide
     // take, named as the scene (the file's document), keeps the scene's frames. A Blender scene's

@@ -21,6 +21,7 @@ double ClipTicksPerSecond(const aiAnimation& clip);
 struct ClipSpan {
     double keyOffset = 0;     // added to every key time assimp gives (it starts FBX takes at 0)
     double first = 0, last = 0;
+    double timeScale = 1;     // the host's seconds per second of the file (FileFrameRate)
     std::string source;       // how the span was found, for --list
 };
 
@@ -29,7 +30,10 @@ struct ClipSpan {
 // file does not keep: that frame is taken as frame 1 at fps, Blender's default start. For other
 // formats, which keep their key times: the first key to the last; for glTF (gltf given) those the
 // file states for its samplers, as assimp adds keys at time 0 for the channels a node does not have.
-ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps);
+// timeScale: the host's seconds per second of the file, which puts a file's frames on the host's
+// when the file's frame rate is taken as another (29.97 fps as 30).
+ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAnimationFacts* gltf, double fps,
+                    double timeScale = 1);
 
 // The frame rate of a clip whose file states none: the first of 30 (the host's own), 24, 25, 48, 50
 // and 60 fps on whose grid every key time lies, else 30. why says which.

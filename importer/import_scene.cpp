@@ -369,9 +369,10 @@ public:
 
     // Drives the nodes with the clip's channels: a node's local transform over time is its own
     // channel (or static transform) times those of its folded pivot helpers, in host axes.
-    // keyOffset (seconds) puts the keys on the file's timeline.
+    // keyOffset (seconds) puts the keys on the file's timeline, timeScale (the host's seconds per
+    // second of the file) puts the file's frames on the host's frames.
     // gltf: what the file says of the clip that assimp does not (how its channels interpolate).
-    void ApplyClip(const aiAnimation& clip, double keyOffset, const GltfAnimationFacts* gltf) {
+    void ApplyClip(const aiAnimation& clip, double keyOffset, double timeScale, const GltfAnimationFacts* gltf) {
         // A channel names its node only: nodes of one name all take its keys, and of several channels
         // of one name the last is taken. Either way the keys may be another node's, which the
         // motions say (NodeMotion::sharers).
@@ -409,7 +410,7 @@ public:
 
         // The keys become host tracks, each channel on its own, so a long clip's channels are
         // converted on two threads: the same tracks, bit for bit, in the same order.
-        const double tps = ClipTicksPerSecond(clip);
+        const double tps = ClipTicksPerSecond(clip) / timeScale;
         const KeyTimePrecision keyPrecision = fbx_ ? KeyTimePrecision::Double : KeyTimePrecision::Float;
         std::vector<standin::TransformTrack> tracks(keyed.size());
         auto convert = [&](std::size_t from, std::size_t to) {
@@ -567,22 +568,38 @@ std::string ClipName(const aiAnimation& clip, unsigned index) {
     return clip.mName.length ? clip.mName.C_Str() : "clip " + std::to_string(index + 1);
 }
 
-// The frame rate of clip (or of a scene without one) and where it comes from.
+// Whether a frame of fps frames per second is a whole number of the host's ticks.
+bool FitsTheTicks(double fps) {
+    const long rounded = std::lround(fps);
+    return rounded > 0 && TIME_TICKSPERSEC % rounded == 0 && std::fabs(fps - double(rounded)) <= 1e-6;
+}
+
+// The frame rate a file states, or, when no frame of it is a whole number of the host's ticks (the
+// NTSC rates 23.976, 29.97 and 59.94 fps that video presets give a scene), the nearest rate whose
+// frames are; roundedFrom is then the file's.
+double FileFrameRate(double stated, std::string& why, double& roundedFrom) {
+    why = "the file's frame rate";
+    if (FitsTheTicks(stated) || !(stated >= 1 && stated <= TIME_TICKSPERSEC)) return stated;
+    int nearest = 1;
+    for (int fps = 1; fps <= TIME_TICKSPERSEC; ++fps)
+        if (TIME_TICKSPERSEC % fps == 0 && std::fabs(fps - stated) < std::fabs(nearest - stated)) nearest = fps;
+    roundedFrom = stated;
+    why = "the file's " + Number(stated) + " fps taken as " + std::to_string(nearest) +
+          ": a frame is a whole number of the host's 4800 ticks per second";
+    return nearest;
+}
+
+// The frame rate of clip (or of a scene without one) and where it comes from; roundedFrom is set to
+// the file's rate when it was taken as another (FileFrameRate).
 double FrameRateOf(const aiAnimation* clip, Format format, const FbxFacts* facts, const ImportOptions& options,
-                   std::string& why) {
+                   std::string& why, double& roundedFrom) {
     if (options.fps > 0) {
         why = "given with --fps";
         return options.fps;
     }
     if (format == Format::Fbx) {
-        if (facts && facts->frameRate) {
-            why = "the file's frame rate";
-            return *facts->frameRate;
-        }
-        if (clip && clip->mTicksPerSecond >= 1) {
-            why = "the file's frame rate";
-            return clip->mTicksPerSecond;
-        }
+        if (facts && facts->frameRate) return FileFrameRate(*facts->frameRate, why, roundedFrom);
+        if (clip && clip->mTicksPerSecond >= 1) return FileFrameRate(clip->mTicksPerSecond, why, roundedFrom);
     }
     if (!clip) {
         why = "the file has no animation: 30 fps";
@@ -696,6 +713,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     struct Measured {
         double fps;
         std::string why;
+        double roundedFrom = 0;
         ClipSpan span;
     };
     std::vector<Measured> measured;
@@ -703,8 +721,8 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
         for (unsigned a = 0; a < source.mNumAnimations; ++a) {
             const aiAnimation& clip = *source.mAnimations[a];
             Measured m;
-            m.fps = FrameRateOf(&clip, format, facts, options, m.why);
-            m.span = SpanOfClip(clip, takes, gltf ? &(*gltf)[a] : nullptr, m.fps);
+            m.fps = FrameRateOf(&clip, format, facts, options, m.why, m.roundedFrom);
+            m.span = SpanOfClip(clip, takes, gltf ? &(*gltf)[a] : nullptr, m.fps, m.roundedFrom > 0 ? m.roundedFrom / m.fps : 1);
             info.clips.push_back({ClipName(clip, a), int(std::lround(m.span.first * m.fps)),
                                   int(std::lround(m.span.last * m.fps)), m.fps, clip.mNumChannels});
             measured.push_back(std::move(m));
@@ -713,13 +731,13 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     int chosen = ChosenClip(source, options.clip);
     if (chosen == -1 && source.mNumAnimations == 1) chosen = 0;
     const GltfAnimationFacts* chosenFacts = gltf && chosen >= 0 ? &(*gltf)[std::size_t(chosen)] : nullptr;
-    // Without FBX takes a clip's keys keep the file's times (its span's keyOffset is 0), so when the
-    // options alone name the clip its keys go into tracks while the clips are measured beside it: both
-    // are passes over every key, and measuring only reads them.
-    const bool convertedEarly = chosen >= 0 && !takes;
+    // Outside FBX a clip's keys keep the file's times (its span's keyOffset is 0, its frame rate a
+    // whole number of ticks), so when the options alone name the clip its keys go into tracks while
+    // the clips are measured beside it: both are passes over every key, and measuring only reads them.
+    const bool convertedEarly = chosen >= 0 && format != Format::Fbx;
     if (convertedEarly) {
         auto measuring = Beside(measureClips);
-        builder.ApplyClip(*source.mAnimations[chosen], 0, chosenFacts);
+        builder.ApplyClip(*source.mAnimations[chosen], 0, 1, chosenFacts);
         measuring.get();
     } else {
         measureClips();
@@ -742,25 +760,31 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
                                                             " animation clips; choose one with --clip NAME or NUMBER:" +
                                                             ClipListing(info));
     const aiAnimation* clip = chosen >= 0 ? source.mAnimations[chosen] : nullptr;
-    double fps = 0;
+    double fps = 0, roundedFrom = 0;
     if (clip) {
         fps = measured[std::size_t(chosen)].fps;
         info.fpsSource = measured[std::size_t(chosen)].why;
+        roundedFrom = measured[std::size_t(chosen)].roundedFrom;
     } else {
-        fps = FrameRateOf(nullptr, format, facts, options, info.fpsSource);
+        fps = FrameRateOf(nullptr, format, facts, options, info.fpsSource, roundedFrom);
     }
-    const int rounded = int(std::lround(fps));
-    if (rounded <= 0 || TIME_TICKSPERSEC % rounded != 0 || std::fabs(fps - rounded) > 1e-6)
+    if (!FitsTheTicks(fps))
         return fail(ImportResult::Failure::BadOption,
-                    "frame rate " + std::to_string(fps) + " does not divide the host's 4800 ticks per second");
+                    "frame rate " + Number(fps) + " does not divide the host's 4800 ticks per second");
+    const int rounded = int(std::lround(fps));
     scene.frameRate = rounded;
     info.fps = rounded;
     int first = 0, last = 100;
     if (clip) {
         const ClipSpan& span = measured[std::size_t(chosen)].span;
-        if (!convertedEarly) builder.ApplyClip(*clip, span.keyOffset, chosenFacts);
+        if (!convertedEarly) builder.ApplyClip(*clip, span.keyOffset, span.timeScale, chosenFacts);
         info.clip = ClipName(*clip, unsigned(chosen));
         info.clipSpan = span.source;
+        if (roundedFrom > 0 && !options.model)
+            info.warnings.push_back("the file's frame rate, " + Number(roundedFrom) + " fps, is no whole number of the host's "
+                                    "4800 ticks per second: clip '" + info.clip + "' plays at " + std::to_string(rounded) +
+                                    " fps, each key on the frame it was set on (--fps " + std::to_string(rounded) +
+                                    " keeps the keys' seconds instead)");
         if (!options.model) SayWhatTheAnimationLeavesOut(*clip, info);
         const double firstFrames = span.first * fps, lastFrames = span.last * fps;
         if (!(std::fabs(firstFrames) < double(INT_MAX / TIME_TICKSPERSEC)) ||

@@ -7,13 +7,14 @@
 #include <fstream>
 
 namespace importer {
-namespace {
 
 std::string Number(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
 }
+
+namespace {
 
 bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }

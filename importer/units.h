@@ -15,6 +15,9 @@ struct FileUnit {
 // The name of a unit of metresPerUnit metres ("centimetres", "inches", "units of 0.25 m").
 std::string UnitName(double metresPerUnit);
 
+// A number as a user reads it: six significant digits, no trailing zeros ("29.97", "100", "1e-05").
+std::string Number(double v);
+
 // FBX: UnitScaleFactor is the unit in centimetres; a file without it is in centimetres.
 FileUnit FbxUnit(std::optional<double> unitScaleFactor);
 // COLLADA: the <unit meter="..."> of the file at path (metres when it has none).

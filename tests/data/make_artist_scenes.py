@@ -24,6 +24,9 @@
 #   (frames 1 to 40, a quarter turn about Z) each lie on an NLA track of their own, as artists keep
 #   several clips; Blender's FBX exporter writes a take per strip ("Idle", "Swing") beside a take per
 #   action ("Golfer|Idle", "Golfer|Swing"), all from time 0.
+# ntsc.fbx: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
+#   base of 1.001), whose action "Turn" keys a quarter turn about Z from frame 1 to frame 300, linearly, and
+#   a box "Ball" 0.1 m across beside it.
 import math
 import os
 import sys
@@ -281,3 +284,28 @@ def tiled_scene():
 
 tiled_scene()
 export(os.path.join(folder, "tiled.fbx"))
+
+
+def ntsc_scene():
+    reset("m")
+    scene = bpy.context.scene
+    scene.render.fps, scene.render.fps_base = 30, 1.001
+    scene.frame_start, scene.frame_end = 1, 300
+    box("Ball", (0.1, 0.1, 0.1), (1, 0, 0.05))
+    bpy.ops.object.armature_add(enter_editmode=False, location=(0, 0, 0))
+    rig = bpy.context.active_object
+    rig.name = "Golfer"
+    rig.animation_data_create()
+    rig.animation_data.action = bpy.data.actions.new("Turn")
+    bone = rig.pose.bones[0]
+    bone.rotation_mode = 'XYZ'
+    for frame, degrees in ((1, 0), (300, 90)):
+        bone.rotation_euler = (0, 0, math.radians(degrees))
+        bone.keyframe_insert("rotation_euler", frame=frame)
+    for curve in rig.animation_data.action.fcurves:
+        for key in curve.keyframe_points:
+            key.interpolation = 'LINEAR'
+
+
+ntsc_scene()
+export(os.path.join(folder, "ntsc.fbx"))
