@@ -905,24 +905,30 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
-    std::future<FileFacts> pending = Beside([&path, format] { return ReadFileFacts(path, format); });
+    // A glTF file's facts come first, as they decide how assimp is given the file: its reader
+    // misreads integer accessors, and may read past their buffers, so a file with such accessors is
+    // given to it with floats instead; its JSON is little to read.
+    FileFacts fileFacts;
+    std::future<FileFacts> pending;
+    if (format == Format::Gltf) {
+        fileFacts = ReadFileFacts(path, format);
+        if (!fileFacts.gltfUnreadableExtensions.empty())
+            return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
+        if (fileFacts.gltfIntegerAccessors) {
+            std::string why;
+            std::optional<std::string> floats = GltfWithFloatAccessors(path, why);
+            if (!floats) return unreadable(why);
+            gltfFiles->Serve(path, std::move(*floats));
+        }
+    } else {
+        pending = Beside([&path, format] { return ReadFileFacts(path, format); });
+    }
     // No post-processing: the exporter's own weld and tangents do the rest, and joining vertices
     // here would change which corners are the same vertex. Quads are split into triangles as the
     // meshes are built, exactly as assimp's triangulation would split them and at a fraction of its
     // cost; a file with polygons of more corners goes through assimp's step, which cuts ears.
     const aiScene* source = reader.ReadFile(path, 0);
-    FileFacts fileFacts = pending.get();
-    if (!fileFacts.gltfUnreadableExtensions.empty())
-        return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
-    // A glTF file's integer data, which assimp would misread, is given to it as floats: such files
-    // are rare, and reading them twice keeps the others' import beside the reading of their facts.
-    if (fileFacts.gltfIntegerAccessors) {
-        std::string why;
-        std::optional<std::string> floats = GltfWithFloatAccessors(path, why);
-        if (!floats) return unreadable(why);
-        gltfFiles->Serve(path, std::move(*floats));
-        source = reader.ReadFile(path, 0);
-    }
+    if (pending.valid()) fileFacts = pending.get();
     if (source)
         if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable(*why);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
