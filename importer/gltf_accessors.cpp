@@ -28,9 +28,9 @@ const json* AccessorAt(const json& doc, const json& index) {
     return i < list->size() && (*list)[i].is_object() ? &(*list)[i] : nullptr;
 }
 
-bool HoldsIntegers(const json& accessor) {
+bool Misread(const json& accessor) {
     const auto type = accessor.find("componentType");
-    return type != accessor.end() && type->is_number_integer() && type->get<int>() != kFloat;
+    return (type != accessor.end() && type->is_number_integer() && type->get<int>() != kFloat) || accessor.contains("sparse");
 }
 
 // An object's member that is an array, or an empty array.
@@ -42,10 +42,10 @@ const json& ArrayIn(const json& object, const char* name) {
 
 }  // namespace
 
-std::vector<std::size_t> IntegerAccessorsAssimpMisreads(const json& doc) {
+std::vector<std::size_t> AccessorsAssimpMisreads(const json& doc) {
     std::set<std::size_t> found;
     auto note = [&](const json& index) {
-        if (const json* accessor = AccessorAt(doc, index); accessor && HoldsIntegers(*accessor))
+        if (const json* accessor = AccessorAt(doc, index); accessor && Misread(*accessor))
             found.insert(index.get<std::size_t>());
     };
     // A primitive's attributes, or one of its shape keys: every one but the joint indices, which
@@ -393,7 +393,7 @@ std::optional<std::string> GltfWithFloatAccessors(const std::string& path, std::
     Buffers buffers(doc, std::filesystem::path(path).parent_path(), body, bodySize);
     std::vector<std::uint8_t> floats;
     std::vector<std::pair<std::size_t, std::vector<float>>> decoded;
-    for (const std::size_t index : IntegerAccessorsAssimpMisreads(doc)) {
+    for (const std::size_t index : AccessorsAssimpMisreads(doc)) {
         std::optional<std::vector<float>> values = FloatsOf(doc["accessors"][index], index, buffers, why);
         if (!values) return std::nullopt;
         decoded.emplace_back(index, std::move(*values));

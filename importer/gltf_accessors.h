@@ -4,8 +4,9 @@
 // coordinates, colours and weights as normalized bytes or shorts (the core format), positions and
 // normals too with KHR_mesh_quantization (gltfpack's default), rotation keys as normalized shorts.
 // assimp reads every such accessor as if it held floats and gives garbage without an error: a
-// model squashed to a point, weights that bind no vertex, rotations that are not finite. The
-// import therefore hands assimp a copy of such a file whose integer accessors are floats.
+// model squashed to a point, weights that bind no vertex, rotations that are not finite. It also
+// reads a sparse accessor whose buffer view states a stride past the end of what it allocated.
+// The import therefore hands assimp a copy of such a file whose accessors are dense floats.
 #pragma once
 
 #include <nlohmann/json_fwd.hpp>
@@ -16,15 +17,16 @@
 
 namespace importer {
 
-// The accessors of a glTF document that hold integers where assimp reads floats: vertex attributes
-// but the joint indices (of meshes and their shape keys) and animation keys. In index order.
-std::vector<std::size_t> IntegerAccessorsAssimpMisreads(const nlohmann::json& doc);
+// The accessors of a glTF document that assimp misreads: those of vertex attributes but the joint
+// indices (of meshes and their shape keys) and of animation keys that hold integers or sparse
+// values. In index order.
+std::vector<std::size_t> AccessorsAssimpMisreads(const nlohmann::json& doc);
 
 // The extensions a glTF document requires that the import cannot read, each with what to do.
 std::vector<std::string> UnreadableRequiredExtensions(const nlohmann::json& doc);
 
-// The bytes of the glTF or GLB file at path with every accessor IntegerAccessorsAssimpMisreads
-// names turned into floats (normalized integers scaled into -1..1 or 0..1 as the format defines,
+// The bytes of the glTF or GLB file at path with every accessor AccessorsAssimpMisreads names
+// turned into dense floats (normalized integers scaled into -1..1 or 0..1 as the format defines,
 // other integers as they are, sparse substitutions applied), held in a buffer of their own; every
 // other part of the file is kept as it is. Nothing, with why, when the file or a buffer it names
 // cannot be read or an accessor reaches outside its buffer.

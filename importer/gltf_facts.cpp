@@ -171,8 +171,21 @@ GltfMaterialUvs UvsOf(const json& material) {
 
 GltfFacts ReadGltfFacts(const std::string& text) {
     GltfFacts facts;
-    const json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (!doc.is_object()) return facts;
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, ...; last read: '...'": the part
+        // between the tag and the text last read, which may be long or no text at all.
+        std::string what = e.what();
+        what = what.substr(0, what.find("; last read:"));
+        facts.jsonError = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
+        return facts;
+    }
+    if (!doc.is_object()) {
+        facts.jsonError = "it is no JSON object";
+        return facts;
+    }
     if (doc.contains("animations") && doc["animations"].is_array())
         for (const json& animation : doc["animations"])
             facts.animations.push_back(animation.is_object() ? FactsOf(doc, animation) : GltfAnimationFacts{});
@@ -187,7 +200,7 @@ GltfFacts ReadGltfFacts(const std::string& text) {
                     if (uri.rfind("data:", 0) != 0) facts.files.push_back(GltfUriPath(uri));
                 }
     facts.unreadableExtensions = UnreadableRequiredExtensions(doc);
-    facts.integerAccessors = !IntegerAccessorsAssimpMisreads(doc).empty();
+    facts.misreadAccessors = !AccessorsAssimpMisreads(doc).empty();
     return facts;
 }
 

@@ -58,11 +58,13 @@ struct GltfFacts {
     std::vector<std::string> files;              // the files its buffers and images name (GltfUriPath)
     // The extensions it requires that the import cannot read (UnreadableRequiredExtensions).
     std::vector<std::string> unreadableExtensions;
-    // Some accessor holds integers that assimp would read as floats (IntegerAccessorsAssimpMisreads).
-    bool integerAccessors = false;
+    // Some accessor is one that assimp misreads (AccessorsAssimpMisreads).
+    bool misreadAccessors = false;
+    // Why its JSON does not parse; empty when it does.
+    std::string jsonError;
 };
 
-// Every kind of facts from one reading of the JSON; none for JSON that does not parse.
+// Every kind of facts from one reading of the JSON; none but jsonError for JSON that does not parse.
 GltfFacts ReadGltfFacts(const std::string& json);
 
 }  // namespace importer

@@ -844,7 +844,8 @@ struct FileFacts {
     std::vector<GltfMaterialUvs> gltfMaterials;
     std::vector<std::string> gltfFiles;
     std::vector<std::string> gltfUnreadableExtensions;
-    bool gltfIntegerAccessors = false;
+    bool gltfMisreadAccessors = false;
+    std::string gltfJsonError;
 };
 
 FileFacts ReadFileFacts(const std::string& path, Format format) {
@@ -864,7 +865,8 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         facts.gltfMaterials = std::move(gltf.materials);
         facts.gltfFiles = std::move(gltf.files);
         facts.gltfUnreadableExtensions = std::move(gltf.unreadableExtensions);
-        facts.gltfIntegerAccessors = gltf.integerAccessors;
+        facts.gltfMisreadAccessors = gltf.misreadAccessors;
+        facts.gltfJsonError = std::move(gltf.jsonError);
     }
     return facts;
 }
@@ -906,15 +908,19 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
     // A glTF file's facts come first, as they decide how assimp is given the file: its reader
-    // misreads integer accessors, and may read past their buffers, so a file with such accessors is
-    // given to it with floats instead; its JSON is little to read.
+    // misreads integer and sparse accessors, and may read past their buffers, so a file with such
+    // accessors is given to it with dense floats instead; its JSON is little to read.
     FileFacts fileFacts;
     std::future<FileFacts> pending;
     if (format == Format::Gltf) {
         fileFacts = ReadFileFacts(path, format);
+        // JSON that does not parse here may still parse in assimp's reader, which must then not be
+        // given accessors it misreads unseen: it is no glTF file (invalid UTF-8, cut short, another
+        // format's bytes).
+        if (!fileFacts.gltfJsonError.empty()) return unreadable("its glTF JSON does not parse: " + fileFacts.gltfJsonError);
         if (!fileFacts.gltfUnreadableExtensions.empty())
             return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
-        if (fileFacts.gltfIntegerAccessors) {
+        if (fileFacts.gltfMisreadAccessors) {
             std::string why;
             std::optional<std::string> floats = GltfWithFloatAccessors(path, why);
             if (!floats) return unreadable(why);

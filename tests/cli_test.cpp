@@ -551,7 +551,8 @@ TEST(CliGltf, IntegerDataGivesTheModelAndAnimationOfItsFloatTwin) {
 
 // A glTF that requires an extension the exporter cannot read is refused by the extension's name,
 // with what to do, instead of assimp's account of a buffer without a uri; one whose integer data
-// reaches past its buffer is refused by the accessor. Extensions of materials are read.
+// reaches past its buffer is refused by the accessor, one whose JSON does not parse by where it
+// stops. Extensions of materials are read.
 TEST(CliGltf, RequiredExtensionsAndDamagedIntegerDataAreNamed) {
     support::TempDir dir;
     support::WriteIntegerDataGltf(dir.File("quantized.gltf"), true);
@@ -579,6 +580,16 @@ TEST(CliGltf, RequiredExtensionsAndDamagedIntegerDataAreNamed) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(": accessor 2 reaches past its buffer view"), std::string::npos) << r.err;
     EXPECT_FALSE(support::Exists(dir.File("cut.VLO")));
+
+    // JSON that is no UTF-8 is no glTF: assimp's reader took it and read the integer data past its
+    // buffer.
+    r = Export({variant("latin.gltf", R"("name": "Twist")", "\"n\xe1me\": \"Twist\""), "-o", dir.File("latin.VLO")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(": its glTF JSON does not parse: parse error at line 14, column 22: syntax error while parsing "
+                         "object key - invalid string: ill-formed UTF-8 byte\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(support::Exists(dir.File("latin.VLO")));
 
     r = Export({variant("shiny.gltf", required, R"("extensionsRequired": ["KHR_mesh_quantization", "KHR_materials_emissive_strength"])"),
                 "--mode", "hierarchy", "-o", dir.File("shiny.VLO")});
