@@ -549,6 +549,32 @@ TEST(CliGltf, IntegerDataGivesTheModelAndAnimationOfItsFloatTwin) {
     EXPECT_EQ(support::ReadText(dir.File("integers.VLA")), support::ReadText(dir.File("floats.VLA")));
 }
 
+// A Draco-compressed mesh (KHR_draco_mesh_compression, required) is read: a plate of two triangles,
+// (0, 0, 0) to (1, 2, 0), encoded by draco_encoder (its positions quantized to 11 bits).
+TEST(CliGltf, DracoCompressedMeshesAreRead) {
+    support::TempDir dir;
+    std::ofstream(dir.File("plate.gltf")) << R"({"asset": {"version": "2.0"},
+  "extensionsUsed": ["KHR_draco_mesh_compression"], "extensionsRequired": ["KHR_draco_mesh_compression"],
+  "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"name": "Plate", "mesh": 0}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1,
+    "extensions": {"KHR_draco_mesh_compression": {"bufferView": 0, "attributes": {"POSITION": 0}}}}]}],
+  "accessors": [{"componentType": 5126, "count": 4, "type": "VEC3", "min": [0, 0, 0], "max": [1, 2, 0]},
+                {"componentType": 5123, "count": 6, "type": "SCALAR"}],
+  "bufferViews": [{"buffer": 0, "byteLength": 83}],
+  "buffers": [{"byteLength": 83, "uri": "data:application/octet-stream;base64,RFJBQ08CAgEBAAAABAIAAgAAAR//AREB/wAAAQAJAwAAAgEBAQAMAwEgIwEgAwDwg/h/AADwfwAAAAAAAAD/BwAAAAAAAAAAAAAAAAAAAAAAQAs="}]})";
+    const ToolRun r = Export({dir.File("plate.gltf"), "--origin", "world", "-o", dir.File("plate.VLO")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("plate.VLO"), bytes, error)) << error;
+    const vlo::VloReadResult plate = vlo::ReadVlo(bytes);
+    EXPECT_EQ(plate.model.vertices.size(), 4u);
+    EXPECT_EQ(plate.model.polygons.size(), 2u);
+    float tallest = 0;
+    for (const auto& v : plate.model.vertices) tallest = std::max(tallest, v.position.y);
+    EXPECT_NEAR(tallest, 2.0f, 1e-3f);
+}
+
 // A glTF that requires an extension the exporter cannot read is refused by the extension's name,
 // with what to do, instead of assimp's account of a buffer without a uri; one whose integer data
 // reaches past its buffer is refused by the accessor, one whose JSON does not parse by where it
