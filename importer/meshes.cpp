@@ -42,6 +42,8 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
         const UvPlacement* placement =
             m.mMaterialIndex < placements.size() && placements[m.mMaterialIndex] ? &*placements[m.mMaterialIndex] : nullptr;
         const DWORD base = DWORD(out.verts.size());
+        const std::size_t firstFace = out.faces.size();
+        std::vector<unsigned> unusable;  // the vertices whose file normal says nothing
         for (unsigned i = 0; i < m.mNumVertices; ++i) {
             out.verts.push_back(ToPoint3(m.mVertices[i]) * tm);
             if (m.HasNormals()) {
@@ -52,7 +54,7 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
                 if (IsFinite(turned) && turned.LengthSquared() > 0.0f)
                     out.setSpecifiedNormal(int(base + i), turned);
                 else
-                    ++built.unusableNormals;
+                    unusable.push_back(i);
             }
             if (mapped && !m.HasTextureCoords(0)) {
                 out.tVerts.push_back(Point3());
@@ -83,6 +85,14 @@ BuiltMesh BuildMesh(const std::vector<MeshPiece>& pieces, Mesh& out, bool flatWi
                     out.tvFace.push_back(tv);
                 }
             }
+        }
+        // Only a normal the triangles use counts: the vertices of left-out lines and points (an OBJ's
+        // loose edges) have none in the file.
+        if (!unusable.empty()) {
+            std::vector<bool> used(m.mNumVertices);
+            for (std::size_t f = firstFace; f < out.faces.size(); ++f)
+                for (const DWORD v : out.faces[f].v) used[v - base] = true;
+            built.unusableNormals += std::size_t(std::count_if(unusable.begin(), unusable.end(), [&](unsigned i) { return used[i]; }));
         }
     }
     return built;

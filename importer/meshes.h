@@ -21,7 +21,7 @@ struct MeshPiece {
 struct BuiltMesh {
     std::vector<unsigned> materials;  // file material index of each material id, in id order
     std::size_t skippedFaces = 0;     // points and lines, which a triangle mesh cannot hold
-    std::size_t unusableNormals = 0;  // file normals of no length or not finite, left to be computed
+    std::size_t unusableNormals = 0;  // file normals of triangles' corners of no length or not finite, left to be computed
 };
 
 // Appends every piece to out: vertices (moved by the piece's offset), specified normals where the

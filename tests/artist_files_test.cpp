@@ -472,6 +472,15 @@ TEST(ArtistFiles, UnusableFileNormalsAreComputedAndAnObjHasNoEmpties) {
     EXPECT_TRUE(Says(r, "2 normals of the file have no length or are not finite"));
     EXPECT_TRUE(r.model->markers.empty());  // "Holder" is no dummy marker
     for (const auto& v : r.model->vertices) EXPECT_NEAR(std::fabs(v.normal.z), 1.0f, 1e-6);  // the face's normal
+
+    // A loose edge, as Blender's OBJ exporter writes it: the line is left out, and its vertices,
+    // which have no normals in the file, are not counted as unusable ones.
+    std::ofstream(dir.File("wire.obj")) << "o Plate\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 3 0 0\nv 3 0 2\nvn 0 0 1\n"
+                                           "f 1//1 2//1 3//1\nl 4 5\n";
+    const auto wire = ExportAs(Request(dir.File("wire.obj"), dir.File("wire.vlo")));
+    ASSERT_EQ(wire.status, 0);
+    EXPECT_TRUE(Says(wire, "node 'Plate': 1 point or line primitives left out (a model holds triangles only)"));
+    EXPECT_FALSE(Says(wire, "normals of the file")) << app::FormatDiagnostic(wire.diagnostics.at(0));
 }
 
 TEST(ArtistFiles, MarkersOffTheModelAndImplausibleSizesAreNamed) {
