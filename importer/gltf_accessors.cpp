@@ -275,34 +275,40 @@ std::optional<std::vector<float>> FloatsOf(const json& accessor, std::size_t ind
     }
     const bool normalized = accessor.contains("normalized") && accessor["normalized"].is_boolean() && accessor["normalized"].get<bool>();
     const std::size_t count = Count(accessor, "count"), element = size * components;
-    // Without a buffer view the values are zeros: the count alone sets their size.
-    constexpr std::size_t kMostValues = std::size_t(1) << 28;
-    if (count > kMostValues / components) {
-        why = name + " holds " + std::to_string(count) + " values, more than a scene file can";
-        return std::nullopt;
-    }
-    std::vector<float> values(count * components, 0.0f);
-    auto readElements = [&](const std::uint8_t* from, std::size_t stride, std::size_t first, std::size_t n, const std::size_t* at) {
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t c = 0; c < components; ++c)
-                values[(at ? at[i] : first + i) * components + c] = ComponentAt(from + i * stride + c * size, type, normalized);
-    };
     // Whether n elements, stride bytes apart from offset, lie within a view of viewSize bytes.
     auto within = [&](std::size_t offset, std::size_t stride, std::size_t n, std::size_t viewSize) {
         if (n == 0) return true;
         if (offset > viewSize || viewSize - offset < element) return false;
         return (viewSize - offset - element) / stride >= n - 1;
     };
+    std::optional<Buffers::View> view;
+    std::size_t offset = 0, stride = element;
     if (accessor.contains("bufferView")) {
-        const auto view = buffers.ViewAt(accessor["bufferView"], why);
+        view = buffers.ViewAt(accessor["bufferView"], why);
         if (!view) return std::nullopt;
-        const std::size_t offset = Count(accessor, "byteOffset"), stride = view->stride ? view->stride : element;
+        offset = Count(accessor, "byteOffset");
+        stride = view->stride ? view->stride : element;
+        if (stride < element) {
+            why = name + "'s elements overlap (its buffer view's stride is shorter than one)";
+            return std::nullopt;
+        }
         if (!within(offset, stride, count, view->size)) {
             why = name + " reaches past its buffer view";
             return std::nullopt;
         }
-        readElements(view->bytes + offset, stride, 0, count, nullptr);
+    } else if (count > (std::size_t(1) << 24) / components) {
+        // Without a buffer view the values are zeros (for sparse substitutions): nothing in the file
+        // bounds their count.
+        why = name + " holds " + std::to_string(count) + " elements without a buffer view, more than a scene can";
+        return std::nullopt;
     }
+    std::vector<float> values(count * components, 0.0f);
+    auto readElements = [&](const std::uint8_t* from, std::size_t step, std::size_t n, const std::size_t* at) {
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t c = 0; c < components; ++c)
+                values[(at ? at[i] : i) * components + c] = ComponentAt(from + i * step + c * size, type, normalized);
+    };
+    if (view) readElements(view->bytes + offset, stride, count, nullptr);
     if (accessor.contains("sparse") && accessor["sparse"].is_object()) {
         const json& sparse = accessor["sparse"];
         const std::size_t n = Count(sparse, "count");
@@ -334,7 +340,7 @@ std::optional<std::vector<float>> FloatsOf(const json& accessor, std::size_t ind
             }
             at[i] = k;
         }
-        readElements(valueView->bytes + valueOffset, element, 0, n, at.data());
+        readElements(valueView->bytes + valueOffset, element, n, at.data());
     }
     return values;
 }
