@@ -66,6 +66,21 @@ std::vector<std::size_t> AccessorsAssimpMisreads(const json& doc) {
     return {found.begin(), found.end()};
 }
 
+namespace {
+
+// The joint count of each skin without inverse bind matrices, by skin index.
+std::vector<std::pair<std::size_t, std::size_t>> SkinsWithoutInverseBinds(const json& doc) {
+    std::vector<std::pair<std::size_t, std::size_t>> skins;
+    const json& list = ArrayIn(doc, "skins");
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].is_object() && !list[i].contains("inverseBindMatrices")) skins.emplace_back(i, ArrayIn(list[i], "joints").size());
+    return skins;
+}
+
+}  // namespace
+
+bool AssimpNeedsACopy(const json& doc) { return !AccessorsAssimpMisreads(doc).empty() || !SkinsWithoutInverseBinds(doc).empty(); }
+
 std::vector<std::string> UnreadableRequiredExtensions(const json& doc) {
     // What the import reads: assimp's reader (built with Draco), the floats made for quantized
     // meshes, the texture placements; extensions of materials and of image formats leave the
@@ -366,7 +381,7 @@ void PutWord(std::string& bytes, std::uint32_t word) { bytes.append(reinterpret_
 
 }  // namespace
 
-std::optional<std::string> GltfWithFloatAccessors(const std::string& path, std::string& why) {
+std::optional<std::string> GltfCopyForAssimp(const std::string& path, std::string& why) {
     std::vector<std::uint8_t> raw;
     if (!vlo::ReadFileBytes(path, raw, why)) return std::nullopt;
     const std::string file(raw.begin(), raw.end());
@@ -403,6 +418,16 @@ std::optional<std::string> GltfWithFloatAccessors(const std::string& path, std::
         std::optional<std::vector<float>> values = FloatsOf(doc["accessors"][index], index, buffers, why);
         if (!values) return std::nullopt;
         decoded.emplace_back(index, std::move(*values));
+    }
+    // Each skin without inverse bind matrices gets identities of its own.
+    for (const auto& [skin, joints] : SkinsWithoutInverseBinds(doc)) {
+        std::vector<float> identities;
+        for (std::size_t j = 0; j < joints; ++j) identities.insert(identities.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+        json& accessors = doc["accessors"];
+        if (!accessors.is_array()) accessors = json::array();
+        accessors.push_back({{"componentType", kFloat}, {"count", joints}, {"type", "MAT4"}});
+        doc["skins"][skin]["inverseBindMatrices"] = accessors.size() - 1;
+        decoded.emplace_back(accessors.size() - 1, std::move(identities));
     }
     if (decoded.empty()) return file;
     // The floats go into a buffer of their own, a view per accessor, after the file's own.

@@ -200,7 +200,7 @@ GltfFacts ReadGltfFacts(const std::string& text) {
                     if (uri.rfind("data:", 0) != 0) facts.files.push_back(GltfUriPath(uri));
                 }
     facts.unreadableExtensions = UnreadableRequiredExtensions(doc);
-    facts.misreadAccessors = !AccessorsAssimpMisreads(doc).empty();
+    facts.assimpNeedsACopy = AssimpNeedsACopy(doc);
     return facts;
 }
 

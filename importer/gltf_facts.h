@@ -58,8 +58,8 @@ struct GltfFacts {
     std::vector<std::string> files;              // the files its buffers and images name (GltfUriPath)
     // The extensions it requires that the import cannot read (UnreadableRequiredExtensions).
     std::vector<std::string> unreadableExtensions;
-    // Some accessor is one that assimp misreads (AccessorsAssimpMisreads).
-    bool misreadAccessors = false;
+    // assimp must be given a copy of the file (AssimpNeedsACopy).
+    bool assimpNeedsACopy = false;
     // Why its JSON does not parse; empty when it does.
     std::string jsonError;
 };

@@ -655,7 +655,7 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
 // The file system as assimp's glTF reader sees it: a buffer or image whose uri escapes characters
 // ("golf%20ball.bin") is opened by the name the escapes spell, which assimp does not decode. A name
 // that exists as written is opened as written. The scene file itself may be served from memory
-// instead (its copy with float accessors).
+// instead (its copy for assimp).
 class GltfUriFiles final : public Assimp::DefaultIOSystem {
 public:
     void Serve(const std::string& file, std::string bytes) {
@@ -844,7 +844,7 @@ struct FileFacts {
     std::vector<GltfMaterialUvs> gltfMaterials;
     std::vector<std::string> gltfFiles;
     std::vector<std::string> gltfUnreadableExtensions;
-    bool gltfMisreadAccessors = false;
+    bool gltfAssimpNeedsACopy = false;
     std::string gltfJsonError;
 };
 
@@ -865,7 +865,7 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         facts.gltfMaterials = std::move(gltf.materials);
         facts.gltfFiles = std::move(gltf.files);
         facts.gltfUnreadableExtensions = std::move(gltf.unreadableExtensions);
-        facts.gltfMisreadAccessors = gltf.misreadAccessors;
+        facts.gltfAssimpNeedsACopy = gltf.assimpNeedsACopy;
         facts.gltfJsonError = std::move(gltf.jsonError);
     }
     return facts;
@@ -908,8 +908,9 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
     // A glTF file's facts come first, as they decide how assimp is given the file: its reader
-    // misreads integer and sparse accessors, and may read past their buffers, so a file with such
-    // accessors is given to it with dense floats instead; its JSON is little to read.
+    // misreads integer and sparse accessors (and may read past their buffers) and crashes on a skin
+    // without inverse bind matrices, so such a file is given to it as a copy without them
+    // (GltfCopyForAssimp); its JSON is little to read.
     FileFacts fileFacts;
     std::future<FileFacts> pending;
     if (format == Format::Gltf) {
@@ -920,11 +921,11 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         if (!fileFacts.gltfJsonError.empty()) return unreadable("its glTF JSON does not parse: " + fileFacts.gltfJsonError);
         if (!fileFacts.gltfUnreadableExtensions.empty())
             return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
-        if (fileFacts.gltfMisreadAccessors) {
+        if (fileFacts.gltfAssimpNeedsACopy) {
             std::string why;
-            std::optional<std::string> floats = GltfWithFloatAccessors(path, why);
-            if (!floats) return unreadable(why);
-            gltfFiles->Serve(path, std::move(*floats));
+            std::optional<std::string> copy = GltfCopyForAssimp(path, why);
+            if (!copy) return unreadable(why);
+            gltfFiles->Serve(path, std::move(*copy));
         }
     } else {
         pending = Beside([&path, format] { return ReadFileFacts(path, format); });

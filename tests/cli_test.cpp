@@ -549,6 +549,26 @@ TEST(CliGltf, IntegerDataGivesTheModelAndAnimationOfItsFloatTwin) {
     EXPECT_EQ(support::ReadText(dir.File("integers.VLA")), support::ReadText(dir.File("floats.VLA")));
 }
 
+// A skin without inverse bind matrices binds its mesh to its joints as they stand (the format takes
+// identities); assimp's reader crashed on it.
+TEST(CliGltf, ASkinWithoutInverseBindMatricesIsRead) {
+    support::TempDir dir;
+    support::WriteIntegerDataGltf(dir.File("rig.gltf"), false);
+    std::string text = support::ReadText(dir.File("rig.gltf"));
+    const std::string matrices = R"("inverseBindMatrices": 9, )";
+    ASSERT_NE(text.find(matrices), std::string::npos);
+    text.erase(text.find(matrices), matrices.size());
+    std::ofstream(dir.File("rig.gltf")) << text;
+    const ToolRun r = Export({dir.File("rig.gltf"), "--mode", "hierarchy", "-o", dir.File("rig.VLO")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("rig.VLO"), bytes, error)) << error;
+    const vlo::VloReadResult rig = vlo::ReadVlo(bytes);
+    EXPECT_TRUE(rig.Valid());
+    EXPECT_EQ(rig.model.vertices.size(), 4u);
+}
+
 // A Draco-compressed mesh (KHR_draco_mesh_compression, required) is read: a plate of two triangles,
 // (0, 0, 0) to (1, 2, 0), encoded by draco_encoder (its positions quantized to 11 bits).
 TEST(CliGltf, DracoCompressedMeshesAreRead) {
