@@ -3,6 +3,7 @@
 // on the artist's timeline, with the same bones and the key frames typed into custom properties.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +145,43 @@ TEST(ArtistFiles, TheSkinnedSleeveStandsWhereBlenderShowsItInEveryFormat) {
                 EXPECT_NEAR(r.model->bones[2].offset.y, 1.0f, 1e-4) << file;  // the arm 1 m above the base
             }
         }
+}
+
+// The rig packed by gltfpack (integers for positions, normals, UVs, weights and rotation keys; a
+// texture transform scaling the UVs back) gives the sleeve of the unpacked file, to the packing's
+// precision.
+TEST(ArtistFiles, APackedGltfGivesTheSleeveOfItsSource) {
+    support::TempDir dir;
+    std::vector<vlo::VloModel> sleeves;
+    for (const std::string file : {"rig.glb", "rig_packed.glb"}) {
+        auto request = Request(Artist(file), dir.File("sleeve.vlo"));
+        request.mode = vlo::ExportMode::Hierarchy;
+        const auto r = ExportAs(request);
+        ASSERT_EQ(r.status, 0) << file << ": " << app::FormatDiagnostic(r.diagnostics.at(0));
+        sleeves.push_back(*r.model);
+    }
+    const vlo::VloModel &source = sleeves[0], &packed = sleeves[1];
+    ASSERT_EQ(packed.vertices.size(), source.vertices.size());
+    const auto [lo, hi] = source.VertexBounds();
+    const auto [packedLo, packedHi] = packed.VertexBounds();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR((&packedLo.x)[axis], (&lo.x)[axis], 1e-3) << axis;
+        EXPECT_NEAR((&packedHi.x)[axis], (&hi.x)[axis], 1e-3) << axis;
+    }
+    // The texture spans the same part of the image, and as many vertices hang on the arm alone.
+    auto uvSpan = [](const vlo::VloModel& m) {
+        std::array<float, 4> span = {1e30f, 1e30f, -1e30f, -1e30f};
+        for (const auto& v : m.vertices) span = {std::min(span[0], v.u), std::min(span[1], v.v), std::max(span[2], v.u), std::max(span[3], v.v)};
+        return span;
+    };
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(uvSpan(packed)[i], uvSpan(source)[i], 1e-3) << i;
+    auto onArm = [](const vlo::VloModel& m) {
+        std::size_t n = 0;
+        for (const auto& link : m.links) n += link.numLinks == 1 && vlo::FieldText(m.bones[link.boneIds[0]].name) == "Arm";
+        return n;
+    };
+    EXPECT_GT(onArm(source), 0u);
+    EXPECT_EQ(onArm(packed), onArm(source));
 }
 
 TEST(ArtistFiles, AColladaSkinBelowAMovedArmatureBindsItsBoneWhereTheFilePutsIt) {

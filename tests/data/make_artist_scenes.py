@@ -24,11 +24,17 @@
 #   (frames 1 to 40, a quarter turn about Z) each lie on an NLA track of their own, as artists keep
 #   several clips; Blender's FBX exporter writes a take per strip ("Idle", "Swing") beside a take per
 #   action ("Golfer|Idle", "Golfer|Swing"), all from time 0.
+# rig_packed.glb: rig.glb packed by gltfpack (Debian's gltfpack 0.18, `gltfpack -kn`, names kept), when it is
+#   installed: positions, normals and UVs quantized to integers (KHR_mesh_quantization, required, with a
+#   texture transform that scales the UVs back), weights as normalized bytes, rotation keys as normalized
+#   shorts resampled at 30 fps, the skinned mesh moved to a node of its own at the top.
 # ntsc.fbx: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
 #   base of 1.001), whose action "Turn" keys a quarter turn about Z from frame 1 to frame 300, linearly, and
 #   a box "Ball" 0.1 m across beside it.
 import math
 import os
+import shutil
+import subprocess
 import sys
 
 import bpy
@@ -309,3 +315,7 @@ def ntsc_scene():
 
 ntsc_scene()
 export(os.path.join(folder, "ntsc.fbx"))
+
+if shutil.which("gltfpack"):
+    subprocess.run(["gltfpack", "-i", os.path.join(folder, "rig.glb"), "-o", os.path.join(folder, "rig_packed.glb"), "-kn"],
+                   check=True)
