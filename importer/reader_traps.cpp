@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -61,11 +62,15 @@ std::optional<std::string> PlyHeaderProblem(std::string_view text) {
     for (std::size_t i = 0; i < 3; ++i)
         if (std::tolower(static_cast<unsigned char>(text[at + i])) != "ply"[i]) return std::nullopt;
     LineAt(text, at);
+    std::set<std::string_view> elements;
     while (at < text.size()) {
         const std::vector<std::string_view> words = Words(LineAt(text, at));
         if (words.empty()) continue;
         if (words[0] == "end_header") return std::nullopt;
         if (words[0] != "element") continue;
+        // assimp's reader writes past the arrays of an element declared twice.
+        if (words.size() >= 2 && !elements.insert(words[1]).second)
+            return "its PLY header declares the element '" + std::string(words[1]) + "' twice (the file is damaged)";
         // Each element takes at least one byte (a line in text; one without properties is of no use).
         if (words.size() >= 3 && LeadingNumber(words[2]) > text.size())
             return "its PLY header declares " + std::string(words[2]) + " '" + std::string(words[1]) +

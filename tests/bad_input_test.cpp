@@ -167,6 +167,13 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
                        "reader takes for its count"),
               std::string::npos)
         << err;
+    // An element declared twice (two headers run together): assimp's reader writes past its arrays
+    // (the importer's fuzzer found it; the process aborted).
+    EXPECT_EQ(RunTool({write("twice.ply", plyHeader + plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}, &err),
+              app::kExitUsage);
+    EXPECT_NE(err.find("twice.ply: its PLY header declares the element 'vertex' twice (the file is damaged)"),
+              std::string::npos)
+        << err;
     // A file named as glTF is glTF or is refused: assimp would guess another format from its bytes
     // and hand a damaged file to a reader of that format.
     EXPECT_EQ(RunTool({write("ply.gltf", plyHeader + plyVertices + "4 0 1 2 3\n"), "-o", out}, &err), app::kExitUsage);
