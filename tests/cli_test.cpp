@@ -524,6 +524,14 @@ TEST(CliValues, FrameRangesTakeBlanksAndSignsButNothingElse) {
 
 namespace {
 
+// The model written at path, read back; its findings say why when it cannot be read.
+vlo::VloReadResult ReadModel(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!vlo::ReadFileBytes(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
+    return vlo::ReadVlo(bytes);
+}
+
 // Vertex data, weights and rotation keys stored as integers (gltfpack's quantized files, the
 // normalized weights of engines' exporters) give the model and the animation their float twin
 // gives, byte for byte; assimp alone reads such integers as floats and made a model squashed to a
@@ -539,10 +547,7 @@ TEST(CliGltf, IntegerDataGivesTheModelAndAnimationOfItsFloatTwin) {
         r = Export({dir.File(name + ".gltf"), "--created-at", "0", "-o", dir.File(name + ".VLA")});
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
     }
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("floats.VLO"), bytes, error)) << error;
-    const vlo::VloReadResult model = vlo::ReadVlo(bytes);
+    const vlo::VloReadResult model = ReadModel(dir.File("floats.VLO"));
     EXPECT_TRUE(model.Valid());
     EXPECT_EQ(model.model.vertices.size(), 4u);
     EXPECT_EQ(support::ReadText(dir.File("integers.VLO")), support::ReadText(dir.File("floats.VLO")));
@@ -561,10 +566,7 @@ TEST(CliGltf, ASkinWithoutInverseBindMatricesIsRead) {
     std::ofstream(dir.File("rig.gltf")) << text;
     const ToolRun r = Export({dir.File("rig.gltf"), "--mode", "hierarchy", "-o", dir.File("rig.VLO")});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("rig.VLO"), bytes, error)) << error;
-    const vlo::VloReadResult rig = vlo::ReadVlo(bytes);
+    const vlo::VloReadResult rig = ReadModel(dir.File("rig.VLO"));
     EXPECT_TRUE(rig.Valid());
     EXPECT_EQ(rig.model.vertices.size(), 4u);
 }
@@ -584,10 +586,7 @@ TEST(CliGltf, DracoCompressedMeshesAreRead) {
   "buffers": [{"byteLength": 83, "uri": "data:application/octet-stream;base64,RFJBQ08CAgEBAAAABAIAAgAAAR//AREB/wAAAQAJAwAAAgEBAQAMAwEgIwEgAwDwg/h/AADwfwAAAAAAAAD/BwAAAAAAAAAAAAAAAAAAAAAAQAs="}]})";
     const ToolRun r = Export({dir.File("plate.gltf"), "--origin", "world", "-o", dir.File("plate.VLO")});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(vlo::ReadFileBytes(dir.File("plate.VLO"), bytes, error)) << error;
-    const vlo::VloReadResult plate = vlo::ReadVlo(bytes);
+    const vlo::VloReadResult plate = ReadModel(dir.File("plate.VLO"));
     EXPECT_EQ(plate.model.vertices.size(), 4u);
     EXPECT_EQ(plate.model.polygons.size(), 2u);
     float tallest = 0;
