@@ -174,9 +174,10 @@ GltfFacts ReadGltfFacts(const std::string& text) {
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
-        // "[json.exception.parse_error.101] parse error at line 1, ...; last read: '...'": the part
-        // between the tag and the text last read, which may be long or no text at all.
+    } catch (const json::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, ...; last read: '...'" (or
+        // "[json.exception.out_of_range.406] number overflow parsing '1e400'"): the part between the
+        // tag and the text last read, which may be long or no text at all.
         std::string what = e.what();
         what = what.substr(0, what.find("; last read:"));
         facts.jsonError = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);

@@ -635,6 +635,10 @@ TEST(CliGltf, RequiredExtensionsAndDamagedIntegerDataAreNamed) {
               std::string::npos)
         << r.err;
     EXPECT_FALSE(support::Exists(dir.File("latin.VLO")));
+    // A number past a double is refused as well (it ended the process with an uncaught exception).
+    r = Export({variant("huge.gltf", R"("translation": [0, 1, 0])", R"("translation": [0, 1e400, 0])"), "-o", dir.File("huge.VLO")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(": its glTF JSON does not parse: number overflow parsing '1e400'\n"), std::string::npos) << r.err;
 
     r = Export({variant("shiny.gltf", required, R"("extensionsRequired": ["KHR_mesh_quantization", "KHR_materials_emissive_strength"])"),
                 "--mode", "hierarchy", "-o", dir.File("shiny.VLO")});
