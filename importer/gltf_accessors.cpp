@@ -149,10 +149,10 @@ std::string Base64Text(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-// A whole number member of an object, or fallback when it has none (or not a whole number >= 0).
-std::size_t Count(const json& object, const char* name, std::size_t fallback = 0) {
+// A whole number member of an object, or 0 when it has none (or not a whole number >= 0).
+std::size_t Count(const json& object, const char* name) {
     const auto it = object.find(name);
-    return it != object.end() && it->is_number_unsigned() ? it->get<std::size_t>() : fallback;
+    return it != object.end() && it->is_number_unsigned() ? it->get<std::size_t>() : 0;
 }
 
 // An integer member of an object, or 0 when it has none.
@@ -259,7 +259,11 @@ public:
             return std::nullopt;
         }
         const json& view = list[index.get<std::size_t>()];
-        const auto bytes = Bytes(Count(view, "buffer", SIZE_MAX), why);
+        if (!view.contains("buffer") || !view["buffer"].is_number_unsigned()) {
+            why = "buffer view " + std::to_string(index.get<std::size_t>()) + " names no buffer";
+            return std::nullopt;
+        }
+        const auto bytes = Bytes(view["buffer"].get<std::size_t>(), why);
         if (!bytes) return std::nullopt;
         const std::size_t offset = Count(view, "byteOffset"), length = Count(view, "byteLength");
         if (offset > bytes->second || length > bytes->second - offset) {
