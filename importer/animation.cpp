@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "importer/convert.h"
+#include "importer/units.h"
 
 namespace importer {
 namespace {
@@ -103,19 +104,30 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
     return span;
 }
 
-double InferFrameRate(const aiAnimation& clip, std::string& why) {
+double InferFrameRate(const aiAnimation& clip, std::string& why, double& roundedFrom) {
     const bool noKeys = ForEachKeyTime(clip, [](double) { return false; });
-    for (const double fps : {30.0, 24.0, 25.0, 48.0, 50.0, 60.0}) {
-        const bool onGrid = ForEachKeyTime(clip, [fps](double t) {
+    auto onGrid = [&clip](double fps) {
+        return ForEachKeyTime(clip, [fps](double t) {
             const double frames = t * fps;
             return !(std::fabs(frames - std::round(frames)) > 0.005);
         });
-        if (onGrid) {
+    };
+    for (const double fps : {30.0, 24.0, 25.0, 48.0, 50.0, 60.0}) {
+        if (onGrid(fps)) {
             why = noKeys ? "the file states no frame rate and has no keys: 30 fps"
                          : "every key lies on its frame grid (the file states no frame rate)";
             return noKeys ? 30 : fps;
         }
     }
+    // The NTSC rates, whose frames are no whole number of the host's ticks: taken as the whole rate
+    // next to them, each key on its frame (as an FBX file's stated rate is).
+    for (const double fps : {30.0, 24.0, 60.0})
+        if (onGrid(fps / 1.001)) {
+            roundedFrom = fps / 1.001;
+            why = "every key lies on the frame grid of " + Number(roundedFrom) + " fps (the file states no frame rate), taken as " +
+                  Number(fps) + ": a frame is a whole number of the host's 4800 ticks per second";
+            return fps;
+        }
     why = "the file states no frame rate and its keys fit no common rate: 30 fps";
     return 30;
 }

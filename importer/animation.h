@@ -36,8 +36,9 @@ ClipSpan SpanOfClip(const aiAnimation& clip, const FbxFacts* facts, const GltfAn
                     double timeScale = 1);
 
 // The frame rate of a clip whose file states none: the first of 30 (the host's own), 24, 25, 48, 50
-// and 60 fps on whose grid every key time lies, else 30. why says which.
-double InferFrameRate(const aiAnimation& clip, std::string& why);
+// and 60 fps on whose grid every key time lies, then of the NTSC rates 29.97, 23.976 and 59.94 fps,
+// taken as 30, 24 and 60 (roundedFrom is then set to the file's), else 30. why says which.
+double InferFrameRate(const aiAnimation& clip, std::string& why, double& roundedFrom);
 
 // How precisely a format keeps its key times: FBX counts time in 64-bit ticks (assimp hands them on
 // as doubles); glTF, COLLADA and the rest keep seconds as floats, so a key set on frame 1 at 24 fps

@@ -373,6 +373,7 @@ public:
     // second of the file) puts the file's frames on the host's frames.
     // gltf: what the file says of the clip that assimp does not (how its channels interpolate).
     void ApplyClip(const aiAnimation& clip, double keyOffset, double timeScale, const GltfAnimationFacts* gltf) {
+        motions_.clear();  // a clip applied again replaces the one before
         // A channel names its node only: nodes of one name all take its keys, and of several channels
         // of one name the last is taken. Either way the keys may be another node's, which the
         // motions say (NodeMotion::sharers).
@@ -605,7 +606,7 @@ double FrameRateOf(const aiAnimation* clip, Format format, const FbxFacts* facts
         why = "the file has no animation: 30 fps";
         return 30;
     }
-    return InferFrameRate(*clip, why);
+    return InferFrameRate(*clip, why, roundedFrom);
 }
 
 constexpr int kSharedActionName = -3;
@@ -731,14 +732,17 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
     int chosen = ChosenClip(source, options.clip);
     if (chosen == -1 && source.mNumAnimations == 1) chosen = 0;
     const GltfAnimationFacts* chosenFacts = gltf && chosen >= 0 ? &(*gltf)[std::size_t(chosen)] : nullptr;
-    // Outside FBX a clip's keys keep the file's times (its span's keyOffset is 0, its frame rate a
-    // whole number of ticks), so when the options alone name the clip its keys go into tracks while
-    // the clips are measured beside it: both are passes over every key, and measuring only reads them.
+    // Outside FBX a clip's keys keep the file's times (its span's keyOffset is 0), so when the options
+    // alone name the clip its keys go into tracks while the clips are measured beside it: both are
+    // passes over every key, and measuring only reads them.
     const bool convertedEarly = chosen >= 0 && format != Format::Fbx;
     if (convertedEarly) {
         auto measuring = Beside(measureClips);
         builder.ApplyClip(*source.mAnimations[chosen], 0, 1, chosenFacts);
         measuring.get();
+        // Keys found on an NTSC grid are put on the host's frames: converted again, scaled.
+        if (const double timeScale = measured[std::size_t(chosen)].span.timeScale; timeScale != 1)
+            builder.ApplyClip(*source.mAnimations[chosen], 0, timeScale, chosenFacts);
     } else {
         measureClips();
     }

@@ -300,37 +300,40 @@ TEST(ArtistFiles, RangesAndClipsCountOnTheTimeline) {
 }
 
 // Blender's NTSC rate, 29.97 fps, is no whole number of the host's ticks: the scene's frames become
-// the host's at 30 fps, each key on the frame it was set on, with a warning; a static model of the
-// scene is no concern of its rate (both used to be refused). --fps 30 keeps the keys' seconds.
+// the host's at 30 fps, each key on the frame it was set on, with a warning, whether the file states
+// the rate (FBX) or its keys lie on its grid (COLLADA); a static model of the scene is no concern of
+// its rate (both used to be refused from FBX). --fps 30 keeps the keys' seconds.
 TEST(ArtistFiles, AnNtscSceneKeepsItsFramesAt30Fps) {
     support::TempDir dir;
-    auto request = Request(Artist("ntsc.fbx"), dir.File("turn.VLA"));
-    request.mode = vlo::ExportMode::Animation;
     // The bone's turn from frame 1 to frame, in degrees.
     auto turn = [](const vlo::VlaAnimation& a, std::size_t frame) {
         const vlo::BoneKey &from = a.Key(0, 1), &to = a.Key(frame - 1, 1);
         const double dot = from.x * to.x + from.y * to.y + from.z * to.z + from.w * to.w;
         return 2 * std::acos(std::min(1.0, std::fabs(dot))) * 180 / 3.14159265358979;
     };
-    auto r = ExportAs(request);
-    ASSERT_EQ(r.status, 0) << app::FormatDiagnostic(r.diagnostics.at(0));
-    EXPECT_TRUE(Says(r, "the file's frame rate, 29.97 fps, is no whole number of the host's 4800 ticks per second: clip "
-                        "'Golfer|Turn' plays at 30 fps, each key on the frame it was set on (--fps 30 keeps the keys' "
-                        "seconds instead)"));
-    EXPECT_EQ(r.firstFrame, 1);
-    EXPECT_EQ(r.lastFrame, 300);
-    ASSERT_EQ(r.animation->header.numFrames, 300u);
-    EXPECT_NEAR(turn(*r.animation, 151), 90.0 * 150 / 299, 1e-3);
-    EXPECT_NEAR(turn(*r.animation, 300), 90.0, 1e-3);
-    request.import.fps = 30;
-    r = ExportAs(request);
-    ASSERT_EQ(r.status, 0);
-    EXPECT_FALSE(Says(r, "29.97"));
-    EXPECT_NEAR(turn(*r.animation, 300), 90.0 * (299 * 0.999) / 299, 1e-3);  // a tenth of a frame short
-
+    for (const std::string file : {"ntsc.fbx", "ntsc.dae"}) {
+        auto request = Request(Artist(file), dir.File("turn.VLA"));
+        request.mode = vlo::ExportMode::Animation;
+        auto r = ExportAs(request);
+        ASSERT_EQ(r.status, 0) << file << ": " << app::FormatDiagnostic(r.diagnostics.at(0));
+        EXPECT_TRUE(Says(r, "the file's frame rate, 29.97 fps, is no whole number of the host's 4800 ticks per second: "
+                            "clip '" + r.scene.clip + "' plays at 30 fps, each key on the frame it was set on (--fps 30 "
+                            "keeps the keys' seconds instead)"))
+            << file;
+        EXPECT_EQ(r.firstFrame, 1) << file;
+        EXPECT_EQ(r.lastFrame, 300) << file;
+        ASSERT_EQ(r.animation->header.numFrames, 300u) << file;
+        EXPECT_NEAR(turn(*r.animation, 151), 90.0 * 150 / 299, 1e-3) << file;
+        EXPECT_NEAR(turn(*r.animation, 300), 90.0, 1e-3) << file;
+        request.import.fps = 30;
+        r = ExportAs(request);
+        ASSERT_EQ(r.status, 0) << file;
+        EXPECT_FALSE(Says(r, "29.97")) << file;
+        EXPECT_NEAR(turn(*r.animation, 300), 90.0 * (299 * 0.999) / 299, 1e-3) << file;  // a tenth of a frame short
+    }
     auto model = Request(Artist("ntsc.fbx"), dir.File("ball.VLO"));
     model.select = "Ball";
-    r = ExportAs(model);
+    const auto r = ExportAs(model);
     EXPECT_EQ(r.status, 0) << app::FormatDiagnostic(r.diagnostics.at(0));
 }
 

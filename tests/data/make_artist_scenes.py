@@ -28,7 +28,7 @@
 #   installed: positions, normals and UVs quantized to integers (KHR_mesh_quantization, required, with a
 #   texture transform that scales the UVs back), weights as normalized bytes, rotation keys as normalized
 #   shorts resampled at 30 fps, the skinned mesh moved to a node of its own at the top.
-# ntsc.fbx: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
+# ntsc.<format>: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
 #   base of 1.001), whose action "Turn" keys a quarter turn about Z from frame 1 to frame 300, linearly, and
 #   a box "Ball" 0.1 m across beside it.
 import math
@@ -313,8 +313,9 @@ def ntsc_scene():
             key.interpolation = 'LINEAR'
 
 
-ntsc_scene()
-export(os.path.join(folder, "ntsc.fbx"))
+for ext in (".fbx", ".dae"):
+    ntsc_scene()
+    export(os.path.join(folder, "ntsc" + ext))
 
 if shutil.which("gltfpack"):
     subprocess.run(["gltfpack", "-i", os.path.join(folder, "rig.glb"), "-o", os.path.join(folder, "rig_packed.glb"), "-kn"],
