@@ -22,11 +22,16 @@
 namespace importer {
 namespace {
 
-// The line of text that starts at at (ended by \n, \r or the text's end), and where the next one
-// starts.
+// The line of text at at, as assimp's reader takes lines: one runs to the first \n, \r, \0 or \f,
+// which is consumed; a line that would start with one of them is skipped up to the next \n (so
+// "\r\n" ends one line, but in "\n\rend_header\n" the end_header line is lost). Sets at to where
+// the next line starts.
 std::string_view LineAt(std::string_view text, std::size_t& at) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
-    const std::string_view line = text.substr(at, end - at);
+    static constexpr std::string_view kLineEnds("\n\r\0\f", 4);
+    if (at < text.size() && kLineEnds.find(text[at]) != std::string_view::npos)
+        at = std::min(text.find('\n', at), text.size() - 1) + 1;
+    const std::size_t end = std::min(text.find_first_of(kLineEnds, std::min(at, text.size())), text.size());
+    const std::string_view line = text.substr(std::min(at, text.size()), end - std::min(at, text.size()));
     at = end + 1;
     return line;
 }
@@ -82,7 +87,8 @@ std::optional<std::string> PlyHeaderProblem(std::string_view text) {
                    "', whose leading number assimp's reader takes for its count, more than its " +
                    std::to_string(text.size()) + " bytes could hold (the file is damaged)";
     }
-    return "its PLY header has no end_header line (the file is cut short, or not a PLY file)";
+    return "its PLY header has no end_header line (the file is cut short, is no PLY file, or a stray carriage return "
+           "before the line hides it from assimp's reader)";
 }
 
 // Named .dae, or "<COLLADA" (in any case) in its first kilobyte.
