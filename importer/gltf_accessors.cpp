@@ -77,9 +77,33 @@ std::vector<std::pair<std::size_t, std::size_t>> SkinsWithoutInverseBinds(const 
     return skins;
 }
 
+// The index accessors of Draco-compressed primitives that state 32-bit indices for at most 65,536
+// vertices: assimp's reader drops the decoded indices when their size is the decoder's own (32 bits)
+// and refuses the mesh, but converts them to 16 bits, which such a mesh's indices fit.
+std::vector<std::size_t> DracoIndicesToNarrow(const json& doc) {
+    std::set<std::size_t> found;
+    for (const json& mesh : ArrayIn(doc, "meshes"))
+        for (const json& primitive : ArrayIn(mesh, "primitives")) {
+            if (!primitive.is_object() || !primitive.contains("extensions") || !primitive["extensions"].is_object() ||
+                !primitive["extensions"].contains("KHR_draco_mesh_compression") || !primitive.contains("indices") ||
+                !primitive.contains("attributes") || !primitive["attributes"].is_object() ||
+                !primitive["attributes"].contains("POSITION"))
+                continue;
+            const json* indices = AccessorAt(doc, primitive["indices"]);
+            const json* positions = AccessorAt(doc, primitive["attributes"]["POSITION"]);
+            if (indices && positions && !indices->contains("bufferView") && indices->value("componentType", json()) == 5125 &&
+                positions->contains("count") && (*positions)["count"].is_number_unsigned() &&
+                (*positions)["count"].get<std::size_t>() <= 65536)
+                found.insert(primitive["indices"].get<std::size_t>());
+        }
+    return {found.begin(), found.end()};
+}
+
 }  // namespace
 
-bool AssimpNeedsACopy(const json& doc) { return !AccessorsAssimpMisreads(doc).empty() || !SkinsWithoutInverseBinds(doc).empty(); }
+bool AssimpNeedsACopy(const json& doc) {
+    return !AccessorsAssimpMisreads(doc).empty() || !SkinsWithoutInverseBinds(doc).empty() || !DracoIndicesToNarrow(doc).empty();
+}
 
 std::vector<std::string> UnreadableRequiredExtensions(const json& doc) {
     // What the import reads: assimp's reader (built with Draco), the floats made for quantized
@@ -423,6 +447,8 @@ std::optional<std::string> GltfCopyForAssimp(const std::string& path, std::strin
         if (!values) return std::nullopt;
         decoded.emplace_back(index, std::move(*values));
     }
+    const std::vector<std::size_t> narrowed = DracoIndicesToNarrow(doc);
+    for (const std::size_t index : narrowed) doc["accessors"][index]["componentType"] = 5123;
     // Each skin without inverse bind matrices gets identities of its own.
     for (const auto& [skin, joints] : SkinsWithoutInverseBinds(doc)) {
         std::vector<float> identities;
@@ -433,7 +459,7 @@ std::optional<std::string> GltfCopyForAssimp(const std::string& path, std::strin
         doc["skins"][skin]["inverseBindMatrices"] = accessors.size() - 1;
         decoded.emplace_back(accessors.size() - 1, std::move(identities));
     }
-    if (decoded.empty()) return file;
+    if (decoded.empty() && narrowed.empty()) return file;
     // The floats go into a buffer of their own, a view per accessor, after the file's own.
     json& views = doc["bufferViews"];
     if (!views.is_array()) views = json::array();
@@ -451,7 +477,8 @@ std::optional<std::string> GltfCopyForAssimp(const std::string& path, std::strin
         if (accessor.contains("min")) accessor["min"] = Bounds(values, components, false);
         if (accessor.contains("max")) accessor["max"] = Bounds(values, components, true);
     }
-    bufferList.push_back({{"byteLength", floats.size()}, {"uri", "data:application/octet-stream;base64," + Base64Text(floats)}});
+    if (!decoded.empty())
+        bufferList.push_back({{"byteLength", floats.size()}, {"uri", "data:application/octet-stream;base64," + Base64Text(floats)}});
     std::string text = doc.dump();
     if (!glb) return text;
     text.resize((text.size() + 3) / 4 * 4, ' ');  // a GLB chunk is padded to four bytes, JSON by spaces
