@@ -16,16 +16,27 @@ namespace importer {
 
 using nlohmann::json;
 
+const json* GltfElement(const json& doc, const char* list, const json& index) {
+    const auto it = doc.find(list);
+    if (it == doc.end() || !it->is_array() || !index.is_number_unsigned()) return nullptr;
+    const auto i = index.get<std::size_t>();
+    return i < it->size() && (*it)[i].is_object() ? &(*it)[i] : nullptr;
+}
+
 namespace {
 
 constexpr int kFloat = 5126;
 
-// The accessor at index, when it is one.
-const json* AccessorAt(const json& doc, const json& index) {
-    const auto list = doc.find("accessors");
-    if (list == doc.end() || !list->is_array() || !index.is_number_unsigned()) return nullptr;
-    const auto i = index.get<std::size_t>();
-    return i < list->size() && (*list)[i].is_object() ? &(*list)[i] : nullptr;
+// A whole number member of an object, or 0 when it has none (or not a whole number >= 0).
+std::size_t Count(const json& object, const char* name) {
+    const auto it = object.find(name);
+    return it != object.end() && it->is_number_unsigned() ? it->get<std::size_t>() : 0;
+}
+
+// An integer member of an object, or 0 when it has none.
+int Integer(const json& object, const char* name) {
+    const auto it = object.find(name);
+    return it != object.end() && it->is_number_integer() ? it->get<int>() : 0;
 }
 
 bool Misread(const json& accessor) {
@@ -45,7 +56,7 @@ const json& ArrayIn(const json& object, const char* name) {
 std::vector<std::size_t> AccessorsAssimpMisreads(const json& doc) {
     std::set<std::size_t> found;
     auto note = [&](const json& index) {
-        if (const json* accessor = AccessorAt(doc, index); accessor && Misread(*accessor))
+        if (const json* accessor = GltfElement(doc, "accessors", index); accessor && Misread(*accessor))
             found.insert(index.get<std::size_t>());
     };
     // A primitive's attributes, or one of its shape keys: every one but the joint indices, which
@@ -84,16 +95,16 @@ std::vector<std::size_t> DracoIndicesToNarrow(const json& doc) {
     std::set<std::size_t> found;
     for (const json& mesh : ArrayIn(doc, "meshes"))
         for (const json& primitive : ArrayIn(mesh, "primitives")) {
-            if (!primitive.is_object() || !primitive.contains("extensions") || !primitive["extensions"].is_object() ||
-                !primitive["extensions"].contains("KHR_draco_mesh_compression") || !primitive.contains("indices") ||
-                !primitive.contains("attributes") || !primitive["attributes"].is_object() ||
-                !primitive["attributes"].contains("POSITION"))
+            const json none = json::object();
+            const json& extensions = primitive.is_object() ? primitive.value("extensions", none) : none;
+            const json& attributes = primitive.is_object() ? primitive.value("attributes", none) : none;
+            if (!extensions.is_object() || !extensions.contains("KHR_draco_mesh_compression") || !attributes.is_object() ||
+                !primitive.contains("indices") || !attributes.contains("POSITION"))
                 continue;
-            const json* indices = AccessorAt(doc, primitive["indices"]);
-            const json* positions = AccessorAt(doc, primitive["attributes"]["POSITION"]);
-            if (indices && positions && !indices->contains("bufferView") && indices->value("componentType", json()) == 5125 &&
-                positions->contains("count") && (*positions)["count"].is_number_unsigned() &&
-                (*positions)["count"].get<std::size_t>() <= 65536)
+            const json* indices = GltfElement(doc, "accessors", primitive["indices"]);
+            const json* positions = GltfElement(doc, "accessors", attributes["POSITION"]);
+            if (indices && positions && !indices->contains("bufferView") && Integer(*indices, "componentType") == 5125 &&
+                positions->value("count", json()).is_number_unsigned() && Count(*positions, "count") <= 65536)
                 found.insert(primitive["indices"].get<std::size_t>());
         }
     return {found.begin(), found.end()};
@@ -171,18 +182,6 @@ std::string Base64Text(const std::vector<std::uint8_t>& bytes) {
         text += left > 2 ? kDigits[n & 63] : '=';
     }
     return text;
-}
-
-// A whole number member of an object, or 0 when it has none (or not a whole number >= 0).
-std::size_t Count(const json& object, const char* name) {
-    const auto it = object.find(name);
-    return it != object.end() && it->is_number_unsigned() ? it->get<std::size_t>() : 0;
-}
-
-// An integer member of an object, or 0 when it has none.
-int Integer(const json& object, const char* name) {
-    const auto it = object.find(name);
-    return it != object.end() && it->is_number_integer() ? it->get<int>() : 0;
 }
 
 std::size_t ComponentSize(int type) {

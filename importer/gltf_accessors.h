@@ -20,6 +20,9 @@
 
 namespace importer {
 
+// The object at index of the document's list ("accessors", "nodes", ...), when index names one.
+const nlohmann::json* GltfElement(const nlohmann::json& doc, const char* list, const nlohmann::json& index);
+
 // The accessors of a glTF document that assimp misreads: those of vertex attributes but the joint
 // indices (of meshes and their shape keys) and of animation keys that hold integers or sparse
 // values. In index order.

@@ -73,13 +73,6 @@ std::optional<double> Bound(const json& accessor, const char* which) {
     return (*it)[0].get<double>();
 }
 
-const json* Element(const json& doc, const char* list, const json& index) {
-    const auto it = doc.find(list);
-    if (it == doc.end() || !it->is_array() || !index.is_number_unsigned()) return nullptr;
-    const auto i = index.get<std::size_t>();
-    return i < it->size() && (*it)[i].is_object() ? &(*it)[i] : nullptr;
-}
-
 GltfAnimationFacts FactsOf(const json& doc, const json& animation) {
     GltfAnimationFacts facts;
     const auto samplers = animation.find("samplers");
@@ -89,7 +82,7 @@ GltfAnimationFacts FactsOf(const json& doc, const json& animation) {
     std::optional<std::pair<double, double>> span;
     bool stated = true;
     for (const json& sampler : *samplers) {
-        const json* input = sampler.is_object() && sampler.contains("input") ? Element(doc, "accessors", sampler["input"]) : nullptr;
+        const json* input = sampler.is_object() && sampler.contains("input") ? GltfElement(doc, "accessors", sampler["input"]) : nullptr;
         const auto first = input ? Bound(*input, "min") : std::nullopt, last = input ? Bound(*input, "max") : std::nullopt;
         if (!first || !last) {
             stated = false;
@@ -105,7 +98,7 @@ GltfAnimationFacts FactsOf(const json& doc, const json& animation) {
                                       channel["sampler"].get<std::size_t>() < samplers->size()
                                   ? &(*samplers)[channel["sampler"].get<std::size_t>()]
                                   : nullptr;
-        const json* node = target.contains("node") ? Element(doc, "nodes", target["node"]) : nullptr;
+        const json* node = target.contains("node") ? GltfElement(doc, "nodes", target["node"]) : nullptr;
         if (!sampler || !sampler->is_object() || !node || !target.contains("path") || !target["path"].is_string()) continue;
         const auto name = node->find("name");
         const std::string key = name != node->end() && name->is_string() && !name->get<std::string>().empty()
