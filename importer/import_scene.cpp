@@ -839,17 +839,11 @@ void TakeSkinnedMeshesOutOfSkeletons(standin::Scene& scene, const std::vector<Sk
 }
 
 // What a scene file says that assimp does not pass on. Of an FBX file: its takes' time spans, frame
-// rate and unit, or why they could not be read. Of a glTF file: its JSON, for the files it uses,
-// and of its clips how they interpolate and where their keys lie.
+// rate and unit, or why they could not be read. Of a glTF file: what its JSON says (GltfFacts).
 struct FileFacts {
     std::optional<FbxFacts> fbx;
     std::optional<std::string> fbxProblem;
-    std::optional<std::vector<GltfAnimationFacts>> gltf;
-    std::vector<GltfMaterialUvs> gltfMaterials;
-    std::vector<std::string> gltfFiles;
-    std::vector<std::string> gltfUnreadableExtensions;
-    bool gltfAssimpNeedsACopy = false;
-    std::string gltfJsonError;
+    std::optional<GltfFacts> gltf;
 };
 
 FileFacts ReadFileFacts(const std::string& path, Format format) {
@@ -864,13 +858,7 @@ FileFacts ReadFileFacts(const std::string& path, Format format) {
         else
             facts.fbxProblem = why;
     } else if (format == Format::Gltf) {
-        GltfFacts gltf = ReadGltfFacts(GltfJson(path));
-        facts.gltf = std::move(gltf.animations);
-        facts.gltfMaterials = std::move(gltf.materials);
-        facts.gltfFiles = std::move(gltf.files);
-        facts.gltfUnreadableExtensions = std::move(gltf.unreadableExtensions);
-        facts.gltfAssimpNeedsACopy = gltf.assimpNeedsACopy;
-        facts.gltfJsonError = std::move(gltf.jsonError);
+        facts.gltf = ReadGltfFacts(GltfJson(path));
     }
     return facts;
 }
@@ -922,10 +910,11 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         // JSON that does not parse here may still parse in assimp's reader, which must then not be
         // given accessors it misreads unseen: it is no glTF file (invalid UTF-8, cut short, another
         // format's bytes).
-        if (!fileFacts.gltfJsonError.empty()) return unreadable("its glTF JSON does not parse: " + fileFacts.gltfJsonError);
-        if (!fileFacts.gltfUnreadableExtensions.empty())
-            return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(fileFacts.gltfUnreadableExtensions));
-        if (fileFacts.gltfAssimpNeedsACopy) {
+        const GltfFacts& gltf = *fileFacts.gltf;
+        if (!gltf.jsonError.empty()) return unreadable("its glTF JSON does not parse: " + gltf.jsonError);
+        if (!gltf.unreadableExtensions.empty())
+            return unreadable("it requires glTF extensions the exporter cannot read: " + CommaList(gltf.unreadableExtensions));
+        if (gltf.assimpNeedsACopy) {
             std::string why;
             std::optional<std::string> copy = GltfCopyForAssimp(path, why);
             if (!copy) return unreadable(why);
@@ -956,8 +945,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         info.warnings.push_back("the file's own settings could not be read (" + *fileFacts.fbxProblem + "): its takes start at frame 0");
     const std::optional<FbxFacts>& facts = fileFacts.fbx;
     // The glTF facts describe the file's clips when they are assimp's: as many, in the same order.
-    std::optional<std::vector<GltfAnimationFacts>>& gltf = fileFacts.gltf;
-    if (gltf && (source->mNumAnimations == 0 || gltf->size() != source->mNumAnimations)) gltf.reset();
+    const std::vector<GltfAnimationFacts>* gltfClips =
+        fileFacts.gltf && source->mNumAnimations != 0 && fileFacts.gltf->animations.size() == source->mNumAnimations
+            ? &fileFacts.gltf->animations
+            : nullptr;
     const FileUnit unit = UnitOf(format, path, *source, facts ? &*facts : nullptr);
     info.unit = unit.words;
     if (format == Format::Fbx && unit.stated) info.unitScaleFactor = unit.metresPerUnit * 100.0;
@@ -974,7 +965,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
                               options.model, options.model && !options.extractingEmbedded);
     materials.uriTexturePaths = format == Format::Gltf;
     const bool blenderFbx = facts && facts->WrittenByBlender();
-    materials.PlaceTextures(std::move(fileFacts.gltfMaterials), format == Format::Fbx, blenderFbx);
+    materials.PlaceTextures(fileFacts.gltf ? std::move(fileFacts.gltf->materials) : std::vector<GltfMaterialUvs>{},
+                            format == Format::Fbx, blenderFbx);
     TreeBuilder builder(*source, scene, info, materials, format, UpAxisTurn(*source, format, options, info));
     builder.dropBlenderLeafBones = blenderFbx;
     for (const auto& [node, rows] : bindShapes) {
@@ -1029,7 +1021,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         worldSkinSpace = Inverse(builder.ToHost()) * (ToMatrix3(root.mTransformation) * unitScale) * builder.ToHost();
     const BoneNodes boneNodes = FindBoneNodes(scene, builder.Skinned(), builder.ToHost(), worldSkinSpace);
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), boneNodes, builder.ToHost(), format == Format::Gltf);
-    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltf ? &*gltf : nullptr, builder, scene, options, result))
+    if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltfClips, builder, scene, options, result))
         return result;
     AddSkins(*source, scene, builder.Skinned(), boneNodes, builder.ToHost(), options, info,
              builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
@@ -1044,7 +1036,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     }
     result.nodeWarnings = builder.TakeNodeWarnings();
     result.motions = builder.TakeMotions();
-    result.usedFiles = UsedFiles(path, materials.TextureFiles(), fileFacts.gltfFiles);
+    result.usedFiles = UsedFiles(path, materials.TextureFiles(), fileFacts.gltf ? fileFacts.gltf->files : std::vector<std::string>{});
     result.ok = true;
     return result;
 }
