@@ -1,5 +1,6 @@
 #include "core/export_space.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -25,11 +26,30 @@ Vec3 ExportSpace::Direction(const Vec3& v) const {
     return swapYZ_ ? Vec3{v.x, v.z, v.y} : v;
 }
 
+namespace {
+
+Quat Scaled(const Quat& q, float divisor) { return Quat(q.x / divisor, q.y / divisor, q.z / divisor, q.w / divisor); }
+float Length(const Quat& q) { return std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w); }
+
+}  // namespace
+
 BoneKey ExportSpace::Rotation(const Quat& rotation) const {
-    // A degenerate (zero-scale) transform has no proper rotation; its quaternion is made unit length.
+    // A degenerate transform (an axis scaled to nothing, or so near it that the host keeps it
+    // unnormalised) has no proper rotation; its quaternion is made unit length all the same, so that
+    // the files hold rotations only.
     Quat q = rotation;
-    const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
-    if (std::isfinite(len) && len > 0.0f && std::fabs(len - 1.0f) > 1e-5f) q = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
+    const float len = Length(q);
+    if (std::isfinite(len) && len > 0.0f) {
+        if (std::fabs(len - 1.0f) > 1e-5f) q = Scaled(q, len);
+    } else if (std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w)) {
+        // Parts whose squares overflow or vanish in single precision: measured against the largest
+        // part first.
+        const float largest = std::max({std::fabs(q.x), std::fabs(q.y), std::fabs(q.z), std::fabs(q.w)});
+        if (largest > 0.0f) {
+            q = Scaled(q, largest);
+            q = Scaled(q, Length(q));
+        }
+    }
     return swapYZ_ ? BoneKey{q.x, q.z, q.y, q.w} : BoneKey{q.x, q.y, q.z, q.w};
 }
 

@@ -288,6 +288,24 @@ TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
               "The animation has a non-finite value at frame 20: the root's position or heading. Nothing was exported");
 }
 
+// A bone under a parent with an axis scaled next to nothing (where the host leaves the axis
+// unnormalised) gets a relative rotation of enormous parts; the file still holds unit rotations.
+TEST_F(Animation, BonesUnderANearlyFlatParentGetUnitRotations) {
+    auto& root = scene.CreateNode("Root");
+    root.SetSelected(true);
+    auto& arm = root.AddChild("Arm");
+    arm.SetLocalTM(ScaleMatrix({1, 1e-37f, 1}) * RotateZMatrix(0.1f));
+    arm.AddChild("Hand").SetLocalTM(TransMatrix({0, 0, 1}));
+    scene.animRange = {0, 2 * 160};
+    const auto a = ExportAnim(scene, out);
+    ASSERT_TRUE(a.e.outcome.written);
+    EXPECT_TRUE(a.vla.findings.empty()) << a.vla.findings.front().text;
+    for (std::size_t b = 0; b < 3; ++b) {
+        const vlo::BoneKey& k = a.vla.animation.Key(0, b);
+        EXPECT_NEAR(std::sqrt(k.x * k.x + k.y * k.y + k.z * k.z + k.w * k.w), 1.0f, 1e-5f) << b;
+    }
+}
+
 TEST_F(Animation, AFramesKeysDoNotDependOnTheRangeAroundIt) {
     // A tree of bones turning at their own rates under a root that travels without turning, so the
     // root motion's reference does not turn the keys. Long enough that the keys of a range are

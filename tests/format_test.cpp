@@ -67,8 +67,16 @@ TEST(ExportSpace, PositionsLoseTheOriginTurnAndScaleDirectionsOnlyTurn) {
     EXPECT_EQ(space.Offset(Point3(300, 200, 50)), (vlo::Vec3{3.0f, 0.5f, 2.0f}));  // no origin
     EXPECT_EQ(space.Direction(Point3(0, 1, 0)), (vlo::Vec3{0, 0, 1}));          // not scaled
     EXPECT_EQ(space.Rotation(Quat(0.6f, 0.0f, 0.8f, 0.0f)), (vlo::BoneKey{0.6f, 0.8f, 0.0f, 0.0f}));
-    // A quaternion of another length (a degenerate transform's) is made unit length.
+    // A quaternion of another length (a degenerate transform's) is made unit length, also where its
+    // parts' squares overflow or vanish in single precision.
     EXPECT_EQ(space.Rotation(Quat(0, 0, 0, 2)), (vlo::BoneKey{0, 0, 0, 1}));
+    for (const float size : {1.0f, 1e30f, 3e38f, 1e-30f, 1e-37f}) {
+        const vlo::BoneKey k = space.Rotation(Quat(0.0f, 0.0f, -0.6f * size, 0.8f * size));
+        EXPECT_NEAR(k.y, -0.6f, 1e-6f) << size;
+        EXPECT_NEAR(k.w, 0.8f, 1e-6f) << size;
+        EXPECT_EQ(k.x, 0.0f);
+        EXPECT_EQ(k.z, 0.0f);
+    }
     vlo::ModelPolygon p{{4, 5, 6}, 0};
     space.Wind(p);
     EXPECT_EQ(p.verts[1], 6);
