@@ -29,7 +29,7 @@ Vec3 ExportSpace::Direction(const Vec3& v) const {
 namespace {
 
 Quat Scaled(const Quat& q, float divisor) { return Quat(q.x / divisor, q.y / divisor, q.z / divisor, q.w / divisor); }
-float Length(const Quat& q) { return std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w); }
+float Length(const Quat& q) { return QuaternionLength(q.x, q.y, q.z, q.w); }
 
 }  // namespace
 
