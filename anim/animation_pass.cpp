@@ -24,6 +24,19 @@ Result<FrameRange> ReadAnimationRange(Interface& host) {
     return range;
 }
 
+// The node above bone that is scaled to nothing at t (its transform has an axis of no length while
+// its parent's has none), which leaves the bone's rotation relative to its parent undefined; null when
+// no node above it is.
+INode* ScaledToNothingAbove(INode* bone, TimeValue t) {
+    auto flat = [t](INode* n) {
+        const Matrix3 m = n->GetNodeTM(t);
+        return m[0].Length() == 0.0f || m[1].Length() == 0.0f || m[2].Length() == 0.0f;
+    };
+    INode* found = nullptr;
+    for (INode* n = bone->GetParentNode(); n && !n->IsRootNode() && flat(n); n = n->GetParentNode()) found = n;
+    return found;
+}
+
 // Infinite or undefined transforms in the scene would put NaN into the game's file: the first frame
 // with one, and what is wrong there.
 std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, const BoneList& bones,
@@ -33,8 +46,14 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
         std::string what, object;
         if (!IsFinite(s.rootPositions[k]) || !std::isfinite(s.rootRotations[k])) what = "the root's position or heading";
         if (what.empty() && s.firstNonFiniteKey && *s.firstNonFiniteKey / numBones == k) {
-            object = FieldText(bones.records[*s.firstNonFiniteKey % numBones].name);
+            const std::size_t bone = *s.firstNonFiniteKey % numBones;
+            object = FieldText(bones.records[bone].name);
             what = "the rotation of bone '" + object + "'";
+            if (INode* flat = ScaledToNothingAbove(bones.nodes[bone], (range.startFrame + int(k)) * range.ticksPerFrame)) {
+                object = flat->GetName();
+                what += ", which has none while '" + object +
+                        "' above it is scaled to nothing (the file holds no scale: keep it above zero)";
+            }
         }
         for (std::size_t m = 0; m < markers.size() && what.empty(); ++m)
             if (!IsFinite(s.markerTracks[m][k])) {

@@ -288,6 +288,31 @@ TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
               "The animation has a non-finite value at frame 20: the root's position or heading. Nothing was exported");
 }
 
+// A bone scaled to nothing on some frame leaves the rotations of the bones below it undefined there:
+// the refusal names the bone scaled, not only the first bone whose key it spoils.
+TEST_F(Animation, BonesUnderABoneScaledToNothingAreRefusedNamingIt) {
+    auto refusal = [&](const Point3& scaleAtFrame4) {
+        standin::Scene s;
+        auto& root = s.CreateNode("Root");
+        root.SetSelected(true);
+        auto& upper = root.AddChild("Upper");
+        upper.SetLocalTrack([=](TimeValue t) {
+            return (t == 4 * 160 ? ScaleMatrix(scaleAtFrame4) : Matrix3()) * RotateZMatrix(0.2f) * TransMatrix({0, 0, 1});
+        });
+        upper.AddChild("Lower").AddChild("Tip").SetLocalTM(RotateXMatrix(0.3f) * TransMatrix({0, 0, 1}));
+        s.animRange = {0, 8 * 160};
+        const auto a = ExportAnim(s, out);
+        EXPECT_FALSE(a.e.outcome.written);
+        const auto texts = a.e.Texts();
+        return texts.empty() ? std::string() : texts.front();
+    };
+    const std::string named = "The animation has a non-finite value at frame 4: the rotation of bone 'Lower', which has "
+                              "none while 'Upper' above it is scaled to nothing (the file holds no scale: keep it above "
+                              "zero). Nothing was exported";
+    EXPECT_EQ(refusal({0, 0, 0}), named);
+    EXPECT_EQ(refusal({1, 0, 1}), named);
+}
+
 // A bone under a parent with an axis scaled next to nothing (where the host leaves the axis
 // unnormalised) gets a relative rotation of enormous parts; the file still holds unit rotations.
 TEST_F(Animation, BonesUnderANearlyFlatParentGetUnitRotations) {
