@@ -33,24 +33,13 @@ float Length(const Quat& q) { return QuaternionLength(q.x, q.y, q.z, q.w); }
 
 }  // namespace
 
-BoneKey ExportSpace::Rotation(const Quat& rotation) const {
-    // A degenerate transform (an axis scaled to nothing, or so near it that the host keeps it
-    // unnormalised) has no proper rotation; its quaternion is made unit length all the same, so that
-    // the files hold rotations only.
-    Quat q = rotation;
-    const float len = Length(q);
-    if (std::isfinite(len) && len > 0.0f) {
-        if (std::fabs(len - 1.0f) > 1e-5f) q = Scaled(q, len);
-    } else if (std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w)) {
-        // Parts whose squares overflow or vanish in single precision: measured against the largest
-        // part first.
-        const float largest = std::max({std::fabs(q.x), std::fabs(q.y), std::fabs(q.z), std::fabs(q.w)});
-        if (largest > 0.0f) {
-            q = Scaled(q, largest);
-            q = Scaled(q, Length(q));
-        }
-    }
-    return swapYZ_ ? BoneKey{q.x, q.z, q.y, q.w} : BoneKey{q.x, q.y, q.z, q.w};
+Quat ExportSpace::UnitFromExtremeParts(const Quat& q) {
+    if (!(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w))) return q;
+    // Measured against the largest part first.
+    const float largest = std::max({std::fabs(q.x), std::fabs(q.y), std::fabs(q.z), std::fabs(q.w)});
+    if (!(largest > 0.0f)) return q;
+    const Quat scaled = Scaled(q, largest);
+    return Scaled(scaled, Length(scaled));
 }
 
 void ExportSpace::Wind(ModelPolygon& polygon) const {

@@ -4,6 +4,7 @@
 // model with its origin at the centre or base is then re-centred on its own vertices.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "format/records.h"
@@ -33,8 +34,21 @@ public:
     Vec3 Direction(const Vec3& v) const;
     Vec3 Direction(const Point3& v) const { return Direction(Vec3{v.x, v.y, v.z}); }
     // A host quaternion: made unit length when it is not (within 1e-5), then axes only (Y and Z
-    // exchanged, no sign change). Every rotation of both files goes through here.
-    BoneKey Rotation(const Quat& q) const;
+    // exchanged, no sign change). Every rotation of both files goes through here, every bone of every
+    // frame of an animation among them, so the common case is defined here, to be inlined.
+    BoneKey Rotation(const Quat& q) const {
+        // A degenerate transform (an axis scaled to nothing, or so near it that the host keeps it
+        // unnormalised) has no proper rotation; its quaternion is made unit length all the same, so
+        // that the files hold rotations only.
+        Quat r = q;
+        const float len = QuaternionLength(q.x, q.y, q.z, q.w);
+        if (std::isfinite(len) && len > 0.0f) {
+            if (std::fabs(len - 1.0f) > 1e-5f) r = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
+        } else {
+            r = UnitFromExtremeParts(q);
+        }
+        return swapYZ_ ? BoneKey{r.x, r.z, r.y, r.w} : BoneKey{r.x, r.y, r.z, r.w};
+    }
     // The corner order of a triangle: the axis swap mirrors the space, so the second and third corners
     // are exchanged to keep its front face.
     void Wind(ModelPolygon& polygon) const;
@@ -48,6 +62,10 @@ public:
     const Point3& Origin() const { return origin_; }
 
 private:
+    // A quaternion without a finite length other than zero, made unit length when its parts are
+    // finite (their squares overflow or vanish in single precision); other ones as they are.
+    static Quat UnitFromExtremeParts(const Quat& q);
+
     Point3 origin_;
     float worldScale_ = 1.0f;
     float inverseScale_ = 1.0f;
