@@ -5,21 +5,38 @@
 
 namespace standin {
 
+namespace {
+
+bool IsFinite(const Quat& q) { return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w); }
+bool IsMinusZero(float f) { return f == 0 && std::signbit(f); }
+bool HasMinusZero(const Quat& q) { return IsMinusZero(q.x) || IsMinusZero(q.y) || IsMinusZero(q.z) || IsMinusZero(q.w); }
+
+}  // namespace
+
 Quat Slerp(const Quat& a, const Quat& bIn, float t) {
-    Quat b = bIn;
-    double cosom = double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w;
-    if (cosom < 0) {
-        cosom = -cosom;
-        b = Quat(-b.x, -b.y, -b.z, -b.w);
+    Quat r;
+    if (t == 0.0f && IsFinite(a) && IsFinite(bIn) && !HasMinusZero(a)) {
+        // A sample on a key (the common case): each part of the blend below is a's part plus zero
+        // times b's, a zero of either sign, which changes no bit of a finite part other than -0: the
+        // blend is a itself.
+        r = a;
+    } else {
+        Quat b = bIn;
+        double cosom = double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w;
+        if (cosom < 0) {
+            cosom = -cosom;
+            b = Quat(-b.x, -b.y, -b.z, -b.w);
+        }
+        double s0 = 1.0 - t, s1 = t;
+        // At t = 0 the arc's weights are exactly 1 and 0: no need to measure it.
+        if (t != 0.0f && 1.0 - cosom > 1e-6) {
+            const double omega = std::acos(std::min(1.0, cosom)), sinom = std::sin(omega);
+            s0 = std::sin((1.0 - t) * omega) / sinom;
+            s1 = std::sin(t * omega) / sinom;
+        }
+        r = Quat(float(s0 * a.x + s1 * b.x), float(s0 * a.y + s1 * b.y), float(s0 * a.z + s1 * b.z),
+                 float(s0 * a.w + s1 * b.w));
     }
-    double s0 = 1.0 - t, s1 = t;
-    // At t = 0 (a sample on a key) the arc's weights are exactly 1 and 0: no need to measure it.
-    if (t != 0.0f && 1.0 - cosom > 1e-6) {
-        const double omega = std::acos(std::min(1.0, cosom)), sinom = std::sin(omega);
-        s0 = std::sin((1.0 - t) * omega) / sinom;
-        s1 = std::sin(t * omega) / sinom;
-    }
-    Quat r(float(s0 * a.x + s1 * b.x), float(s0 * a.y + s1 * b.y), float(s0 * a.z + s1 * b.z), float(s0 * a.w + s1 * b.w));
     const float len = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z + r.w * r.w);
     // A length of exactly 1 (which only finite parts give) would change no bit in the division.
     if (len == 1.0f) return r;

@@ -104,6 +104,41 @@ TEST(TrackSampler, ComposesScaleRotationTranslationBitForBit) {
             }
 }
 
+// Bit for bit, signed zeros included; NaN parts match any NaN.
+bool SameBits(const Quat& a, const Quat& b) {
+    for (const auto part : {&Quat::x, &Quat::y, &Quat::z, &Quat::w}) {
+        const float x = a.*part, y = b.*part;
+        if (std::isnan(x) ? !std::isnan(y) : std::memcmp(&x, &y, sizeof x) != 0) return false;
+    }
+    return true;
+}
+
+TEST(Slerp, AtWeightZeroIsTheBlendWithWeightsOneAndZeroBitForBit) {
+    // A sample on a key blends the key with the next at weights 1 and 0 (in double precision, the
+    // next turned to the shorter arc), then divides by the length unless it is 1 or 0: zero parts
+    // take the signs that blend gives them, and non-finite parts on either side stay so.
+    auto blendAtZero = [](const Quat& a, Quat b) {
+        if (double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w < 0) b = Quat(-b.x, -b.y, -b.z, -b.w);
+        const Quat r(float(1.0 * a.x + 0.0 * b.x), float(1.0 * a.y + 0.0 * b.y), float(1.0 * a.z + 0.0 * b.z),
+                     float(1.0 * a.w + 0.0 * b.w));
+        const float len = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z + r.w * r.w);
+        if (len == 1.0f) return r;
+        return len > 0 ? Quat(r.x / len, r.y / len, r.z / len, r.w / len) : a;
+    };
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float special[] = {0.0f, -0.0f, 1e-40f, -1e-45f, std::numeric_limits<float>::max(), -inf, inf, nan, 1, -1};
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> ordinary(-1, 1), chance(0, 1);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(special) - 1);
+    auto part = [&] { return chance(rng) < 0.1f ? special[pick(rng)] : ordinary(rng); };
+    for (int n = 0; n < 50000; ++n) {
+        const Quat a(part(), part(), part(), part()), b(part(), part(), part(), part());
+        ASSERT_TRUE(SameBits(standin::Slerp(a, b, 0), blendAtZero(a, b)))
+            << n << ": " << a.x << " " << a.y << " " << a.z << " " << a.w << " / " << b.x << " " << b.y << " " << b.z
+            << " " << b.w;
+    }
+}
+
 TEST(HostAxesTransform, TurnsIntoHostAxesBitForBit) {
     // Parts are moved for a node below the top (rest the identity) of a Y-up or a Z-up file; a top
     // node's rest, or a zero translation of -0 where it is added, takes the products.
