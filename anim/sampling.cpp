@@ -186,8 +186,11 @@ void SampleFrames(const SampleRequest& r, Samples& s) {
     s.keys.resize(frames * count);
     s.markerTracks.assign(r.markers.size(), std::vector<Vec3>(frames));
     const float base = s.rootRotationBase;
+    // The worker's per-bone arithmetic is flattened (every call inlined: the matrix inverse and the
+    // matrix-to-quaternion among them), so each bone's matrices stay in registers from one step to the
+    // next instead of going through memory for every call.
     BlockWorker keys([&, world = std::vector<Matrix3>(count), inverse = std::vector<Matrix3>(count),
-                      inverted = std::vector<char>(count)](const TransformBlock& block) mutable {
+                      inverted = std::vector<char>(count)](const TransformBlock& block) mutable __attribute__((flatten)) {
         for (std::size_t f = 0; f < block.frames; ++f) {
             const Axes* tm = &block.transforms[f * slots];
             const std::size_t k = block.firstFrame + f;
