@@ -156,15 +156,65 @@ private:
     std::thread thread_;
 };
 
+// The worker's stage: turns blocks of the bones' world transforms into their keys. A bone's rotation
+// relative to its parent is its world rotation times the inverse of the parent's. Per frame, each
+// bone's world rotation is taken once and each parent's inverse once, however many children share it
+// (bones come parents first, so a parent's are ready for its children).
+class KeyMaker {
+public:
+    // parentOf: each bone's parent among the bones, or -1; parentSlot: where in a frame's transforms
+    // the parent's NodeTM of a bone without a bone parent lies; slots: transforms per frame.
+    KeyMaker(const SampleRequest& r, Samples& s, const std::vector<std::ptrdiff_t>& parentOf,
+             const std::vector<std::size_t>& parentSlot, std::size_t slots)
+        : r_(r), s_(s), parentOf_(parentOf), parentSlot_(parentSlot), slots_(slots), world_(r.bones.size()),
+          inverse_(r.bones.size()), inverted_(r.bones.size()) {}
+
+    // Flattened (every call inlined: the matrix inverse and the matrix-to-quaternion among them), so
+    // that a bone's matrices stay in registers from one step to the next instead of going through
+    // memory at every call.
+    [[gnu::flatten]] void operator()(const TransformBlock& block) {
+        const std::size_t count = world_.size();
+        for (std::size_t f = 0; f < block.frames; ++f) {
+            const Axes* tm = &block.transforms[f * slots_];
+            const std::size_t k = block.firstFrame + f;
+            const Matrix3 z = RotateZMatrix(s_.rootRotations[k] + s_.rootRotationBase);
+            std::fill(inverted_.begin(), inverted_.end(), 0);
+            for (std::size_t i = 0; i < count; ++i) {
+                world_[i] = tm[i].Rotation();
+                Matrix3 parentInverse;
+                if (const std::ptrdiff_t p = parentOf_[i]; p >= 0) {
+                    if (!inverted_[std::size_t(p)]) inverse_[std::size_t(p)] = Inverse(world_[std::size_t(p)]);
+                    inverted_[std::size_t(p)] = 1;
+                    parentInverse = inverse_[std::size_t(p)];
+                } else {
+                    parentInverse = Inverse(tm[parentSlot_[i]].Rotation());
+                }
+                Matrix3 local = world_[i] * parentInverse;
+                if (i == 0) local = local * z;
+                const BoneKey key = r_.space.Rotation(Quat(local));
+                // Blocks come in order and a block's keys in order: the first noted is the first.
+                if (!s_.firstNonFiniteKey && !IsFinite(key)) s_.firstNonFiniteKey = k * count + i;
+                s_.keys[k * count + i] = key;
+            }
+        }
+    }
+
+private:
+    const SampleRequest& r_;
+    Samples& s_;
+    const std::vector<std::ptrdiff_t>& parentOf_;
+    const std::vector<std::size_t>& parentSlot_;
+    std::size_t slots_;
+    std::vector<Matrix3> world_, inverse_;
+    std::vector<char> inverted_;
+};
+
 // Every frame of the range, in increasing time. Per frame the calling thread asks the host for the
 // root's motion, every bone's transform and each marker's place around the root, in that order, so
 // that a node's transform at the frame is evaluated once and its children's come from it (a marker
 // carried by a bone costs one node, not its whole chain). The bones' keys are made from their
 // transforms on the worker.
 void SampleFrames(const SampleRequest& r, Samples& s) {
-    // A bone's rotation relative to its parent: its world rotation times the inverse of the parent's.
-    // Per frame, each bone's world rotation is taken once and each parent's inverse once, however
-    // many children share it (bones come parents first, so a parent's are ready for its children).
     const std::size_t count = r.bones.size();
     std::unordered_map<INode*, std::ptrdiff_t> indexOf;
     std::vector<std::ptrdiff_t> parentOf(count, -1);
@@ -186,35 +236,7 @@ void SampleFrames(const SampleRequest& r, Samples& s) {
     s.keys.resize(frames * count);
     s.markerTracks.assign(r.markers.size(), std::vector<Vec3>(frames));
     const float base = s.rootRotationBase;
-    // The worker's per-bone arithmetic is flattened (every call inlined: the matrix inverse and the
-    // matrix-to-quaternion among them), so each bone's matrices stay in registers from one step to the
-    // next instead of going through memory for every call.
-    BlockWorker keys([&, world = std::vector<Matrix3>(count), inverse = std::vector<Matrix3>(count),
-                      inverted = std::vector<char>(count)](const TransformBlock& block) mutable __attribute__((flatten)) {
-        for (std::size_t f = 0; f < block.frames; ++f) {
-            const Axes* tm = &block.transforms[f * slots];
-            const std::size_t k = block.firstFrame + f;
-            const Matrix3 z = RotateZMatrix(s.rootRotations[k] + base);
-            std::fill(inverted.begin(), inverted.end(), 0);
-            for (std::size_t i = 0; i < count; ++i) {
-                world[i] = tm[i].Rotation();
-                Matrix3 parentInverse;
-                if (const std::ptrdiff_t p = parentOf[i]; p >= 0) {
-                    if (!inverted[std::size_t(p)]) inverse[std::size_t(p)] = Inverse(world[std::size_t(p)]);
-                    inverted[std::size_t(p)] = 1;
-                    parentInverse = inverse[std::size_t(p)];
-                } else {
-                    parentInverse = Inverse(tm[parentSlot[i]].Rotation());
-                }
-                Matrix3 local = world[i] * parentInverse;
-                if (i == 0) local = local * z;
-                const BoneKey key = r.space.Rotation(Quat(local));
-                // Blocks come in order and a block's keys in order: the first noted is the first.
-                if (!s.firstNonFiniteKey && !IsFinite(key)) s.firstNonFiniteKey = k * count + i;
-                s.keys[k * count + i] = key;
-            }
-        }
-    });
+    BlockWorker keys(KeyMaker(r, s, parentOf, parentSlot, slots));
 
     INode* root = r.bones[0];
     RootMotion motion(root, r, base);
