@@ -29,17 +29,16 @@ Vec3 ExportSpace::Direction(const Vec3& v) const {
 namespace {
 
 Quat Scaled(const Quat& q, float divisor) { return Quat(q.x / divisor, q.y / divisor, q.z / divisor, q.w / divisor); }
-float Length(const Quat& q) { return QuaternionLength(q.x, q.y, q.z, q.w); }
 
 }  // namespace
 
 Quat ExportSpace::UnitFromExtremeParts(const Quat& q) {
-    if (!(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w))) return q;
+    if (!IsFinite(q)) return q;
     // Measured against the largest part first.
     const float largest = std::max({std::fabs(q.x), std::fabs(q.y), std::fabs(q.z), std::fabs(q.w)});
     if (!(largest > 0.0f)) return q;
     const Quat scaled = Scaled(q, largest);
-    return Scaled(scaled, Length(scaled));
+    return Scaled(scaled, QuaternionLength(scaled.x, scaled.y, scaled.z, scaled.w));
 }
 
 void ExportSpace::Wind(ModelPolygon& polygon) const {

@@ -4,6 +4,10 @@ bool IsFinite(const Point3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
+bool IsFinite(const Quat& q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
 bool Matrix3::operator==(const Matrix3& o) const {
     return m_[0] == o.m_[0] && m_[1] == o.m_[1] && m_[2] == o.m_[2] && m_[3] == o.m_[3];
 }

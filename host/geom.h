@@ -117,6 +117,8 @@ public:
     // The rotation matrix of this quaternion, in the host's convention: Quat(MakeMatrix()) == *this.
     Matrix3 MakeMatrix() const;
 };
+// True when every part is finite.
+bool IsFinite(const Quat& q);
 
 class Box3 {
 public:

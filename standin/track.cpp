@@ -7,7 +7,6 @@ namespace standin {
 
 namespace {
 
-bool IsFinite(const Quat& q) { return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w); }
 bool IsMinusZero(float f) { return f == 0 && std::signbit(f); }
 bool HasMinusZero(const Quat& q) { return IsMinusZero(q.x) || IsMinusZero(q.y) || IsMinusZero(q.z) || IsMinusZero(q.w); }
 

@@ -72,13 +72,13 @@ TEST(TrackSampler, SamplesExactlyAsEvaluateInEveryTimeOrder) {
     for (double t : times) ASSERT_EQ(sampler.At(t), track.Evaluate(t)) << t;
 }
 
-// Bit for bit, signed zeros included: Matrix3's == takes -0 for +0. NaN parts match any NaN.
+// Bit for bit, signed zeros included (== takes -0 for +0); a NaN matches any NaN.
+bool SameBits(float x, float y) { return std::isnan(x) ? std::isnan(y) : std::memcmp(&x, &y, sizeof x) == 0; }
+
 bool SameBits(const Matrix3& a, const Matrix3& b) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) {
-            const float x = a[r][c], y = b[r][c];
-            if (std::isnan(x) ? !std::isnan(y) : std::memcmp(&x, &y, sizeof x) != 0) return false;
-        }
+        for (int c = 0; c < 3; ++c)
+            if (!SameBits(a[r][c], b[r][c])) return false;
     return true;
 }
 
@@ -104,13 +104,8 @@ TEST(TrackSampler, ComposesScaleRotationTranslationBitForBit) {
             }
 }
 
-// Bit for bit, signed zeros included; NaN parts match any NaN.
 bool SameBits(const Quat& a, const Quat& b) {
-    for (const auto part : {&Quat::x, &Quat::y, &Quat::z, &Quat::w}) {
-        const float x = a.*part, y = b.*part;
-        if (std::isnan(x) ? !std::isnan(y) : std::memcmp(&x, &y, sizeof x) != 0) return false;
-    }
-    return true;
+    return SameBits(a.x, b.x) && SameBits(a.y, b.y) && SameBits(a.z, b.z) && SameBits(a.w, b.w);
 }
 
 TEST(Slerp, AtWeightZeroIsTheBlendWithWeightsOneAndZeroBitForBit) {
