@@ -28,10 +28,7 @@ Result<FrameRange> ReadAnimationRange(Interface& host) {
 // its parent's has none), which leaves the bone's rotation relative to its parent undefined; null when
 // no node above it is.
 INode* ScaledToNothingAbove(INode* bone, TimeValue t) {
-    auto flat = [t](INode* n) {
-        const Matrix3 m = n->GetNodeTM(t);
-        return m[0].Length() == 0.0f || m[1].Length() == 0.0f || m[2].Length() == 0.0f;
-    };
+    auto flat = [t](INode* n) { return FlattensAnAxis(n->GetNodeTM(t)); };
     INode* found = nullptr;
     for (INode* n = bone->GetParentNode(); n && !n->IsRootNode() && flat(n); n = n->GetParentNode()) found = n;
     return found;
@@ -68,6 +65,48 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
     return std::nullopt;
 }
 
+// A bone scaled to nothing on a frame has no rotation there, and what its transform gives instead is
+// arbitrary (a bone flattened on one frame came out turned half a circle on it). Its key on such a
+// frame repeats its rotation on the nearest earlier frame where it has one (for frames before the
+// first such frame, on that first frame), so the bone holds still where the scene hides it, with a
+// warning: the file holds no scale, so the game shows the bone. A bone scaled to nothing on every
+// frame keeps its keys as they are. (Bones below such a bone have no finite keys there and are
+// refused before this.)
+void HoldFlatKeys(Samples& s, const FrameRange& range, const BoneList& bones, NoticeSink& notices) {
+    const std::size_t count = bones.nodes.size(), frames = s.rootPositions.size();
+    std::vector<std::vector<std::size_t>> flatFrames(count);  // per bone, in increasing order
+    for (const std::size_t index : s.flatKeys) flatFrames[index % count].push_back(index / count);
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::vector<std::size_t>& flat = flatFrames[b];
+        if (flat.empty()) continue;
+        const std::string name = FieldText(bones.records[b].name);
+        auto frameNumber = [&](std::size_t k) { return std::to_string(range.startFrame + int(k)); };
+        const std::string where =
+            flat.size() == 1 ? "at frame " + frameNumber(flat[0])
+                             : "on " + std::to_string(flat.size()) + " frames from frame " + frameNumber(flat.front()) +
+                                   " to frame " + frameNumber(flat.back());
+        // The first frame where the bone has a rotation: the length of the run of flat frames from the start.
+        std::size_t firstDefined = 0;
+        while (firstDefined < flat.size() && flat[firstDefined] == firstDefined) ++firstDefined;
+        if (firstDefined == frames) {
+            notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing on every frame, where it has no "
+                                           "rotation: its keys hold whatever its transform gives (the file holds no "
+                                           "scale: keep it above zero)",
+                                           name));
+            continue;
+        }
+        // In increasing order, so a key copied from the frame before is already that frame's held one.
+        for (const std::size_t k : flat) s.keys[k * count + b] = s.keys[(k < firstDefined ? firstDefined : k - 1) * count + b];
+        const std::string held = flat.size() == 1 ? "its key there repeats its rotation at frame " +
+                                                        frameNumber(flat[0] < firstDefined ? firstDefined : flat[0] - 1)
+                                                  : "its keys there repeat its rotation at the nearest earlier frame "
+                                                    "where it has one (at the start, the first such frame)";
+        notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing " + where + ", where it has no rotation: " +
+                                           held + " (the file holds no scale: keep it above zero)",
+                                       name));
+    }
+}
+
 }  // namespace
 
 Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notices) {
@@ -89,6 +128,7 @@ Result<VlaAnimation> BuildAnimation(const AnimationRequest& r, NoticeSink& notic
     Samples samples = SampleSkeleton(
         {bones.nodes, settings.markers, *range, *reference, settings.zeroInitialRootRotation, space});
     if (auto refused = FindNonFinite(samples, *range, bones, settings.markers)) return *refused;
+    HoldFlatKeys(samples, *range, bones, notices);
 
     VlaAnimation a;
     a.sampling = {range->startFrame, range->ticksPerFrame, *reference, samples.rootRotationBase, r.worldScale};

@@ -194,12 +194,17 @@ public:
                 const BoneKey key = r_.space.Rotation(Quat(local));
                 // Blocks come in order and a block's keys in order: the first noted is the first.
                 if (!s_.firstNonFiniteKey && !IsFinite(key)) s_.firstNonFiniteKey = k * count + i;
+                if (FlattensAnAxis(tm[i].row[0], tm[i].row[1], tm[i].row[2])) [[unlikely]]
+                    NoteFlat(k * count + i);
                 s_.keys[k * count + i] = key;
             }
         }
     }
 
 private:
+    // Out of the loop above: a bone scaled to nothing is rare, and the vector's growth would crowd it.
+    [[gnu::noinline, gnu::cold]] void NoteFlat(std::size_t index) { s_.flatKeys.push_back(index); }
+
     const SampleRequest& r_;
     Samples& s_;
     const std::vector<std::ptrdiff_t>& parentOf_;

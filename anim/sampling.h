@@ -24,6 +24,13 @@ struct FrameRange {
 // start of the host's range. nullopt when that key frame's time does not fit the host's time values.
 std::optional<TimeValue> ReferenceTime(const KeyFrameFlags& keyFrames, const FrameRange& range);
 
+// Whether a transform scales one of its axes to nothing (an axis of no length, so no rotation can be
+// taken from it). A squared length is 0 exactly when the length is.
+inline bool FlattensAnAxis(const Point3& x, const Point3& y, const Point3& z) {
+    return x.LengthSquared() == 0.0f || y.LengthSquared() == 0.0f || z.LengthSquared() == 0.0f;
+}
+inline bool FlattensAnAxis(const Matrix3& m) { return FlattensAnAxis(m[0], m[1], m[2]); }
+
 struct SampleRequest {
     const std::vector<INode*>& bones;    // bone 0 is the root; every parent before its children
     const std::vector<INode*>& markers;
@@ -39,6 +46,9 @@ struct Samples {
     std::vector<float> rootRotations;  // per frame: the turn about the vertical since the reference, [0, 2 pi]
     std::vector<BoneKey> keys;        // frame-major: frame k's bone i at k x bones + i
     std::optional<std::size_t> firstNonFiniteKey;  // index into keys of the first with a NaN or infinity
+    // Indices into keys, in increasing order, of the bones scaled to nothing on their frames: their
+    // keys are whatever the degenerate transform gives, not a rotation of the bone.
+    std::vector<std::size_t> flatKeys;
     std::vector<std::vector<Vec3>> markerTracks;  // per marker, per frame: its place around the root
 };
 

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <span>
 
@@ -40,6 +41,9 @@ AnimExport ExportAnim(standin::Scene& scene, const std::string& vlaPath, support
     }
     return a;
 }
+
+// Whether two keys hold the same bits.
+bool SameKey(const vlo::BoneKey& a, const vlo::BoneKey& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Compares quaternions up to sign.
 void ExpectSameRotation(const vlo::BoneKey& k, const Quat& q, float tol = 1e-5f) {
@@ -311,6 +315,64 @@ TEST_F(Animation, BonesUnderABoneScaledToNothingAreRefusedNamingIt) {
                               "zero). Nothing was exported";
     EXPECT_EQ(refusal({0, 0, 0}), named);
     EXPECT_EQ(refusal({1, 0, 1}), named);
+}
+
+// A leaf bone scaled to nothing on some frames has no rotation there: its keys hold its rotation of the
+// nearest frame where it has one, with a warning naming it, and every other key is as without the
+// flattening.
+TEST_F(Animation, ALeafBoneScaledToNothingHoldsItsRotationWithAWarning) {
+    struct Outcome {
+        std::vector<vlo::BoneKey> tipKeys;  // per frame 0..8
+        std::vector<std::string> warnings;
+    };
+    // Tip turns about X frame by frame; on the frames flat() picks it is scaled by scale.
+    auto exportWith = [&](const std::function<bool(int)>& flat, const Point3& scale) {
+        standin::Scene s;
+        auto& root = s.CreateNode("Root");
+        root.SetSelected(true);
+        auto& upper = root.AddChild("Upper");
+        upper.SetLocalTM(RotateZMatrix(0.2f) * TransMatrix({0, 0, 1}));
+        upper.AddChild("Tip").SetLocalTrack([=](TimeValue t) {
+            return (flat(t / 160) ? ScaleMatrix(scale) : Matrix3()) * RotateXMatrix(0.3f + float(t) / 1600.0f) *
+                   TransMatrix({0, 0, 1});
+        });
+        s.animRange = {0, 8 * 160};
+        const auto a = ExportAnim(s, out);
+        EXPECT_TRUE(a.e.outcome.written);
+        EXPECT_TRUE(a.vla.Valid());
+        Outcome o{{}, a.e.Texts("Warning")};
+        for (std::size_t k = 0; a.vla.Valid() && k < a.vla.animation.frames.size(); ++k) {
+            o.tipKeys.push_back(a.vla.animation.Key(k, 2));
+            EXPECT_TRUE(SameKey(a.vla.animation.Key(k, 1), a.vla.animation.Key(0, 1))) << k;  // Upper stays put
+        }
+        return o;
+    };
+    const Outcome plain = exportWith([](int) { return false; }, {1, 1, 1});
+    ASSERT_EQ(plain.tipKeys.size(), 9u);
+    EXPECT_TRUE(plain.warnings.empty());
+    // held[k]: the frame whose unflattened key frame k must hold.
+    auto expectHeld = [&](const Outcome& o, const std::vector<int>& held) {
+        ASSERT_EQ(o.tipKeys.size(), held.size());
+        for (std::size_t k = 0; k < held.size(); ++k)
+            EXPECT_TRUE(SameKey(o.tipKeys[k], plain.tipKeys[std::size_t(held[k])])) << "frame " << k;
+    };
+    for (const Point3& scale : {Point3(0, 0, 0), Point3(1, 0, 1), Point3(1, 1, 1e-25f)}) {
+        const Outcome once = exportWith([](int f) { return f == 4; }, scale);
+        expectHeld(once, {0, 1, 2, 3, 3, 5, 6, 7, 8});
+        EXPECT_EQ(once.warnings, std::vector<std::string>{
+                                     "Bone 'Tip' is scaled to nothing at frame 4, where it has no rotation: its key there "
+                                     "repeats its rotation at frame 3 (the file holds no scale: keep it above zero)"});
+    }
+    const Outcome runs = exportWith([](int f) { return f < 2 || f == 5 || f == 6; }, {0, 0, 0});
+    expectHeld(runs, {2, 2, 2, 3, 4, 4, 4, 7, 8});
+    EXPECT_EQ(runs.warnings, std::vector<std::string>{
+                                 "Bone 'Tip' is scaled to nothing on 4 frames from frame 0 to frame 6, where it has no "
+                                 "rotation: its keys there repeat its rotation at the nearest earlier frame where it has "
+                                 "one (at the start, the first such frame) (the file holds no scale: keep it above zero)"});
+    const Outcome always = exportWith([](int) { return true; }, {0, 0, 0});
+    EXPECT_EQ(always.warnings, std::vector<std::string>{
+                                   "Bone 'Tip' is scaled to nothing on every frame, where it has no rotation: its keys "
+                                   "hold whatever its transform gives (the file holds no scale: keep it above zero)"});
 }
 
 // A bone under a parent with an axis scaled next to nothing (where the host leaves the axis
