@@ -66,12 +66,12 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
 }
 
 // A bone scaled to nothing on a frame has no rotation there, and what its transform gives instead is
-// arbitrary (a bone flattened on one frame came out turned half a circle on it). Its key on such a
-// frame repeats its rotation on the nearest earlier frame where it has one (for frames before the
-// first such frame, on that first frame), so the bone holds still where the scene hides it, with a
-// warning: the file holds no scale, so the game shows the bone. A bone scaled to nothing on every
-// frame keeps its keys as they are. (Bones below such a bone have no finite keys there and are
-// refused before this.)
+// arbitrary (a bone flattened to a point comes out turned half a circle). Its key on such a frame
+// repeats its rotation on the nearest earlier frame where it has one (for frames before the first
+// such frame, on that first frame), so the bone holds still where the scene hides it, with a warning:
+// the file holds no scale, so the game shows the bone. A bone scaled to nothing on every frame keeps
+// its keys as they are. (Bones below such a bone have no finite keys there and are refused before
+// this.)
 void HoldFlatKeys(Samples& s, const FrameRange& range, const BoneList& bones, NoticeSink& notices) {
     const std::size_t count = bones.nodes.size(), frames = s.rootPositions.size();
     std::vector<std::vector<std::size_t>> flatFrames(count);  // per bone, in increasing order
