@@ -97,10 +97,12 @@ void HoldFlatKeys(Samples& s, const FrameRange& range, const BoneList& bones, No
         }
         // In increasing order, so a key copied from the frame before is already that frame's held one.
         for (const std::size_t k : flat) s.keys[k * count + b] = s.keys[(k < firstDefined ? firstDefined : k - 1) * count + b];
-        const std::string held = flat.size() == 1 ? "its key there repeats its rotation at frame " +
-                                                        frameNumber(flat[0] < firstDefined ? firstDefined : flat[0] - 1)
-                                                  : "its keys there repeat its rotation at the nearest earlier frame "
-                                                    "where it has one (at the start, the first such frame)";
+        std::string held;
+        if (flat.size() == 1)
+            held = "its key there repeats its rotation at frame " + frameNumber(flat[0] < firstDefined ? firstDefined : flat[0] - 1);
+        else
+            held = "its keys there repeat its rotation at the nearest earlier frame where it has one" +
+                   (firstDefined > 0 ? ", or at frame " + frameNumber(firstDefined) + " for those before it" : std::string());
         notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing " + where + ", where it has no rotation: " +
                                            held + " (the file holds no scale: keep it above zero)",
                                        name));

@@ -368,7 +368,13 @@ TEST_F(Animation, ALeafBoneScaledToNothingHoldsItsRotationWithAWarning) {
     EXPECT_EQ(runs.warnings, std::vector<std::string>{
                                  "Bone 'Tip' is scaled to nothing on 4 frames from frame 0 to frame 6, where it has no "
                                  "rotation: its keys there repeat its rotation at the nearest earlier frame where it has "
-                                 "one (at the start, the first such frame) (the file holds no scale: keep it above zero)"});
+                                 "one, or at frame 2 for those before it (the file holds no scale: keep it above zero)"});
+    const Outcome later = exportWith([](int f) { return f == 3 || f == 4; }, {0, 0, 0});
+    expectHeld(later, {0, 1, 2, 2, 2, 5, 6, 7, 8});
+    EXPECT_EQ(later.warnings, std::vector<std::string>{
+                                  "Bone 'Tip' is scaled to nothing on 2 frames from frame 3 to frame 4, where it has no "
+                                  "rotation: its keys there repeat its rotation at the nearest earlier frame where it has "
+                                  "one (the file holds no scale: keep it above zero)"});
     const Outcome always = exportWith([](int) { return true; }, {0, 0, 0});
     EXPECT_EQ(always.warnings, std::vector<std::string>{
                                    "Bone 'Tip' is scaled to nothing on every frame, where it has no rotation: its keys "
