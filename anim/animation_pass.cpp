@@ -67,45 +67,44 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
 
 // A bone scaled to nothing on a frame has no rotation there, and what its transform gives instead is
 // arbitrary (a bone flattened to a point comes out turned half a circle). Its key on such a frame
-// repeats its rotation on the nearest earlier frame where it has one (for frames before the first
-// such frame, on that first frame), so the bone holds still where the scene hides it, with a warning:
-// the file holds no scale, so the game shows the bone. A bone scaled to nothing on every frame keeps
-// its keys as they are. (Bones below such a bone have no finite keys there and are refused before
-// this.)
+// repeats its rotation on the nearest earlier frame where it has one (for a run of such frames from
+// the first frame, on the first frame where it has one), so the bone holds still where the scene
+// hides it, with a warning: the file holds no scale, so the game shows the bone. A bone scaled to
+// nothing on every frame keeps its keys as they are. (Bones below such a bone have no finite keys
+// there and are refused before this.)
 void HoldFlatKeys(Samples& s, const FrameRange& range, const BoneList& bones, NoticeSink& notices) {
     const std::size_t count = bones.nodes.size(), frames = s.rootPositions.size();
     std::vector<std::vector<std::size_t>> flatFrames(count);  // per bone, in increasing order
     for (const std::size_t index : s.flatKeys) flatFrames[index % count].push_back(index / count);
+    auto frame = [&](std::size_t k) { return "frame " + std::to_string(range.startFrame + int(k)); };
     for (std::size_t b = 0; b < count; ++b) {
         const std::vector<std::size_t>& flat = flatFrames[b];
         if (flat.empty()) continue;
         const std::string name = FieldText(bones.records[b].name);
-        auto frameNumber = [&](std::size_t k) { return std::to_string(range.startFrame + int(k)); };
-        const std::string where =
-            flat.size() == 1 ? "at frame " + frameNumber(flat[0])
-                             : "on " + std::to_string(flat.size()) + " frames from frame " + frameNumber(flat.front()) +
-                                   " to frame " + frameNumber(flat.back());
+        auto warn = [&](const std::string& when, const std::string& keys) {
+            notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing " + when +
+                                               ", where it has no rotation: " + keys +
+                                               " (the file holds no scale: keep it above zero)",
+                                           name));
+        };
         // The first frame where the bone has a rotation: the length of the run of flat frames from the start.
         std::size_t firstDefined = 0;
         while (firstDefined < flat.size() && flat[firstDefined] == firstDefined) ++firstDefined;
         if (firstDefined == frames) {
-            notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing on every frame, where it has no "
-                                           "rotation: its keys hold whatever its transform gives (the file holds no "
-                                           "scale: keep it above zero)",
-                                           name));
+            warn("on every frame", "its keys hold whatever its transform gives");
             continue;
         }
+        auto heldFrom = [&](std::size_t k) { return k < firstDefined ? firstDefined : k - 1; };
         // In increasing order, so a key copied from the frame before is already that frame's held one.
-        for (const std::size_t k : flat) s.keys[k * count + b] = s.keys[(k < firstDefined ? firstDefined : k - 1) * count + b];
-        std::string held;
-        if (flat.size() == 1)
-            held = "its key there repeats its rotation at frame " + frameNumber(flat[0] < firstDefined ? firstDefined : flat[0] - 1);
-        else
-            held = "its keys there repeat its rotation at the nearest earlier frame where it has one" +
-                   (firstDefined > 0 ? ", or at frame " + frameNumber(firstDefined) + " for those before it" : std::string());
-        notices.Report(Notice::Warning("Bone '" + name + "' is scaled to nothing " + where + ", where it has no rotation: " +
-                                           held + " (the file holds no scale: keep it above zero)",
-                                       name));
+        for (const std::size_t k : flat) s.keys[k * count + b] = s.keys[heldFrom(k) * count + b];
+        if (flat.size() == 1) {
+            warn("at " + frame(flat[0]), "its key there repeats its rotation at " + frame(heldFrom(flat[0])));
+        } else {
+            const std::string run = std::to_string(flat.size()) + " frames from " + frame(flat.front());
+            warn("on " + run + " to " + frame(flat.back()),
+                 "its keys there repeat its rotation at the nearest earlier frame where it has one" +
+                     (firstDefined > 0 ? ", or at " + frame(firstDefined) + " for those before it" : std::string()));
+        }
     }
 }
 
