@@ -34,6 +34,14 @@ INode* ScaledToNothingAbove(INode* bone, TimeValue t) {
     return found;
 }
 
+// Whether the axes of node's transform at t hold a value that is not finite (the source of its
+// rotation; a parent bone's such axes spoil its own key first, so the bone whose key is the first
+// spoilt holds them itself when anything does).
+bool AxesNotFinite(INode* node, TimeValue t) {
+    const Matrix3 m = node->GetNodeTM(t);
+    return !(IsFinite(m[0]) && IsFinite(m[1]) && IsFinite(m[2]));
+}
+
 // Infinite or undefined transforms in the scene would put NaN into the game's file: the first frame
 // with one, and what is wrong there.
 std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, const BoneList& bones,
@@ -46,10 +54,14 @@ std::optional<Notice> FindNonFinite(const Samples& s, const FrameRange& range, c
             const std::size_t bone = *s.firstNonFiniteKey % numBones;
             object = FieldText(bones.records[bone].name);
             what = "the rotation of bone '" + object + "'";
-            if (INode* flat = ScaledToNothingAbove(bones.nodes[bone], (range.startFrame + int(k)) * range.ticksPerFrame)) {
+            const TimeValue t = (range.startFrame + int(k)) * range.ticksPerFrame;
+            if (INode* flat = ScaledToNothingAbove(bones.nodes[bone], t)) {
                 object = flat->GetName();
                 what += ", which has none while '" + object +
                         "' above it is scaled to nothing (the file holds no scale: keep it above zero)";
+            } else if (AxesNotFinite(bones.nodes[bone], t)) {
+                what += ", whose transform is not finite there (a value beyond a float's range, or scales whose "
+                        "product is: keep them smaller)";
             }
         }
         for (std::size_t m = 0; m < markers.size() && what.empty(); ++m)

@@ -265,13 +265,19 @@ TEST_F(Animation, UndefinedHeadingNeverWritesNaN) {
 // export names the first such frame and what is wrong there, and writes nothing.
 TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
     const float inf = std::numeric_limits<float>::infinity();
-    auto refusal = [&](int badBoneFrame, int badMarkerFrame, int badRootFrame) {
+    // On overflowFrame the root and the arm are each scaled by 1e20: finite apiece, not their product.
+    auto refusal = [&](int badBoneFrame, int badMarkerFrame, int badRootFrame, int overflowFrame = -1) {
         standin::Scene s;
         auto& root = s.CreateNode("Root");
         root.SetSelected(true);
-        root.SetLocalTrack([=](TimeValue t) { return TransMatrix({t / 160 == badRootFrame ? inf : 0.0f, 0, 0}); });
+        const Matrix3 big = ScaleMatrix({1e20f, 1e20f, 1e20f});
+        auto scaled = [=](TimeValue t) { return t / 160 == overflowFrame ? big : Matrix3(); };
+        root.SetLocalTrack([=](TimeValue t) {
+            return scaled(t) * TransMatrix({t / 160 == badRootFrame ? inf : 0.0f, 0, 0});
+        });
         root.AddChild("Arm").SetLocalTrack([=](TimeValue t) {
-            return t / 160 == badBoneFrame ? Matrix3({inf, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}) : RotateXMatrix(0.1f);
+            return t / 160 == badBoneFrame ? Matrix3({inf, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0})
+                                           : scaled(t) * RotateXMatrix(0.1f);
         });
         s.CreateDummyNode("Flag", Box3()).SetLocalTrack([=](TimeValue t) {
             return TransMatrix({t / 160 == badMarkerFrame ? inf : 1.0f, 2, 0});
@@ -284,8 +290,10 @@ TEST_F(Animation, NonFiniteTransformsAreRefusedAtTheirFirstFrame) {
         const auto texts = a.e.Texts();
         return texts.empty() ? std::string() : texts.front();
     };
-    EXPECT_EQ(refusal(7, -1, -1),
-              "The animation has a non-finite value at frame 7: the rotation of bone 'Arm'. Nothing was exported");
+    const std::string arm = "the rotation of bone 'Arm', whose transform is not finite there (a value beyond a float's "
+                            "range, or scales whose product is: keep them smaller). Nothing was exported";
+    EXPECT_EQ(refusal(7, -1, -1), "The animation has a non-finite value at frame 7: " + arm);
+    EXPECT_EQ(refusal(-1, -1, -1, 5), "The animation has a non-finite value at frame 5: " + arm);
     EXPECT_EQ(refusal(7, 3, -1),
               "The animation has a non-finite value at frame 3: the position of marker 'Flag'. Nothing was exported");
     EXPECT_EQ(refusal(-1, -1, 20),
