@@ -440,9 +440,7 @@ TEST_F(Animation, AFramesKeysDoNotDependOnTheRangeAroundIt) {
         ASSERT_EQ(part.vla.animation.frames.size(), std::size_t(last - first + 1));
         for (std::size_t k = 0; k < part.vla.animation.frames.size(); ++k)
             for (std::size_t b = 0; b < bones; ++b)
-                ASSERT_EQ(std::memcmp(&part.vla.animation.Key(k, b), &whole.vla.animation.Key(std::size_t(first) + k, b),
-                                      sizeof(vlo::BoneKey)),
-                          0)
+                ASSERT_TRUE(SameKey(part.vla.animation.Key(k, b), whole.vla.animation.Key(std::size_t(first) + k, b)))
                     << "frame " << first + int(k) << ", bone " << b;
     }
 }
