@@ -26,12 +26,6 @@ Vec3 ExportSpace::Direction(const Vec3& v) const {
     return swapYZ_ ? Vec3{v.x, v.z, v.y} : v;
 }
 
-namespace {
-
-Quat Scaled(const Quat& q, float divisor) { return Quat(q.x / divisor, q.y / divisor, q.z / divisor, q.w / divisor); }
-
-}  // namespace
-
 Quat ExportSpace::UnitFromExtremeParts(const Quat& q) {
     if (!IsFinite(q)) return q;
     // Measured against the largest part first.

@@ -43,7 +43,7 @@ public:
         Quat r = q;
         const float len = QuaternionLength(q.x, q.y, q.z, q.w);
         if (std::isfinite(len) && len > 0.0f) {
-            if (std::fabs(len - 1.0f) > 1e-5f) r = Quat(q.x / len, q.y / len, q.z / len, q.w / len);
+            if (std::fabs(len - 1.0f) > 1e-5f) r = Scaled(q, len);
         } else {
             r = UnitFromExtremeParts(q);
         }
@@ -62,6 +62,9 @@ public:
     const Point3& Origin() const { return origin_; }
 
 private:
+    static Quat Scaled(const Quat& q, float divisor) {
+        return Quat(q.x / divisor, q.y / divisor, q.z / divisor, q.w / divisor);
+    }
     // A quaternion without a finite length other than zero, made unit length when its parts are
     // finite (their squares overflow or vanish in single precision); other ones as they are.
     static Quat UnitFromExtremeParts(const Quat& q);
