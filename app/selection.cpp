@@ -132,6 +132,26 @@ std::string PathOf(const standin::Node& node) {
     return path;
 }
 
+namespace {
+
+// A skinned model moves every vertex with its bones, so meshes without a skin cannot be attached into
+// one beside skinned meshes: they are named before anything is attached (each of their vertices would
+// otherwise fail on its own). "" when every mesh is skinned, or none is (the exporter then says that
+// the object has no skin).
+std::string UnskinnedAmongSkinned(const std::vector<standin::Node*>& meshes) {
+    std::string unskinned;
+    std::size_t count = 0;
+    for (standin::Node* n : meshes)
+        if (!SkinOf(*n)) unskinned += (count++ ? ", " : "") + PathOf(*n);
+    if (count == 0 || count == meshes.size()) return "";
+    return "a skinned model moves every vertex with its bones, and " + std::to_string(count) + " of the " +
+           std::to_string(meshes.size()) + " meshes it would attach " + (count == 1 ? "has" : "have") + " no skin (" +
+           unskinned + "): bind " + (count == 1 ? "it" : "them") +
+           " to the skeleton, or --select a group that holds the skinned meshes alone";
+}
+
+}  // namespace
+
 Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
     for (standin::Node* n : scene.AllNodes()) n->SetSelected(false);
     if (r.all) {
@@ -140,6 +160,8 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
                            "--all out to take the scene's skeleton, or --select its root");
         const auto meshes = MeshesBesidesYardstick(scene.Root());
         if (meshes.empty()) return Problem("no mesh objects in " + r.input);
+        if (r.mode == vlo::ExportMode::Hierarchy)
+            if (std::string mixed = UnskinnedAmongSkinned(meshes); !mixed.empty()) return Problem(std::move(mixed));
         standin::AttachMeshes(scene, meshes, r.sceneName);
         Selection attached;
         attached.meshSources = meshes;
@@ -161,6 +183,8 @@ Selection ChooseSelection(standin::Scene& scene, const SelectionRequest& r) {
             node->SetSelected(true);  // the exporter reports what it cannot export
             if (r.mode != vlo::ExportMode::Animation) chosen.meshSources = {node};
         } else {
+            if (r.mode == vlo::ExportMode::Hierarchy)
+                if (std::string mixed = UnskinnedAmongSkinned(meshes); !mixed.empty()) return Problem(std::move(mixed));
             standin::AttachMeshes(scene, meshes, node->Name() + " (attached)");
             chosen.meshSources = meshes;
         }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/selection.h"
 #include "standin/character.h"
 #include "standin/modifiers.h"
 #include "test_support.h"
@@ -65,11 +66,12 @@ standin::SkinModifier& AddSkin(standin::Scene& scene, const Arm& arm) {
     return skin;
 }
 
-// A selected one-triangle mesh whose three vertices are bound to bone with full weight.
-void SkinnedTriangle(standin::Scene& scene, standin::Node& bone) {
-    auto& mesh = scene.CreateMeshNode("M");
+// A selected one-triangle mesh, (0, 0, 0), (1, 0, 0) and (0, 1, 0) moved by at, whose three vertices
+// are bound to bone with full weight.
+void SkinnedTriangle(standin::Scene& scene, standin::Node& bone, const std::string& name = "M", const Point3& at = {}) {
+    auto& mesh = scene.CreateMeshNode(name);
     Mesh& m = standin::Scene::TriOf(mesh).mesh;
-    m.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    m.verts = {at, at + Point3(1, 0, 0), at + Point3(0, 1, 0)};
     Face f;
     f.v[0] = 0, f.v[1] = 1, f.v[2] = 2;
     m.faces = {f};
@@ -395,6 +397,55 @@ TEST_F(Hierarchy, RigsThatAreRefused) {
               std::vector<std::string>{"Failed to retrieve Physique Context Export Interface"});
     EXPECT_EQ(phy.outstanding, 0);
     EXPECT_FALSE(support::Exists(out));
+}
+
+// Meshes attached into one skinned model (--all, or a group's meshes) keep their bones and weights;
+// a mesh without a skin among them is named before anything is attached.
+TEST_F(Hierarchy, AttachedSkinnedMeshesKeepTheirLinksAndAnUnskinnedOneIsNamed) {
+    const Arm arm = MakeArm(scene);
+    AddSkin(scene, arm);
+    const auto alone = support::Export(scene, dir.File("alone.vlo"), HierarchyOptions());
+    ASSERT_TRUE(alone.file.Valid());
+    ASSERT_EQ(alone.file.model.links.size(), 6u);
+
+    SkinnedTriangle(scene, *arm.hand, "Glove", {30, 0, 10});
+    app::SelectionRequest all;
+    all.all = true;
+    all.mode = kHierarchy;
+    all.sceneName = "Golfer";
+    ASSERT_EQ(app::ChooseSelection(scene, all).problem, "");
+    const auto attached = support::Export(scene, out, HierarchyOptions());
+    ASSERT_TRUE(attached.file.Valid()) << (attached.file.findings.empty() ? "" : attached.file.findings[0].text);
+    const auto& links = attached.file.model.links;
+    ASSERT_EQ(links.size(), 9u);
+    // The arm's vertices come first, linked as the arm alone; the glove's to the hand alone.
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(std::memcmp(&links[i], &alone.file.model.links[i], sizeof links[i]), 0) << i;
+    for (std::size_t i = 6; i < 9; ++i) {
+        EXPECT_GE(attached.file.model.vertices[i].position.x, 30.0f) << i;
+        EXPECT_EQ(links[i].numLinks, 1) << i;
+        EXPECT_EQ(links[i].boneIds[0], 2) << i;
+        EXPECT_EQ(links[i].weights[0], 1.0f) << i;
+    }
+
+    standin::Scene mixed;
+    const Arm other = MakeArm(mixed);
+    AddSkin(mixed, other);
+    standin::Node& gear = mixed.CreateNode("Gear");
+    SkinnedTriangle(mixed, *other.hand, "Glove", {30, 0, 10});
+    mixed.FindByName("Glove")->Reparent(gear);
+    Mesh& cap = standin::Scene::TriOf(mixed.CreateMeshNode("Cap", &gear)).mesh;
+    cap.verts = {{0, 0, 30}, {1, 0, 30}, {0, 1, 30}};
+    cap.faces = {Face()};
+    cap.faces[0].v[0] = 0, cap.faces[0].v[1] = 1, cap.faces[0].v[2] = 2;
+    EXPECT_EQ(app::ChooseSelection(mixed, all).problem,
+              "a skinned model moves every vertex with its bones, and 1 of the 3 meshes it would attach has no skin "
+              "(Gear/Cap): bind it to the skeleton, or --select a group that holds the skinned meshes alone");
+    app::SelectionRequest group = all;
+    group.all = false;
+    group.select = "Gear";
+    EXPECT_NE(app::ChooseSelection(mixed, group).problem.find("1 of the 2 meshes it would attach has no skin (Gear/Cap)"),
+              std::string::npos);
 }
 
 TEST_F(Hierarchy, MoreThan255BonesAreRefused) {
