@@ -226,7 +226,8 @@ std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::Embedded
     for (const importer::EmbeddedImageFile& image : images) {
         if (image.name.empty() || image.name == "." || image.name == ".." ||
             image.name.find_first_of("/\\:") != std::string::npos) {
-            Add(r, Warning("the embedded image named '" + image.name + "' is not written: not a plain file name"));
+            Add(r, Warning("the embedded image named '" + image.name +
+                           "' is not written: not a plain file name (give the image a file name in the scene)"));
             continue;
         }
         if (!image.encoded) {
@@ -234,10 +235,13 @@ std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::Embedded
             continue;
         }
         const fs::path target = fs::path(folder) / image.name;
-        if (fs::exists(target)) {
+        if (std::error_code ec; fs::exists(target, ec)) {
             std::vector<std::uint8_t> existing;
             std::string error;
-            if (!vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes)
+            // Only a plain file can be the image already extracted: a folder or a pipe of that name is
+            // left as it is, unread.
+            if (!fs::is_regular_file(target, ec) || !vlo::ReadFileBytes(target.string(), existing, error) ||
+                existing != image.bytes)
                 Add(r, Warning(target.string() + " exists with other content: left as it is"));
             continue;
         }

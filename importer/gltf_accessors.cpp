@@ -258,8 +258,12 @@ public:
                 }
                 held->second = *bytes;
             } else {
-                std::string error;
-                if (!vlo::ReadFileBytes((folder_ / GltfUriPath(text)).string(), held->second, error)) {
+                // The file names the buffer: only a plain file is read (a pipe or a device, such as
+                // /dev/zero, would be read without end).
+                const std::filesystem::path file = folder_ / GltfUriPath(text);
+                std::error_code ec;
+                std::string error = std::filesystem::is_regular_file(file, ec) ? "" : "not a file";
+                if (!error.empty() || !vlo::ReadFileBytes(file.string(), held->second, error)) {
                     why = "buffer " + std::to_string(index) + " (" + GltfUriPath(text) + "): " + error;
                     read_.erase(held);
                     return std::nullopt;

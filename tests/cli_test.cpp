@@ -597,6 +597,49 @@ TEST(CliGltf, DracoCompressedMeshesAreRead) {
     }
 }
 
+// An embedded image is extracted under the file name the model stores, inside the folder asked for:
+// its name in the scene file can hold a path, but leads nowhere else, and a name that is no file
+// name is not written.
+TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
+    support::TempDir dir;
+    for (const std::string image : {"..", "../up.png"}) {
+        std::ofstream(dir.File("tri.gltf")) << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+  "nodes": [{"name": "Tri", "mesh": 0}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 0}]}],
+  "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}],
+  "textures": [{"source": 0}],
+  "images": [{"name": ")" + image + R"(", "mimeType": "image/png", "uri": "data:image/png;base64,iVBORyBpbWFnZQ=="}],
+  "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]},
+                {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"}],
+  "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 24}],
+  "buffers": [{"byteLength": 60, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAAAAAIA/"}]})";
+        fs::create_directories(dir.File("out/maps"));
+        const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File("out/maps"), "-o", dir.File("out/tri.VLO")});
+        ASSERT_EQ(r.status, 0) << image << ": " << r.err;
+        const vlo::VloReadResult tri = ReadModel(dir.File("out/tri.VLO"));
+        ASSERT_EQ(tri.model.textures.size(), 1u) << image;
+        EXPECT_EQ(vlo::FieldText(tri.model.textures[0].name), image == ".." ? ".." : "up.png");
+        EXPECT_EQ(support::ListDir(dir.File("out")), (std::vector<std::string>{"maps", "tri.TXT", "tri.VLO"})) << image;
+        EXPECT_EQ(support::ListDir(dir.File("out/maps")), image == ".." ? std::vector<std::string>{}
+                                                                        : std::vector<std::string>{"up.png"});
+        EXPECT_EQ(r.Lines("warning: "),
+                  image == ".." ? std::vector<std::string>{"warning: the embedded image named '..' is not written: not a "
+                                                           "plain file name (give the image a file name in the scene)"}
+                                : std::vector<std::string>{})
+            << r.err;
+    }
+    EXPECT_EQ(support::ReadText(dir.File("out/maps/up.png")), "\x89PNG image");
+    EXPECT_EQ(support::ListDir(dir.Path()), (std::vector<std::string>{"out", "tri.gltf"}));
+    // A folder of the image's name is left as it is, unread (its reading ended the program).
+    fs::remove(dir.File("out/maps/up.png"));
+    fs::create_directory(dir.File("out/maps/up.png"));
+    const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File("out/maps"), "-o", dir.File("out/tri.VLO")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: " + dir.File("out/maps/up.png") +
+                                                             " exists with other content: left as it is"});
+    EXPECT_TRUE(fs::is_directory(dir.File("out/maps/up.png")));
+}
+
 // A glTF that requires an extension the exporter cannot read is refused by the extension's name,
 // with what to do, instead of assimp's account of a buffer without a uri; one whose integer data
 // reaches past its buffer is refused by the accessor, one whose JSON does not parse by where it
@@ -642,6 +685,16 @@ TEST(CliGltf, RequiredExtensionsAndDamagedIntegerDataAreNamed) {
     r = Export({variant("huge.gltf", R"("translation": [0, 1, 0])", R"("translation": [0, 1e400, 0])"), "-o", dir.File("huge.VLO")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(": its glTF JSON does not parse: number overflow parsing '1e400'\n"), std::string::npos) << r.err;
+
+    // A buffer that the file names is read only from a plain file: a folder, or a device read without
+    // end, is refused by the buffer's name.
+    for (const std::string uri : {".", "/dev/zero"}) {
+        r = Export({variant("elsewhere.gltf", R"("uri": "data:application/octet-stream;base64,)",
+                            R"("uri": ")" + uri + R"(", "unread": ")"),
+                    "-o", dir.File("elsewhere.VLO")});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(": buffer 0 (" + uri + "): not a file\n"), std::string::npos) << r.err;
+    }
 
     r = Export({variant("shiny.gltf", required, R"("extensionsRequired": ["KHR_mesh_quantization", "KHR_materials_emissive_strength"])"),
                 "--mode", "hierarchy", "-o", dir.File("shiny.VLO")});

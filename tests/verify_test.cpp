@@ -265,6 +265,10 @@ TEST(VloInfoDiff, ChangesByMeaningWithWhereTheyAre) {
     EXPECT_NE(r.out.find("key-frame flags: differ at frames 1"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("(frame 2, bone 1)"), std::string::npos) << r.out;
     EXPECT_EQ(support::RunVloInfo({"diff", arm.file, arm.dir.File("a.VLA")}).status, 2);
+    // A folder is no file to compare (its reading ended the program).
+    r = support::RunVloInfo({"diff", arm.file, arm.dir.Path()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(arm.dir.Path() + " is a folder, not a file"), std::string::npos) << r.err;
 }
 
 }  // namespace
