@@ -4,6 +4,7 @@
 #include <stb_image_write.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "format/output_file.h"
 
@@ -64,6 +65,9 @@ bool WritePng(const Image& image, const std::string& path, std::string& error) {
 }
 
 std::optional<Image> ReadImage(const std::string& path) {
+    // Only a plain file is read: a pipe of the texture's name would wait for a writer for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
     int width = 0, height = 0, channels = 0;
     stbi_uc* data = stbi_load(path.c_str(), &width, &height, &channels, 4);
     if (!data) return std::nullopt;
