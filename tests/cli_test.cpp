@@ -369,6 +369,30 @@ TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {
               std::string::npos)
         << r.err;
 
+    // Key frames typed into the root's properties are read in order up to the first entry that does not
+    // read; that entry and one naming no key frame are said, and flag nothing.
+    std::string text = support::ReadText(swing);
+    const std::string hips = R"({"name": "Hips", )";
+    ASSERT_NE(text.find(hips), std::string::npos);
+    text.insert(text.find(hips) + hips.size(), R"("extras": {"UserProperties": "KEYFRAME 3 TOP_OF_SWING\r\nKEYFRAME )"
+                                               R"(5 FOLLOW_THROUGH\r\nKEYFRAME x BALL_STRUCK\r\nKEYFRAME 9 BALL_STRUCK"}, )");
+    std::ofstream(dir.File("typed.gltf")) << text;
+    r = Export({dir.File("typed.gltf"), "--clip", "Swing", "-o", anim});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.Lines("warning: the key frame entry"),
+              (std::vector<std::string>{"warning: the key frame entry 'KEYFRAME 5 FOLLOW_THROUGH' names no key frame "
+                                        "(BALL_STRUCK, MOUSE_SWING_START, TOP_OF_SWING, ADDRESS_BALL): ignored [object 'Hips']",
+                                        "warning: the key frame entry 'KEYFRAME x BALL_STRUCK' does not read (KEYFRAME "
+                                        "FRAME NAME): it and every entry after it are ignored [object 'Hips']"}))
+        << r.err;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(vlo::ReadFileBytes(anim, bytes, error)) << error;
+    const vlo::VlaReadResult typed = vlo::ReadVla(bytes);
+    ASSERT_GT(typed.animation.frames.size(), 9u);
+    for (std::size_t f = 0; f < typed.animation.frames.size(); ++f)
+        EXPECT_EQ(typed.animation.frames[f].flags, f == 3 ? vlo::KeyFrameBit(vlo::kTopOfSwing) : 0u) << f;
+
     r = Export({swing, "--clip", "Swing", "--range", "0:50", "-o", anim});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("warning: the frames 0 to 50 reach past the clip 'Swing' (frames 0 to 36)"), std::string::npos)
