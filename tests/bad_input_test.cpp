@@ -98,25 +98,6 @@ TEST(BadInput, ReadOnlyFolderRefusesTheExportAndKeepsItsFiles) {
     EXPECT_EQ(support::ListDir(folder), std::vector<std::string>{"m.vlo"});
 }
 
-TEST(BadInput, ReadOnlyOutputIsKeptAndAReplacedOneKeepsItsPermissions) {
-    standin::Scene scene;
-    support::AddBox(scene, "Box", {1, 1, 1}, true, false);
-    support::TempDir dir;
-    const std::string out = dir.File("m.vlo");
-    std::ofstream(out) << "kept";
-    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
-    auto e = support::Export(scene, out, World());
-    EXPECT_EQ(e.Texts(), std::vector<std::string>{"Failed to create the file: " + out + " (Permission denied)"});
-    EXPECT_EQ(support::ReadText(out), "kept");
-    EXPECT_EQ(support::ListDir(dir.Path()), std::vector<std::string>{"m.vlo"});
-
-    ASSERT_EQ(chmod(out.c_str(), 0640), 0);
-    ASSERT_TRUE(support::Export(scene, out, World()).outcome.written);
-    struct stat st {};
-    ASSERT_EQ(stat(out.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
 int RunTool(std::vector<std::string> args, std::string* err = nullptr) {
     std::ostringstream out, errors;
     const int status = tools::RunVloExport(args, out, errors);
