@@ -653,24 +653,38 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
     }
 }
 
+// assimp's file access, to plain files alone: a pipe or a device that a scene file names (an OBJ's
+// material library, a glTF buffer) would be waited on, or read, for ever. assimp's own test of a
+// file's existence opens it, so it is replaced as well.
+class PlainFiles : public Assimp::DefaultIOSystem {
+public:
+    bool Exists(const char* file) const override {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(file, ec);
+    }
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        return PlainFiles::Exists(file) ? DefaultIOSystem::Open(file, mode) : nullptr;
+    }
+};
+
 // The file system as assimp's glTF reader sees it: a buffer or image whose uri escapes characters
 // ("golf%20ball.bin") is opened by the name the escapes spell, which assimp does not decode. A name
 // that exists as written is opened as written. The scene file itself may be served from memory
 // instead (its copy for assimp).
-class GltfUriFiles final : public Assimp::DefaultIOSystem {
+class GltfUriFiles final : public PlainFiles {
 public:
     void Serve(const std::string& file, std::string bytes) {
         served_ = file;
         bytes_ = std::move(bytes);
     }
     bool Exists(const char* file) const override {
-        return file == served_ || DefaultIOSystem::Exists(file) || DefaultIOSystem::Exists(GltfUriPath(file).c_str());
+        return file == served_ || PlainFiles::Exists(file) || PlainFiles::Exists(GltfUriPath(file).c_str());
     }
     Assimp::IOStream* Open(const char* file, const char* mode) override {
         if (!served_.empty() && file == served_)
             return new Assimp::MemoryIOStream(reinterpret_cast<const std::uint8_t*>(bytes_.data()), bytes_.size());
-        if (DefaultIOSystem::Exists(file)) return DefaultIOSystem::Open(file, mode);
-        return DefaultIOSystem::Open(GltfUriPath(file).c_str(), mode);
+        if (PlainFiles::Exists(file)) return PlainFiles::Open(file, mode);
+        return PlainFiles::Open(GltfUriPath(file).c_str(), mode);
     }
 
 private:
@@ -895,6 +909,8 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         KeepReadersOf(reader, LowerCaseExtension(path));
         gltfFiles = new GltfUriFiles;
         reader.SetIOHandler(gltfFiles);  // the reader owns it
+    } else {
+        reader.SetIOHandler(new PlainFiles);
     }
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
