@@ -40,6 +40,7 @@
 #include "importer/skins.h"
 #include "importer/units.h"
 #include "importer/used_files.h"
+#include "importer/wording.h"
 #include "importer/yardstick.h"
 
 namespace importer {
@@ -67,13 +68,6 @@ std::string MetadataText(const aiMetadataEntry& e) {
 bool MetadataBool(const aiMetadata* md, const char* key) {
     bool value = false;
     return md && md->Get(key, value) && value;
-}
-
-// names as "a, b, c".
-std::string CommaList(const std::vector<std::string>& names) {
-    std::string list;
-    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
-    return list;
 }
 
 // "1 shape key", "2 shape keys".
@@ -655,7 +649,8 @@ void KeepReadersOf(Assimp::Importer& reader, const std::string& extension) {
 
 // assimp's file access, to plain files alone: a pipe or a device that a scene file names (an OBJ's
 // material library, a glTF buffer) would be waited on, or read, for ever. assimp's own test of a
-// file's existence opens it, so it is replaced as well.
+// file's existence opens it, so it is replaced as well. Which files a reader opened, and which it
+// asked for in vain, are kept.
 class PlainFiles : public Assimp::DefaultIOSystem {
 public:
     bool Exists(const char* file) const override {
@@ -663,8 +658,11 @@ public:
         return std::filesystem::is_regular_file(file, ec);
     }
     Assimp::IOStream* Open(const char* file, const char* mode) override {
-        return PlainFiles::Exists(file) ? DefaultIOSystem::Open(file, mode) : nullptr;
+        Assimp::IOStream* stream = PlainFiles::Exists(file) ? DefaultIOSystem::Open(file, mode) : nullptr;
+        (stream ? opened : missed).push_back(file);
+        return stream;
     }
+    std::vector<std::string> opened, missed;
 };
 
 // The file system as assimp's glTF reader sees it: a buffer or image whose uri escapes characters
@@ -905,13 +903,14 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     Assimp::Importer reader;
     // A file named as glTF is glTF or is refused, never read as whatever format its bytes suggest.
     GltfUriFiles* gltfFiles = nullptr;
+    PlainFiles* files = nullptr;  // the reader owns it
     if (format == Format::Gltf) {
         KeepReadersOf(reader, LowerCaseExtension(path));
-        gltfFiles = new GltfUriFiles;
-        reader.SetIOHandler(gltfFiles);  // the reader owns it
+        files = gltfFiles = new GltfUriFiles;
     } else {
-        reader.SetIOHandler(new PlainFiles);
+        files = new PlainFiles;
     }
+    reader.SetIOHandler(files);
     // COLLADA nodes by their names (as the other formats give them), not their ids.
     reader.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
     // What assimp does not pass on is read from the file on a thread of its own while assimp reads it.
@@ -1042,6 +1041,9 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     AddSkins(*source, scene, builder.Skinned(), boneNodes, builder.ToHost(), options, info,
              builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
              worldSkinSpace);
+    if (format == Format::Obj)
+        if (std::optional<std::string> why = UndefinedObjMaterials(path, files->opened, files->missed))
+            info.warnings.push_back(std::move(*why));
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {
         EmbeddedImageFile out{image.name, {}, image.texture->mHeight == 0};

@@ -2,9 +2,14 @@
 
 #include <assimp/material.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
+#include <string_view>
 
+#include "format/vlo_reader.h"
 #include "importer/gltf_facts.h"
+#include "importer/wording.h"
 
 namespace importer {
 
@@ -16,7 +21,67 @@ std::string FileNameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// The argument of each statement of an OBJ or MTL text that begins with keyword: the rest of its line
+// without the blanks around it, in order. A name may hold spaces, as assimp's reader takes it.
+std::vector<std::string> Statements(const std::string& text, std::string_view keyword) {
+    std::vector<std::string> arguments;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string_view line(text.data() + at, end - at);
+        at = end + 1;
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        if (line.size() <= keyword.size() || line.substr(0, keyword.size()) != keyword ||
+            (line[keyword.size()] != ' ' && line[keyword.size()] != '\t'))
+            continue;
+        line.remove_prefix(keyword.size());
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        line.remove_suffix(line.size() - std::min(line.find_last_not_of(" \t\r") + 1, line.size()));
+        if (!line.empty()) arguments.emplace_back(line);
+    }
+    return arguments;
+}
+
+std::string TextOf(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    vlo::ReadFileBytes(path, bytes, error);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace
+
+std::optional<std::string> UndefinedObjMaterials(const std::string& path, const std::vector<std::string>& opened,
+                                                 const std::vector<std::string>& missed) {
+    const std::string obj = TextOf(path);
+    std::set<std::string> defined;
+    for (const std::string& file : opened) {
+        std::error_code ec;
+        if (!std::filesystem::equivalent(file, path, ec))
+            for (std::string& name : Statements(TextOf(file), "newmtl")) defined.insert(std::move(name));
+    }
+    std::vector<std::string> undefined;
+    for (const std::string& name : Statements(obj, "usemtl"))
+        // "(null)": what some exporters write for faces without a material.
+        if (name != "(null)" && !defined.count(name) && std::find(undefined.begin(), undefined.end(), name) == undefined.end())
+            undefined.push_back(name);
+    if (undefined.empty()) return std::nullopt;
+    const std::vector<std::string> libraries = Statements(obj, "mtllib");
+    std::vector<std::string> absent;
+    for (const std::string& library : libraries)
+        for (const std::string& file : missed)
+            if (FileNameOf(file) == FileNameOf(library) && std::find(absent.begin(), absent.end(), library) == absent.end())
+                absent.push_back(library);
+    std::string why = "its faces use materials that no material library defines (" + CommaList(undefined) +
+                      "): those faces have no texture (";
+    if (!absent.empty())
+        why += "the material " + std::string(absent.size() == 1 ? "library " : "libraries ") + CommaList(absent) +
+               " it names cannot be read: keep " + (absent.size() == 1 ? "it" : "them") + " beside the scene file)";
+    else if (libraries.empty())
+        why += "it names no material library: add an mtllib line naming its .mtl file)";
+    else
+        why += "add them to its material library)";
+    return why;
+}
 
 MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, std::string folder, std::string fileStem,
                                  std::vector<std::string>& warnings, bool reportMissing, bool reportEmbedded)

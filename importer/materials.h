@@ -69,4 +69,11 @@ private:
     std::vector<bool> unappliedFbxPlacement_;  // by file material index
 };
 
+// Why the faces of the OBJ file at path that use some of its materials have no texture: those
+// materials (its usemtl lines) are defined (newmtl) in none of the material libraries the reader
+// opened, and the libraries the file names that the reader asked for in vain (missed) are said.
+// None when every material is defined.
+std::optional<std::string> UndefinedObjMaterials(const std::string& path, const std::vector<std::string>& opened,
+                                                 const std::vector<std::string>& missed);
+
 }  // namespace importer

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "importer/collada_check.h"
@@ -247,6 +248,26 @@ TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
     EXPECT_EQ(MeshOf(tri).faces.size(), 1u);
     EXPECT_STREQ(tri.GetMtl()->GetName(), "Blue");
     EXPECT_TRUE(MeshOf(tri).tvFace.empty());  // no texture coordinates in the file
+
+    // Materials that no library the reader could read defines are named, with why.
+    auto undefined = [&](const std::string& obj) {
+        standin::Scene other;
+        std::vector<std::string> said;
+        for (const std::string& w : importer::ImportFile(dir.File(obj), other).info.warnings)
+            if (w.find("no material library defines") != std::string::npos) said.push_back(w);
+        return said;
+    };
+    EXPECT_TRUE(undefined("scene.obj").empty());
+    std::filesystem::rename(dir.File("scene.mtl"), dir.File("kept.mtl"));
+    EXPECT_EQ(undefined("scene.obj"),
+              std::vector<std::string>{"its faces use materials that no material library defines (Red, Blue): those faces "
+                                       "have no texture (the material library scene.mtl it names cannot be read: keep it "
+                                       "beside the scene file)"});
+    std::ofstream(dir.File("green.obj")) << "mtllib kept.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Green\nf 1 2 3\n"
+                                            "usemtl Red\nf 1 2 3\n";
+    EXPECT_EQ(undefined("green.obj"), std::vector<std::string>{"its faces use materials that no material library defines "
+                                                               "(Green): those faces have no texture (add them to its "
+                                                               "material library)"});
 }
 
 TEST(Importer, ColladaSkinsPlaceTheirMeshByTheNodeThatHoldsThem) {
