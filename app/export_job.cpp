@@ -215,13 +215,27 @@ struct ImageToExtract {
     const importer::EmbeddedImageFile* image;
 };
 
+// Whether the image may be written at target: nothing is there. An image already extracted there
+// (the same bytes) is kept; anything else is left as it is, with a warning. Only a plain file can be
+// the image: a folder or a pipe of that name is not read.
+bool NothingAt(const fs::path& target, const importer::EmbeddedImageFile& image, ExportResult& r) {
+    std::error_code ec;
+    if (!fs::exists(target, ec)) return true;
+    std::vector<std::uint8_t> existing;
+    std::string error;
+    if (!fs::is_regular_file(target, ec) || !vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes)
+        Add(r, Warning(target.string() + " exists with other content: left as it is"));
+    return false;
+}
+
 // The embedded images to write into folder under the names the model stores, with a warning for each
 // that is not written: a name that is no plain file name (it comes from the scene file and could lead
-// out of the folder), raw texels, or an image already there with other bytes, which is left alone.
-// Nothing is written here: the images are written once the export's own files are in place, so that
-// a refused export writes none.
+// out of the folder), raw texels, the name of one of the export's own outputs, or an image already
+// there with other bytes, which is left alone. Nothing is written here: the images are written once
+// the export's own files are in place, so that a refused export writes none.
 std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::EmbeddedImageFile>& images,
-                                            const std::string& folder, ExportResult& r) {
+                                            const std::string& folder, const std::vector<std::string>& outputs,
+                                            ExportResult& r) {
     std::vector<ImageToExtract> chosen;
     for (const importer::EmbeddedImageFile& image : images) {
         if (image.name.empty() || image.name == "." || image.name == ".." ||
@@ -235,28 +249,27 @@ std::vector<ImageToExtract> ImagesToExtract(const std::vector<importer::Embedded
             continue;
         }
         const fs::path target = fs::path(folder) / image.name;
-        if (std::error_code ec; fs::exists(target, ec)) {
-            std::vector<std::uint8_t> existing;
-            std::string error;
-            // Only a plain file can be the image already extracted: a folder or a pipe of that name is
-            // left as it is, unread.
-            if (!fs::is_regular_file(target, ec) || !vlo::ReadFileBytes(target.string(), existing, error) ||
-                existing != image.bytes)
-                Add(r, Warning(target.string() + " exists with other content: left as it is"));
+        const auto output = std::find_if(outputs.begin(), outputs.end(),
+                                         [&target](const std::string& o) { return vlo::SameFile(target.string(), o); });
+        if (output != outputs.end()) {
+            Add(r, Warning("the embedded image " + image.name + " is not written: the export writes " + *output +
+                           " (extract the textures into another folder)"));
             continue;
         }
-        chosen.push_back({target, &image});
+        if (NothingAt(target, image, r)) chosen.push_back({target, &image});
     }
     return chosen;
 }
 
 // Writes the chosen images (making their folder); one that cannot be written is a warning, since the
-// model that names it is already in place.
+// model that names it is already in place. A file that has come to a target since it was chosen (an
+// earlier image of the same name) is not replaced.
 void WriteImages(const std::vector<ImageToExtract>& images, const std::string& folder, ExportResult& r) {
     if (images.empty()) return;
     std::error_code ec;
     fs::create_directories(folder, ec);
     for (const auto& [target, image] : images) {
+        if (!NothingAt(target, *image, r)) continue;
         const std::string bytes(image->bytes.begin(), image->bytes.end());
         vlo::OutputFile out;
         if (!(out.Open(target.string()) && out.Write(bytes) && out.Finish() && out.Publish()))
@@ -459,7 +472,8 @@ ExportResult ExportFile(const ExportRequest& request) {
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));
     const std::vector<ImageToExtract> images =
         request.extractTexturesTo.empty() ? std::vector<ImageToExtract>{}
-                                          : ImagesToExtract(imported.embeddedImages, request.extractTexturesTo, r);
+                                          : ImagesToExtract(imported.embeddedImages, request.extractTexturesTo,
+                                                            OutputFiles(request.output), r);
 
     const Selection selection = ChooseSelection(
         scene, {request.select, request.all, mode, fs::path(request.input).stem().string(), request.input});

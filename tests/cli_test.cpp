@@ -635,47 +635,56 @@ TEST(CliGltf, DracoCompressedMeshesAreRead) {
     }
 }
 
-// An embedded image is extracted under the file name the model stores, inside the folder asked for:
-// its name in the scene file can hold a path, but leads nowhere else, and a name that is no file
-// name is not written.
+// Embedded images are extracted under the file names the model stores, inside the folder asked for:
+// a name in the scene file can hold a path but leads nowhere else, and nothing is replaced that is
+// there already, the export's own files and an earlier image of the same name among them.
 TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
     support::TempDir dir;
-    for (const std::string image : {"..", "../up.png"}) {
+    fs::create_directories(dir.File("out/maps"));
+    // A triangle twice, with two materials, whose images hold "\x89PNG image" and "\x89PNG other".
+    auto exportWith = [&](const std::string& first, const std::string& second, const std::string& folder) {
         std::ofstream(dir.File("tri.gltf")) << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
   "nodes": [{"name": "Tri", "mesh": 0}],
-  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 0}]}],
-  "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}],
-  "textures": [{"source": 0}],
-  "images": [{"name": ")" + image + R"(", "mimeType": "image/png", "uri": "data:image/png;base64,iVBORyBpbWFnZQ=="}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 0},
+                             {"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "material": 1}]}],
+  "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}},
+                {"pbrMetallicRoughness": {"baseColorTexture": {"index": 1}}}],
+  "textures": [{"source": 0}, {"source": 1}],
+  "images": [{"name": ")" + first + R"(", "mimeType": "image/png", "uri": "data:image/png;base64,iVBORyBpbWFnZQ=="},
+             {"name": ")" + second + R"(", "mimeType": "image/png", "uri": "data:image/png;base64,iVBORyBvdGhlcg=="}],
   "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]},
                 {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"}],
   "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 24}],
   "buffers": [{"byteLength": 60, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAAAAAIA/"}]})";
-        fs::create_directories(dir.File("out/maps"));
-        const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File("out/maps"), "-o", dir.File("out/tri.VLO")});
-        ASSERT_EQ(r.status, 0) << image << ": " << r.err;
-        const vlo::VloReadResult tri = ReadModel(dir.File("out/tri.VLO"));
-        ASSERT_EQ(tri.model.textures.size(), 1u) << image;
-        EXPECT_EQ(vlo::FieldText(tri.model.textures[0].name), image == ".." ? ".." : "up.png");
-        EXPECT_EQ(support::ListDir(dir.File("out")), (std::vector<std::string>{"maps", "tri.TXT", "tri.VLO"})) << image;
-        EXPECT_EQ(support::ListDir(dir.File("out/maps")), image == ".." ? std::vector<std::string>{}
-                                                                        : std::vector<std::string>{"up.png"});
-        EXPECT_EQ(r.Lines("warning: "),
-                  image == ".." ? std::vector<std::string>{"warning: the embedded image named '..' is not written: not a "
-                                                           "plain file name (give the image a file name in the scene)"}
-                                : std::vector<std::string>{})
-            << r.err;
-    }
-    EXPECT_EQ(support::ReadText(dir.File("out/maps/up.png")), "\x89PNG image");
-    EXPECT_EQ(support::ListDir(dir.Path()), (std::vector<std::string>{"out", "tri.gltf"}));
+        const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File(folder), "-o", dir.File("out/tri.VLO")});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.Lines("warning: ");
+    };
+    EXPECT_EQ(exportWith("..", "../up.png", "out/maps"),
+              std::vector<std::string>{"warning: the embedded image named '..' is not written: not a plain file name "
+                                       "(give the image a file name in the scene)"});
+    std::vector<std::string> textures;
+    for (const vlo::TextureName& t : ReadModel(dir.File("out/tri.VLO")).model.textures) textures.push_back(vlo::FieldText(t.name));
+    EXPECT_EQ(textures, (std::vector<std::string>{"..", "up.png"}));
+    EXPECT_EQ(support::ListDir(dir.File("out/maps")), std::vector<std::string>{"up.png"});
+    EXPECT_EQ(support::ReadText(dir.File("out/maps/up.png")), "\x89PNG other");
+
+    // The export's own file, and a second image of a name already written, stay as they are.
+    EXPECT_EQ(exportWith("tri.TXT", "a/same.png", "out"),
+              std::vector<std::string>{"warning: the embedded image tri.TXT is not written: the export writes " +
+                                       dir.File("out/tri.TXT") + " (extract the textures into another folder)"});
+    EXPECT_EQ(support::ReadText(dir.File("out/tri.TXT")).find("PNG"), std::string::npos);
+    fs::remove(dir.File("out/same.png"));
+    EXPECT_EQ(exportWith("b/same.png", "a/same.png", "out"),
+              std::vector<std::string>{"warning: " + dir.File("out/same.png") + " exists with other content: left as it is"});
+    EXPECT_EQ(support::ReadText(dir.File("out/same.png")), "\x89PNG image");
     // A folder of the image's name is left as it is, unread (its reading ended the program).
     fs::remove(dir.File("out/maps/up.png"));
     fs::create_directory(dir.File("out/maps/up.png"));
-    const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File("out/maps"), "-o", dir.File("out/tri.VLO")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.Lines("warning: "), std::vector<std::string>{"warning: " + dir.File("out/maps/up.png") +
-                                                             " exists with other content: left as it is"});
+    EXPECT_EQ(exportWith("..", "../up.png", "out/maps").back(),
+              "warning: " + dir.File("out/maps/up.png") + " exists with other content: left as it is");
     EXPECT_TRUE(fs::is_directory(dir.File("out/maps/up.png")));
+    EXPECT_EQ(support::ListDir(dir.Path()), (std::vector<std::string>{"out", "tri.gltf"}));
 }
 
 // A glTF that requires an extension the exporter cannot read is refused by the extension's name,
