@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 namespace vlo {
 namespace {
@@ -348,19 +349,26 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
         error = "cannot open " + path;
         return false;
     }
-    // One read of the size the file has; files that cannot tell their size are read in blocks.
+    // One read of the size the file has; files that cannot tell their size are read in blocks. A file
+    // larger than the memory there is to hold it is refused, not a reason to end the program.
     bytes.clear();
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     in.seekg(0, std::ios::beg);
-    if (size > 0) {
-        bytes.resize(std::size_t(size));
-        in.read(reinterpret_cast<char*>(bytes.data()), size);
-        bytes.resize(std::size_t(in.gcount()));
+    try {
+        if (size > 0) {
+            bytes.resize(std::size_t(size));
+            in.read(reinterpret_cast<char*>(bytes.data()), size);
+            bytes.resize(std::size_t(in.gcount()));
+        }
+        in.clear();
+        char block[65536];
+        while (in.read(block, sizeof block) || in.gcount() > 0) bytes.insert(bytes.end(), block, block + in.gcount());
+    } catch (const std::bad_alloc&) {
+        bytes = {};
+        error = path + " is too large to read (" + std::to_string(size) + " bytes)";
+        return false;
     }
-    in.clear();
-    char block[65536];
-    while (in.read(block, sizeof block) || in.gcount() > 0) bytes.insert(bytes.end(), block, block + in.gcount());
     if (in.bad()) {
         error = "cannot read " + path;
         return false;
