@@ -60,10 +60,10 @@ std::optional<std::string> UndefinedObjMaterials(const std::string& path, const 
             for (std::string& name : Statements(TextOf(file), "newmtl")) defined.insert(std::move(name));
     }
     std::vector<std::string> undefined;
+    std::set<std::string> said;
     for (const std::string& name : Statements(obj, "usemtl"))
         // "(null)": what some exporters write for faces without a material.
-        if (name != "(null)" && !defined.count(name) && std::find(undefined.begin(), undefined.end(), name) == undefined.end())
-            undefined.push_back(name);
+        if (name != "(null)" && !defined.count(name) && said.insert(name).second) undefined.push_back(name);
     if (undefined.empty()) return std::nullopt;
     const std::vector<std::string> libraries = Statements(obj, "mtllib");
     std::vector<std::string> absent;
