@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "app/export_job.h"
 #include "app/selection.h"
