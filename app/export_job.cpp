@@ -223,7 +223,8 @@ bool NothingAt(const fs::path& target, const importer::EmbeddedImageFile& image,
     if (!fs::exists(target, ec)) return true;
     std::vector<std::uint8_t> existing;
     std::string error;
-    if (!fs::is_regular_file(target, ec) || !vlo::ReadFileBytes(target.string(), existing, error) || existing != image.bytes)
+    if (!fs::is_regular_file(target, ec) || !vlo::ReadFileBytes(target.string(), existing, error) ||
+        existing != image.bytes)
         Add(r, Warning(target.string() + " exists with other content: left as it is"));
     return false;
 }

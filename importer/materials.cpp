@@ -67,10 +67,11 @@ std::optional<std::string> UndefinedObjMaterials(const std::string& path, const 
     if (undefined.empty()) return std::nullopt;
     const std::vector<std::string> libraries = Statements(obj, "mtllib");
     std::vector<std::string> absent;
-    for (const std::string& library : libraries)
-        for (const std::string& file : missed)
-            if (FileNameOf(file) == FileNameOf(library) && std::find(absent.begin(), absent.end(), library) == absent.end())
-                absent.push_back(library);
+    for (const std::string& library : libraries) {
+        const bool missing = std::any_of(missed.begin(), missed.end(),
+                                         [&](const std::string& file) { return FileNameOf(file) == FileNameOf(library); });
+        if (missing && std::find(absent.begin(), absent.end(), library) == absent.end()) absent.push_back(library);
+    }
     std::string why = "its faces use materials that no material library defines (" + CommaList(undefined) +
                       "): those faces have no texture (";
     if (!absent.empty())

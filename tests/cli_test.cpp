@@ -658,7 +658,8 @@ TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
                 {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"}],
   "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 24}],
   "buffers": [{"byteLength": 60, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAAAAAIA/"}]})";
-        const ToolRun r = Export({dir.File("tri.gltf"), "--extract-textures", dir.File(folder), "-o", dir.File("out/tri.VLO")});
+        const ToolRun r =
+            Export({dir.File("tri.gltf"), "--extract-textures", dir.File(folder), "-o", dir.File("out/tri.VLO")});
         EXPECT_EQ(r.status, 0) << r.err;
         return r.Lines("warning: ");
     };
@@ -666,7 +667,8 @@ TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
               std::vector<std::string>{"warning: the embedded image named '..' is not written: not a plain file name "
                                        "(give the image a file name in the scene)"});
     std::vector<std::string> textures;
-    for (const vlo::TextureName& t : ReadModel(dir.File("out/tri.VLO")).model.textures) textures.push_back(vlo::FieldText(t.name));
+    for (const vlo::TextureName& t : ReadModel(dir.File("out/tri.VLO")).model.textures)
+        textures.push_back(vlo::FieldText(t.name));
     EXPECT_EQ(textures, (std::vector<std::string>{"..", "up.png"}));
     EXPECT_EQ(support::ListDir(dir.File("out/maps")), std::vector<std::string>{"up.png"});
     EXPECT_EQ(support::ReadText(dir.File("out/maps/up.png")), "\x89PNG other");

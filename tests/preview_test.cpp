@@ -230,7 +230,8 @@ TEST(PreviewFiles, VloinfoWritesASheetPerFileAndRefusesWhatItCannotDraw) {
     // A texture's name beside the model that is a pipe is no picture to read: reading it waited for a
     // writer for ever. Should the sheet wait, the test closes the pipe's writing end, which ends it.
     ASSERT_EQ(mkfifo(dir.File("side0.png").c_str(), 0600), 0);
-    auto sheet = std::async(std::launch::async, [&] { return support::RunVloInfo({dir.File("m.VLO"), "--png", dir.File("m.png")}); });
+    auto sheet = std::async(std::launch::async,
+                            [&] { return support::RunVloInfo({dir.File("m.VLO"), "--png", dir.File("m.png")}); });
     if (sheet.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
         ADD_FAILURE() << "the sheet waits on the pipe named like a texture";
         std::ofstream{dir.File("side0.png")};
