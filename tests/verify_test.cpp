@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -220,6 +221,30 @@ TEST(Report, TakesTheNameOfNoFileButAnEarlierReport) {
     EXPECT_EQ(build.status, app::kExitUsage);
     EXPECT_NE(build.err.find("a file that is no report is there, left as it is"), std::string::npos) << build.err;
     EXPECT_EQ(json::parse(std::ifstream(dir.File("r.json")))["summary"]["exported"], 1);
+}
+
+// An export whose file does not match its scene is refused after the check of the held file, before
+// it replaces anything: nothing is written and an earlier file of its name stays.
+TEST(Verify, AFailedCheckWritesNothingAndKeepsTheEarlierFile) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("scene.gltf"));
+    std::ofstream(dir.File("box.VLO")) << "earlier";
+    app::ExportRequest request;
+    request.input = dir.File("scene.gltf");
+    request.output = dir.File("box.VLO");
+    request.select = "Box";
+    request.verify = true;
+    request.tolerances = {-1, -1, -1, -1, -1, -1};  // every difference, even none, lies past them
+    const app::ExportResult r = app::ExportFile(request);
+    EXPECT_EQ(r.status, app::kExitExportFailed);
+    ASSERT_FALSE(r.diagnostics.empty());
+    EXPECT_EQ(r.diagnostics.back().text, "the written file does not match the scene: nothing was written");
+    EXPECT_TRUE(std::any_of(r.diagnostics.begin(), r.diagnostics.end(), [](const app::Diagnostic& d) {
+        return d.level == app::Diagnostic::Level::Error && d.text.rfind("verification: ", 0) == 0;
+    }));
+    EXPECT_FALSE(r.model);
+    EXPECT_EQ(support::ReadText(dir.File("box.VLO")), "earlier");
+    EXPECT_EQ(support::ListDir(dir.Path()), (std::vector<std::string>{"box.VLO", "scene.gltf"}));
 }
 
 TEST(VloInfoDiff, ChangesByMeaningWithWhereTheyAre) {
