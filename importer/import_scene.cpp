@@ -1042,7 +1042,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
              builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
              worldSkinSpace);
     if (format == Format::Obj)
-        if (std::optional<std::string> why = UndefinedObjMaterials(path, files->opened, files->missed))
+        if (std::optional<std::string> why = UndefinedObjMaterials(*source, path, files->opened, files->missed))
             info.warnings.push_back(std::move(*why));
     PresentYardstickUpright(scene, info.warnings);
     for (const EmbeddedImage& image : materials.Embedded()) {

@@ -50,22 +50,24 @@ std::string TextOf(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> UndefinedObjMaterials(const std::string& path, const std::vector<std::string>& opened,
+std::optional<std::string> UndefinedObjMaterials(const aiScene& source, const std::string& path,
+                                                 const std::vector<std::string>& opened,
                                                  const std::vector<std::string>& missed) {
-    const std::string obj = TextOf(path);
     std::set<std::string> defined;
     for (const std::string& file : opened) {
         std::error_code ec;
         if (!std::filesystem::equivalent(file, path, ec))
             for (std::string& name : Statements(TextOf(file), "newmtl")) defined.insert(std::move(name));
     }
+    // assimp's reader makes a material of each name the faces use (usemtl), defined or not, beside its
+    // default material for faces without one; "(null)" is what some exporters write for those.
     std::vector<std::string> undefined;
-    std::set<std::string> said;
-    for (const std::string& name : Statements(obj, "usemtl"))
-        // "(null)": what some exporters write for faces without a material.
-        if (name != "(null)" && !defined.count(name) && said.insert(name).second) undefined.push_back(name);
+    for (unsigned i = 0; i < source.mNumMaterials; ++i) {
+        const std::string name = source.mMaterials[i]->GetName().C_Str();
+        if (name != AI_DEFAULT_MATERIAL_NAME && name != "(null)" && !defined.count(name)) undefined.push_back(name);
+    }
     if (undefined.empty()) return std::nullopt;
-    const std::vector<std::string> libraries = Statements(obj, "mtllib");
+    const std::vector<std::string> libraries = Statements(TextOf(path), "mtllib");
     std::vector<std::string> absent;
     for (const std::string& library : libraries) {
         const bool missing = std::any_of(missed.begin(), missed.end(),

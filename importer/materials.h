@@ -69,11 +69,12 @@ private:
     std::vector<bool> unappliedFbxPlacement_;  // by file material index
 };
 
-// Why the faces of the OBJ file at path that use some of its materials have no texture: those
-// materials (its usemtl lines) are defined (newmtl) in none of the material libraries the reader
-// opened, and the libraries the file names that the reader asked for in vain (missed) are said.
-// None when every material is defined.
-std::optional<std::string> UndefinedObjMaterials(const std::string& path, const std::vector<std::string>& opened,
+// Why the faces of the OBJ file at path (read by assimp into source) that use some of its materials
+// have no texture: those materials (its usemtl lines) are defined (newmtl) in none of the material
+// libraries the reader opened, and the libraries the file names that the reader asked for in vain
+// (missed) are said. None when every material is defined; the file itself is read only then.
+std::optional<std::string> UndefinedObjMaterials(const aiScene& source, const std::string& path,
+                                                 const std::vector<std::string>& opened,
                                                  const std::vector<std::string>& missed);
 
 }  // namespace importer
