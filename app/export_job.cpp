@@ -467,14 +467,14 @@ ExportResult ExportFile(const ExportRequest& request) {
     if (!imported.ok)
         return Fails(r, imported.failure == importer::ImportResult::Failure::NeedsChoice ? kExitNeedsChoice : kExitUsage,
                      imported.error);
-    if (const std::string clobbered = ClobberedInput(OutputFiles(request.output), imported.usedFiles);
-        !clobbered.empty())
+    const std::vector<std::string> outputs = OutputFiles(request.output);
+    if (const std::string clobbered = ClobberedInput(outputs, imported.usedFiles); !clobbered.empty())
         return Fails(r, kExitUsage, "the output " + clobbered + " is the scene file or a file it uses: nothing was written");
     for (const auto& w : imported.info.warnings) Add(r, Warning(request.input + ": " + w));
     const std::vector<ImageToExtract> images =
-        request.extractTexturesTo.empty() ? std::vector<ImageToExtract>{}
-                                          : ImagesToExtract(imported.embeddedImages, request.extractTexturesTo,
-                                                            OutputFiles(request.output), r);
+        request.extractTexturesTo.empty()
+            ? std::vector<ImageToExtract>{}
+            : ImagesToExtract(imported.embeddedImages, request.extractTexturesTo, outputs, r);
 
     const Selection selection = ChooseSelection(
         scene, {request.select, request.all, mode, fs::path(request.input).stem().string(), request.input});
