@@ -70,9 +70,6 @@ bool MetadataBool(const aiMetadata* md, const char* key) {
     return md && md->Get(key, value) && value;
 }
 
-// "1 shape key", "2 shape keys".
-std::string CountOf(std::size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
-
 // Adds name to names unless it is there already (names keep their first order).
 void AddOnce(std::vector<std::string>& names, const std::string& name) {
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
@@ -699,11 +696,22 @@ std::string ClipListing(const SceneInfo& info) {
     return text;
 }
 
+// The object a shape key channel animates. assimp names an FBX file's channels after their node with
+// "*" and a number appended ("Body*0"); other formats' after the node itself.
+std::string MorphedObject(const aiMeshMorphAnim& channel, Format format) {
+    std::string name = channel.mName.C_Str();
+    const std::size_t star = name.rfind('*');
+    if (format == Format::Fbx && star != std::string::npos && star > 0 && star + 1 < name.size() &&
+        name.find_first_not_of("0123456789", star + 1) == std::string::npos)
+        name.erase(star);
+    return name;
+}
+
 // An animation holds the bones' turns and the root's travel: a clip's shape key (morph) and vertex
-// animation have no place in it. Said once per kind, naming what they animate.
-void SayWhatTheAnimationLeavesOut(const aiAnimation& clip, SceneInfo& info) {
+// animation have no place in it. Said once per kind, naming the objects they animate.
+void SayWhatTheAnimationLeavesOut(const aiAnimation& clip, Format format, SceneInfo& info) {
     std::vector<std::string> morphed, meshes;
-    for (unsigned c = 0; c < clip.mNumMorphMeshChannels; ++c) AddOnce(morphed, clip.mMorphMeshChannels[c]->mName.C_Str());
+    for (unsigned c = 0; c < clip.mNumMorphMeshChannels; ++c) AddOnce(morphed, MorphedObject(*clip.mMorphMeshChannels[c], format));
     for (unsigned c = 0; c < clip.mNumMeshChannels; ++c) AddOnce(meshes, clip.mMeshChannels[c]->mName.C_Str());
     for (const auto& [what, names] : {std::pair{"shape key", &morphed}, std::pair{"vertex", &meshes}})
         if (!names->empty())
@@ -801,7 +809,7 @@ bool ApplyAnimation(const aiScene& source, Format format, const FbxFacts* facts,
                                     "4800 ticks per second: clip '" + info.clip + "' plays at " + std::to_string(rounded) +
                                     " fps, each key on the frame it was set on (--fps " + std::to_string(rounded) +
                                     " keeps the keys' seconds instead)");
-        if (!options.model) SayWhatTheAnimationLeavesOut(*clip, info);
+        if (!options.model) SayWhatTheAnimationLeavesOut(*clip, format, info);
         const double firstFrames = span.first * fps, lastFrames = span.last * fps;
         if (!(std::fabs(firstFrames) < double(INT_MAX / TIME_TICKSPERSEC)) ||
             !(std::fabs(lastFrames) < double(INT_MAX / TIME_TICKSPERSEC)))

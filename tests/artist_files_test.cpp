@@ -348,6 +348,19 @@ TEST(ArtistFiles, BlenderLeafBonesAreLeftOutWithAWarning) {
     EXPECT_TRUE(Says(r, "left out (Arm_end)"));
 }
 
+TEST(ArtistFiles, AClipsShapeKeyAnimationIsNamedByTheObjectItAnimates) {
+    // assimp names an FBX file's shape key channel "Face*0"; the artist's object is "Face", as from glTF.
+    support::TempDir dir;
+    auto request = Request(Artist("talk.fbx"), dir.File("talk.VLA"));
+    request.mode = vlo::ExportMode::Animation;
+    const auto r = ExportAs(request);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_TRUE(r.animation);
+    EXPECT_EQ(r.animation->header.numBones, 2u);
+    EXPECT_TRUE(Says(r, "clip 'Head|HeadAction': its shape key animation of Face is left out"));
+    EXPECT_FALSE(Says(r, "Face*"));
+}
+
 TEST(ArtistFiles, AVertexWithMoreThanFourWeightsIsExportedWithAWarningThatSaysWhatToDo) {
     // Blade's first vertex: F0 to F3 at 0.1 each and F4 at 0.6.
     support::TempDir dir;

@@ -28,6 +28,8 @@
 #   installed: positions, normals and UVs quantized to integers (KHR_mesh_quantization, required, with a
 #   texture transform that scales the UVs back), weights as normalized bytes, rotation keys as normalized
 #   shorts resampled at 30 fps, the skinned mesh moved to a node of its own at the top.
+# talk.fbx: an armature "Head" of one bone "Jaw" that turns over frames 1 to 10, with a skinned plane "Face"
+#   whose shape key "Smile" is keyed over the same frames, as a face rig's expressions are.
 # ntsc.<format>: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
 #   base of 1.001), whose action "Turn" keys a quarter turn about Z from frame 1 to frame 300, linearly, and
 #   a box "Ball" 0.1 m across beside it.
@@ -290,6 +292,39 @@ def tiled_scene():
 
 tiled_scene()
 export(os.path.join(folder, "tiled.fbx"))
+
+
+def talk_scene():
+    reset("m")
+    bpy.context.scene.frame_end = 10
+    bpy.ops.object.armature_add(enter_editmode=False, location=(0, 0, 0))
+    head = bpy.context.active_object
+    head.name = "Head"
+    head.data.bones[0].name = "Jaw"
+    bpy.ops.mesh.primitive_plane_add(size=1.0, location=(0, 0, 0.5))
+    face = bpy.context.active_object
+    face.name = "Face"
+    face.parent = head
+    face.modifiers.new("Armature", 'ARMATURE').object = head
+    face.vertex_groups.new(name="Jaw").add([0, 1, 2, 3], 1.0, 'REPLACE')
+    face.shape_key_add(name="Basis")
+    smile = face.shape_key_add(name="Smile")
+    smile.data[0].co.z += 0.1
+    for frame, value in ((1, 0.0), (10, 1.0)):
+        smile.value = value
+        smile.keyframe_insert("value", frame=frame)
+    bpy.context.view_layer.objects.active = head
+    bpy.ops.object.mode_set(mode='POSE')
+    jaw = head.pose.bones["Jaw"]
+    jaw.rotation_mode = 'XYZ'
+    for frame, angle in ((1, 0.0), (10, 0.3)):
+        jaw.rotation_euler = (angle, 0, 0)
+        jaw.keyframe_insert("rotation_euler", frame=frame)
+    bpy.ops.object.mode_set(mode='OBJECT')
+
+
+talk_scene()
+export(os.path.join(folder, "talk.fbx"))
 
 
 def ntsc_scene():
