@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "importer/wording.h"
+
 namespace importer {
 namespace {
 
@@ -96,9 +98,6 @@ void ForEachNumber(std::string_view list, Take take) {
     }
     if (inNumber) take(n);
 }
-
-// "1 value", "12 values".
-std::string Counted(std::uint64_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 std::string LineOf(std::string_view text, std::size_t at) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
@@ -223,7 +222,7 @@ private:
         const std::uint64_t values = ValuesIn(list);
         if (values != *count)
             return "its COLLADA <" + std::string(tag) + "> on line " + LineOf(text_, at) + " holds " +
-                   Counted(values, "value") + " where its count says " +
+                   CountOf(values, "value") + " where its count says " +
                    std::to_string(*count) + " (the file is damaged)";
         if (const std::optional<std::string_view> id = Attribute(attributes, "id")) arrays_[*id] = values;
         return std::nullopt;
@@ -342,9 +341,9 @@ private:
             const auto array = arrays_.find(accessor.array);
             if (array != arrays_.end() && ReadsPast(accessor, array->second))
                 return "its COLLADA <accessor> on line " + LineOf(text_, accessor.at) + " reads " +
-                       Counted(accessor.count, "element") + " of " + Counted(std::max<std::uint64_t>(accessor.width, 1), "value") +
+                       CountOf(accessor.count, "element") + " of " + CountOf(std::max<std::uint64_t>(accessor.width, 1), "value") +
                        " from offset " + std::to_string(accessor.offset) + " in steps of " +
-                       std::to_string(accessor.stride) + ", past the end of the " + Counted(array->second, "value") +
+                       std::to_string(accessor.stride) + ", past the end of the " + CountOf(array->second, "value") +
                        " of '" + std::string(accessor.array) + "' (the file is damaged)";
         }
         for (const Skin& skin : skins_) {

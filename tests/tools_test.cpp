@@ -217,7 +217,7 @@ TEST(ToolsAnimation, VlaOutputsAnimateTheSkeletonRoot) {
                                 "12:top_of_swing", "--keyframe", "30:BALL_STRUCK"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("wrote " + dir.File("swing") + ".VLA: root 'Hips', 3 bones, 37 frames (0 to 36 at 30 fps, "
-                                                          "clip 'Swing'), 1 markers"),
+                                                          "clip 'Swing'), 1 marker\n"),
               std::string::npos)
         << run.out;
     const ToolRun info = Info({dir.File("swing.VLA"), "--json"});

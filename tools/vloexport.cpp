@@ -21,10 +21,13 @@
 #include "tools/export_flags.h"
 #include "tools/report.h"
 #include "importer/importer.h"
+#include "importer/wording.h"
 #include "standin/attach.h"
 
 namespace tools {
 namespace {
+
+using importer::CountOf;
 
 std::string Describe(standin::Node& node) {
     Object* obj = node.EvalWorldState(0).obj;
@@ -34,10 +37,9 @@ std::string Describe(standin::Node& node) {
     if (standin::HasMesh(node)) {
         if (obj->ClassID() == triObjectClassID) {
             const Mesh& m = static_cast<TriObject*>(obj)->mesh;
-            std::string s = "mesh, " + std::to_string(m.verts.size()) + " vertices, " + std::to_string(m.faces.size()) +
-                            " triangles";
+            std::string s = "mesh, " + CountOf(m.verts.size(), "vertex", "vertices") + ", " + CountOf(m.faces.size(), "triangle");
             if (Mtl* mtl = node.GetMtl()) s += ", material '" + std::string(mtl->GetName()) + "'";
-            if (ISkin* skin = app::SkinOf(node)) s += ", skinned to " + std::to_string(skin->GetNumBones()) + " bones";
+            if (ISkin* skin = app::SkinOf(node)) s += ", skinned to " + CountOf(std::size_t(skin->GetNumBones()), "bone");
             return s;
         }
         return "mesh";
@@ -68,7 +70,7 @@ void PrintList(const ExportFlags& s, const importer::SceneInfo& info, standin::S
     for (std::size_t i = 0; i < info.clips.size(); ++i) {
         const auto& c = info.clips[i];
         out << "  clip " << (i + 1) << ": '" << c.name << "', frames " << c.firstFrame << " to " << c.lastFrame << " at "
-            << c.fps << " fps, " << c.channels << " animated nodes" << (c.name == info.clip ? " (applied)" : "") << "\n";
+            << c.fps << " fps, " << CountOf(c.channels, "animated node") << (c.name == info.clip ? " (applied)" : "") << "\n";
     }
     if (!info.clip.empty())
         out << "  animation range: frames " << info.firstFrame << " to " << info.lastFrame << " (" << info.clipSpan
@@ -82,15 +84,16 @@ void PrintList(const ExportFlags& s, const importer::SceneInfo& info, standin::S
 void PrintSummary(const app::ExportRequest& s, const app::ExportResult& r, std::ostream& out) {
     if (r.animation) {
         const vlo::VlaAnimation& a = *r.animation;
-        out << "wrote " << r.files.front() << ": root '" << r.object << "', " << a.header.numBones << " bones, "
-            << a.header.numFrames << " frames (" << r.firstFrame << " to " << r.lastFrame << " at " << a.header.frameRate
-            << " fps" << (r.scene.clip.empty() ? "" : ", clip '" + r.scene.clip + "'") << "), " << a.markers.size()
-            << " markers\n";
+        out << "wrote " << r.files.front() << ": root '" << r.object << "', " << CountOf(a.header.numBones, "bone") << ", "
+            << CountOf(a.header.numFrames, "frame") << " (" << r.firstFrame << " to " << r.lastFrame << " at "
+            << a.header.frameRate << " fps" << (r.scene.clip.empty() ? "" : ", clip '" + r.scene.clip + "'") << "), "
+            << CountOf(a.markers.size(), "marker") << "\n";
     } else if (r.model) {
         const vlo::VloModel& m = *r.model;
-        out << "wrote " << s.output << ": object '" << r.object << "', " << m.vertices.size() << " vertices, "
-            << m.polygons.size() << " polygons, " << m.textures.size() << " textures, " << m.markers.size()
-            << " markers, scale 1 m = " << m.text.worldScale << " units\n";
+        out << "wrote " << s.output << ": object '" << r.object << "', " << CountOf(m.vertices.size(), "vertex", "vertices")
+            << ", " << CountOf(m.polygons.size(), "polygon") << ", " << CountOf(m.textures.size(), "texture") << ", "
+            << CountOf(m.markers.size(), "marker") << ", scale 1 m = " << m.text.worldScale
+            << (m.text.worldScale == 1 ? " unit" : " units") << "\n";
     }
 }
 
