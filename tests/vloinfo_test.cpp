@@ -177,6 +177,16 @@ TEST(VloInfoChecks, CountsRotationsAndEmptyChunksFollowTheFormat) {
     EXPECT_NE(r.out.find("error: the dummy markers chunk holds no markers"), std::string::npos) << r.out;
 }
 
+TEST(VloInfoChecks, ModelFlagsAreNamedAndUnknownBitsShownAndRefused) {
+    Checked c = CheckModel([](auto&) {});
+    EXPECT_EQ(c.status, 0) << c.text;
+    EXPECT_NE(c.text.find("  flags:    no-collisions hierarchy semi-transparent\n"), std::string::npos) << c.text;
+    c = CheckModel([](auto& m) { m.flags = vlo::kFlagHierarchy | 0x41; });
+    EXPECT_EQ(c.status, 1) << c.text;
+    EXPECT_NE(c.text.find("  flags:    hierarchy unknown 0x41\n"), std::string::npos) << c.text;
+    EXPECT_NE(c.text.find("error: object header has unknown flag bits set"), std::string::npos) << c.text;
+}
+
 TEST(VloInfoChecks, AnimationFlagsHoldOnlyTheFourKeyFrameBits) {
     support::TempDir dir;
     vlo::VlaAnimation a = support::SmallAnimation();

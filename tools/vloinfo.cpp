@@ -3,9 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <iomanip>
 #include <optional>
+#include <string>
+#include <utility>
 #include <variant>
 
 #include "format/info_text.h"
@@ -151,9 +155,16 @@ void PrintModel(const Checked& c, std::ostream& out) {
     const vlo::VloReadResult& r = *c.Model();
     const vlo::VloModel& m = r.model;
     out << c.path << ": " << (c.HasErrors() ? "INVALID" : "valid") << " VLO model, " << r.layout.fileSize << " bytes\n";
-    out << "  flags:    " << ((m.flags & vlo::kFlagNoCollisions) ? "no-collisions " : "")
-        << ((m.flags & vlo::kFlagHierarchy) ? "hierarchy " : "") << ((m.flags & vlo::kFlagSemiTransparent) ? "semi-transparent" : "")
-        << (m.flags == 0 ? "none" : "") << "\n";
+    std::string flags;
+    for (const auto& [bit, name] : {std::pair{vlo::kFlagNoCollisions, "no-collisions"}, std::pair{vlo::kFlagHierarchy, "hierarchy"},
+                                    std::pair{vlo::kFlagSemiTransparent, "semi-transparent"}})
+        if (m.flags & bit) flags += (flags.empty() ? "" : " ") + std::string(name);
+    if (const std::uint32_t other = m.flags & ~(vlo::kFlagNoCollisions | vlo::kFlagHierarchy | vlo::kFlagSemiTransparent)) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%x", unsigned(other));
+        flags += (flags.empty() ? "" : " ") + std::string("unknown ") + hex;
+    }
+    out << "  flags:    " << (flags.empty() ? "none" : flags) << "\n";
     const auto& order = r.layout.chunkOrder;
     out << "  chunks:   " << order.size() << " (";
     for (std::size_t i = 0; i < order.size(); ++i) out << (i ? ", " : "") << vlo::ChunkTypeName(order[i]);
