@@ -103,6 +103,20 @@ TEST_F(Tools, ErrorsGiveTheRightStatusAndNoFile) {
     EXPECT_NE(near.err.find("no object named 'box' in " + scene + "; did you mean Box? (--list"), std::string::npos)
         << near.err;
     EXPECT_NE(Export({scene, "-o", out, "--select", "SP"}).err.find("; did you mean Group/Spin?"), std::string::npos);
+    // So is the option nearest in spelling for one the program does not have, and a stray argument is named.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> misspelt = {
+        {{scene, "--orign", "world"}, "error: unknown option --orign (did you mean --origin?)\n"},
+        {{scene, "--no-swap-zy=1"}, "error: unknown option --no-swap-zy (did you mean --no-swap-yz?)\n"},
+        {{scene, "-O", out}, "error: unknown option -O (did you mean -o?)\n"},
+        {{scene, "-x"}, "error: unknown option -x\n"},
+        {{scene, "--frobnicate"}, "error: unknown option --frobnicate\n"},
+        {{scene, "second.fbx", "third.fbx"}, "error: unexpected arguments 'second.fbx', 'third.fbx'\n"}};
+    for (const auto& [args, said] : misspelt) {
+        const ToolRun r = Export(args);
+        EXPECT_EQ(r.status, app::kExitUsage) << args[1];
+        EXPECT_EQ(r.err.rfind(said, 0), 0u) << r.err;
+    }
+    EXPECT_EQ(Info({"--jsn", out}).err.rfind("error: unknown option --jsn (did you mean --json?)\n", 0), 0u);
     const ToolRun dummy = Export({scene, "-o", out, "--select", "Pin"});
     EXPECT_EQ(dummy.status, app::kExitExportFailed);
     EXPECT_NE(dummy.err.find("error: Error with Object State (Pin is an empty, not a mesh) [object 'Pin'] (2 times)"),
