@@ -238,12 +238,12 @@ TEST(BuildManifest, ProblemsNameTheFileLineAndKey) {
     const std::string path = dir.File("bad.toml");
     std::ofstream(path) << "[defaults]\norigin = \"sideways\"\n\n[[asset]]\ninput = \"a.gltf\"\noutput = \"a.VLO\"\n"
                            "colour = \"red\"\n\n[[asset]]\ninput = \"b.gltf\"\noutput = \"a.VLO\"\nfps = \"fast\"\n"
-                           "keyframes = [\"12:FOLLOW_THROUGH\"]\n\n[[asset]]\noutput = \"c.VLO\"\n";
+                           "keyframes = [\"12:FOLLOW_THROUGH\"]\n\n[[asset]]\noutput = \"c.VLO\"\nstrickt = true\n";
     const support::ToolRun r = support::RunVloExport({"build", path});
     EXPECT_EQ(r.status, 2);
     for (const std::string& expected :
          {path + ":2: defaults: key 'origin': expected one of base, center, world, pivot",
-          path + ":7: asset 1: unknown key 'colour'", path + ":12: asset 2: key 'fps': expected a whole number from 1 to 4800",
+          path + ":7: asset 1: unknown key 'colour'\n", path + ":17: asset 3: unknown key 'strickt' (did you mean 'strict'?)", path + ":12: asset 2: key 'fps': expected a whole number from 1 to 4800",
           path + ":13: asset 2: key 'keyframes': '12:FOLLOW_THROUGH': expected FRAME:NAME",
           path + ":9: asset 2: writes a.VLO as asset 1 does", path + ":9: asset 2: writes a.TXT as asset 1 does",
           path + ":15: asset 3: no input"})

@@ -33,6 +33,23 @@ inline std::size_t EditDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
+// The candidate nearest to name in spelling, compared without case, or "" when none is within
+// maxDistance edits; the first of equally near ones.
+inline std::string Nearest(const std::string& name, const std::vector<std::string>& candidates, std::size_t maxDistance) {
+    auto lower = [](std::string text) {
+        for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::string nearest;
+    std::size_t best = maxDistance + 1;
+    for (const std::string& candidate : candidates)
+        if (const std::size_t d = EditDistance(lower(name), lower(candidate)); d < best) best = d, nearest = candidate;
+    return nearest;
+}
+
+// How many edits a misspelling of a name of that length may be away: a quarter of it, at least 2.
+inline std::size_t Misspelling(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
+
 // What the command line held that no option or argument takes, in the order given: the first
 // unknown option, with the option nearest in spelling when one is near, else the stray arguments.
 inline std::string Unexpected(const CLI::App& app) {
@@ -40,20 +57,13 @@ inline std::string Unexpected(const CLI::App& app) {
     for (const std::string& arg : extras) {
         if (arg.size() < 2 || arg[0] != '-') continue;
         const std::string name = arg.substr(0, arg.find('='));
-        // Spelling is compared without case; a one-letter option is suggested only for another case.
-        auto lower = [](std::string text) {
-            for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-            return text;
-        };
-        std::string nearest;
-        std::size_t best = name.size() <= 2 ? 1 : std::max<std::size_t>(2, name.size() / 4) + 1;
+        std::vector<std::string> names;
         for (const CLI::Option* option : app.get_options()) {
-            std::vector<std::string> names;
             for (const std::string& l : option->get_lnames()) names.push_back("--" + l);
             for (const std::string& s : option->get_snames()) names.push_back("-" + s);
-            for (const std::string& candidate : names)
-                if (const std::size_t d = EditDistance(lower(name), lower(candidate)); d < best) best = d, nearest = candidate;
         }
+        // A one-letter option is offered only for the other case of its letter.
+        const std::string nearest = Nearest(name, names, name.size() <= 2 ? 0 : Misspelling(name.size()));
         return "unknown option " + name + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
     }
     std::string list;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "format/output_file.h"
+#include "tools/command_line.h"
 
 namespace tools {
 namespace {
@@ -157,7 +158,10 @@ void Apply(const toml::value& table, const std::string& where, ExportFlags& flag
         const std::string at = file + ":" + std::to_string(value->location().line()) + ": " + where + ": ";
         const Key* key = FindKey(name);
         if (!key) {
-            out << at << "unknown key '" << name << "'\n";
+            std::vector<std::string> names;
+            for (const Key& k : Keys()) names.push_back(k.name);
+            const std::string nearest = detail::Nearest(name, names, detail::Misspelling(name.size()));
+            out << at << "unknown key '" << name << "'" << (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)") << "\n";
             continue;
         }
         if (const Problem p = key->apply(*value, flags, folder); !p.empty()) out << at << "key '" << name << "': " << p << "\n";
