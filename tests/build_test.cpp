@@ -254,6 +254,21 @@ TEST(BuildManifest, ProblemsNameTheFileLineAndKey) {
     EXPECT_NE(syntax.err.find("bad.toml"), std::string::npos) << syntax.err;
 }
 
+TEST(BuildManifest, OneAssetAndOneWarningAreCountedInTheSingular) {
+    support::TempDir dir;
+    support::WriteGltf(dir.File("scene.gltf"));
+    for (const char* texture : {"grass.png", "stone.png", "stone_n.png"}) std::ofstream(dir.File(texture)) << "";
+    const std::string path = dir.File("one.toml");
+    std::ofstream(path) << "[[asset]]\ninput = \"scene.gltf\"\noutput = \"box.VLO\"\nselect = \"Box\"\norigin = \"world\"\n"
+                           "remove-markers = [\"Nope\"]\n";
+    const support::ToolRun dry = support::RunVloExport({"build", path, "--dry-run"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out.rfind("1 asset checked: 1 ready, 0 failed, 1 warning, ", 0), 0u) << dry.out << dry.err;
+    const support::ToolRun r = support::RunVloExport({"build", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("1 asset: 1 exported, 0 up to date, 0 failed, 1 warning, ", 0), 0u) << r.out << r.err;
+}
+
 // The build runs as its own process and is killed at random moments: what it leaves is either the
 // previous file or the new one, whole; the next build finishes the job.
 TEST_F(Build, KilledAtAnyMomentLeavesNoPartialOutput) {

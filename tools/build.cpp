@@ -18,6 +18,7 @@
 #include "format/output_file.h"
 #include "format/vlo_reader.h"
 #include "importer/importer.h"
+#include "importer/wording.h"
 #include "tools/html_report.h"
 #include "tools/manifest.h"
 #include "tools/report.h"
@@ -27,6 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using importer::CountOf;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
@@ -345,14 +347,16 @@ int RunBuild(const BuildOptions& o, std::ostream& out, std::ostream& err) {
         s.warnings += warnings[i];
     }
     s.seconds = Seconds(start);
-    char line[200];
-    if (o.dryRun)
-        std::snprintf(line, sizeof line, "%zu assets checked: %zu ready, %zu failed, %zu warnings, %.2f s\n", s.assets, s.checked,
-                      s.failed, s.warnings, s.seconds);
-    else
-        std::snprintf(line, sizeof line, "%zu assets: %zu exported, %zu up to date, %zu failed, %zu warnings, %.2f s (-j%d)\n",
-                      s.assets, s.exported, s.upToDate, s.failed, s.warnings, s.seconds, jobs);
-    out << line;
+    char time[64];
+    if (o.dryRun) {
+        std::snprintf(time, sizeof time, "%.2f s", s.seconds);
+        out << CountOf(s.assets, "asset") << " checked: " << s.checked << " ready, " << s.failed << " failed, "
+            << CountOf(s.warnings, "warning") << ", " << time << "\n";
+    } else {
+        std::snprintf(time, sizeof time, "%.2f s (-j%d)", s.seconds, jobs);
+        out << CountOf(s.assets, "asset") << ": " << s.exported << " exported, " << s.upToDate << " up to date, " << s.failed
+            << " failed, " << CountOf(s.warnings, "warning") << ", " << time << "\n";
+    }
     const json report = Report(manifest->path, reports, s);
     if (!o.html.empty() && !o.dryRun) {
         std::vector<PageAsset> page;
@@ -419,7 +423,7 @@ int RunNinja(const std::string& manifestPath, const std::string& output, const s
         err << "error: Failed to create the file: " << output << " (" << file.Error() << ")\n";
         return app::kExitExportFailed;
     }
-    out << "wrote " << output << ": " << manifest->assets.size() << " assets\n";
+    out << "wrote " << output << ": " << CountOf(manifest->assets.size(), "asset") << "\n";
     return app::kExitOk;
 }
 
