@@ -1,5 +1,6 @@
 // Parsing a program's command line with CLI11 the same way in every tool: --help prints the help on
-// stdout (exit 0), a usage error prints "error: ..." and where to find the options on stderr (exit 2).
+// stdout (exit 0), a usage error prints "error: ..." and where to find the options on stderr (exit 2); a
+// misspelt option is named with the one nearest in spelling.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -33,9 +34,11 @@ inline std::size_t EditDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
+}  // namespace detail
+
 // The candidate nearest to name in spelling, compared without case, or "" when none is within
 // maxDistance edits; the first of equally near ones.
-inline std::string Nearest(const std::string& name, const std::vector<std::string>& candidates, std::size_t maxDistance) {
+inline std::string NearestInSpelling(const std::string& name, const std::vector<std::string>& candidates, std::size_t maxDistance) {
     auto lower = [](std::string text) {
         for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
         return text;
@@ -43,12 +46,14 @@ inline std::string Nearest(const std::string& name, const std::vector<std::strin
     std::string nearest;
     std::size_t best = maxDistance + 1;
     for (const std::string& candidate : candidates)
-        if (const std::size_t d = EditDistance(lower(name), lower(candidate)); d < best) best = d, nearest = candidate;
+        if (const std::size_t d = detail::EditDistance(lower(name), lower(candidate)); d < best) best = d, nearest = candidate;
     return nearest;
 }
 
 // How many edits a misspelling of a name of that length may be away: a quarter of it, at least 2.
-inline std::size_t Misspelling(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
+inline std::size_t MisspellingTolerance(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
+
+namespace detail {
 
 // What the command line held that no option or argument takes, in the order given: the first
 // unknown option, with the option nearest in spelling when one is near, else the stray arguments.
@@ -63,7 +68,7 @@ inline std::string Unexpected(const CLI::App& app) {
             for (const std::string& s : option->get_snames()) names.push_back("-" + s);
         }
         // A one-letter option is offered only for the other case of its letter.
-        const std::string nearest = Nearest(name, names, name.size() <= 2 ? 0 : Misspelling(name.size()));
+        const std::string nearest = NearestInSpelling(name, names, name.size() <= 2 ? 0 : MisspellingTolerance(name.size()));
         return "unknown option " + name + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
     }
     std::string list;

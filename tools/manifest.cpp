@@ -160,7 +160,7 @@ void Apply(const toml::value& table, const std::string& where, ExportFlags& flag
         if (!key) {
             std::vector<std::string> names;
             for (const Key& k : Keys()) names.push_back(k.name);
-            const std::string nearest = detail::Nearest(name, names, detail::Misspelling(name.size()));
+            const std::string nearest = NearestInSpelling(name, names, MisspellingTolerance(name.size()));
             out << at << "unknown key '" << name << "'" << (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)") << "\n";
             continue;
         }
