@@ -43,6 +43,8 @@ enum ChunkType : std::uint32_t {
 inline constexpr std::uint32_t kFlagNoCollisions = 0x2;
 inline constexpr std::uint32_t kFlagHierarchy = 0x4;
 inline constexpr std::uint32_t kFlagSemiTransparent = 0x8;
+// Every bit an object header may hold; any other is an error.
+inline constexpr std::uint32_t kKnownObjectFlags = kFlagNoCollisions | kFlagHierarchy | kFlagSemiTransparent;
 
 inline constexpr int kPathBytes = 260;  // texture and sound names
 inline constexpr int kNameBytes = 32;   // bone and marker names

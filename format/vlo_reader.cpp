@@ -110,7 +110,7 @@ void Parser::Run() {
     if (!Read(kObjectHeaderAt, header)) return Error("file truncated in the object header");
     if (std::memcmp(header.signature, ObjectHeader{}.signature, 4) != 0) Error("object header signature is not OBJ3");
     r_.model.flags = header.flags;
-    if (header.flags & ~(kFlagNoCollisions | kFlagHierarchy | kFlagSemiTransparent))
+    if (header.flags & ~kKnownObjectFlags)
         Error("object header has unknown flag bits set");
     for (auto b : header.reserved)
         if (b != 0) {

@@ -159,7 +159,7 @@ void PrintModel(const Checked& c, std::ostream& out) {
     for (const auto& [bit, name] : {std::pair{vlo::kFlagNoCollisions, "no-collisions"}, std::pair{vlo::kFlagHierarchy, "hierarchy"},
                                     std::pair{vlo::kFlagSemiTransparent, "semi-transparent"}})
         if (m.flags & bit) flags += (flags.empty() ? "" : " ") + std::string(name);
-    if (const std::uint32_t other = m.flags & ~(vlo::kFlagNoCollisions | vlo::kFlagHierarchy | vlo::kFlagSemiTransparent)) {
+    if (const std::uint32_t other = m.flags & ~vlo::kKnownObjectFlags) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%x", unsigned(other));
         flags += (flags.empty() ? "" : " ") + std::string("unknown ") + hex;
