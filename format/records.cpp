@@ -12,4 +12,11 @@ std::size_t FittingLength(const char* text, std::size_t size) {
     return length;
 }
 
+std::string FileNamePart(std::string_view path) {
+    const auto slash = path.find_last_of("\\/");
+    if (slash != std::string_view::npos) return std::string(path.substr(slash + 1));
+    // A colon marks a drive only as the second character ("C:Grass.tga"); elsewhere it is part of the name.
+    return std::string(path.size() >= 2 && path[1] == ':' ? path.substr(2) : path);
+}
+
 }  // namespace vlo

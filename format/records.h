@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vlo {
 
@@ -202,6 +203,12 @@ void CopyBounded(char (&field)[N], const char* text) {
     for (; i < length; ++i) field[i] = text[i];
     for (; i < N; ++i) field[i] = '\0';
 }
+
+// The file-name part of a texture path (name and extension), as a model stores it: what follows the
+// last '\' or '/', or a drive ("C:") when the path has no folder. Every tool that names a texture
+// file (the exporter, the importer's extraction of embedded images, the preview) uses this one rule,
+// so that the file written or looked for is the one the model names.
+std::string FileNamePart(std::string_view path);
 
 // The text of a fixed-size name field: up to its first zero byte, at most N characters.
 template <std::size_t N>

@@ -16,19 +16,12 @@ void AddMaterialMaps(Mtl* material, TextureTable& table) {
     for (const Row& row : rows) {
         Texmap* map = material->GetSubTexmap(row.slot);
         if (!map || map->ClassID() != BMTEX_CLASS_ID) continue;
-        row.list->push_back(FileNamePart(static_cast<BitmapTex*>(map)->GetMapName()));
+        const char* path = static_cast<BitmapTex*>(map)->GetMapName();
+        row.list->push_back(FileNamePart(path ? path : ""));
     }
 }
 
 }  // namespace
-
-std::string FileNamePart(const char* path) {
-    const std::string p = path ? path : "";
-    const auto slash = p.find_last_of("\\/");
-    if (slash != std::string::npos) return p.substr(slash + 1);
-    // A colon marks a drive only as the second character ("C:Grass.tga"); elsewhere it is part of the name.
-    return p.size() >= 2 && p[1] == ':' ? p.substr(2) : p;
-}
 
 TextureName ToTextureName(const std::string& name) {
     TextureName entry;

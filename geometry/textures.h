@@ -27,10 +27,6 @@ struct TextureTable {
 // too long for its 260-byte field (names in slots that are not written do not matter).
 Result<TextureTable> CollectTextures(INode& node, const ExportSettings& settings, NoticeSink& notices);
 
-// The file-name part of a path (name and extension): what follows the last '\' or '/', or a drive
-// ("C:") when the path has no folder.
-std::string FileNamePart(const char* path);
-
 // A name as the file's 260-byte field holds it (the caller has checked its length).
 TextureName ToTextureName(const std::string& name);
 

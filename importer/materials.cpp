@@ -15,7 +15,7 @@ namespace importer {
 
 namespace {
 
-// The file-name part of a stored texture path, whichever separators the authoring tool used.
+// The file-name part of a path an OBJ names (a material library), whichever separators its author used.
 std::string FileNameOf(const std::string& path) {
     const auto cut = path.find_last_of("\\/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
@@ -111,12 +111,12 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
             if (stored.empty())
                 name = fileStem_ + "_embedded" + std::string(path.C_Str() + 1) + "." + hint;
             else
-                name = FileNameOf(stored).find('.') == std::string::npos ? stored + "." + hint : stored;
+                name = vlo::FileNamePart(stored).find('.') == std::string::npos ? stored + "." + hint : stored;
         }
         auto& slot = bitmaps_[name];
         if (slot) return slot;
         slot = &scene_.Make<standin::BitmapTexture>(name, name);
-        const std::string file = FileNameOf(name);
+        const std::string file = vlo::FileNamePart(name);
         if (image)
             embedded_.push_back({file, image});
         else

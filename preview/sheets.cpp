@@ -158,11 +158,6 @@ void DrawBones(Raster& r, const View& v, const std::vector<vlo::BoneRecord>& bon
     }
 }
 
-std::string FileNamePart(const std::string& name) {
-    const auto slash = name.find_last_of("/\\");
-    return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 }  // namespace
 
 ScreenVertex View::Project(const Vec3& p) const {
@@ -203,7 +198,7 @@ ModelSheet DrawModelSheet(const vlo::VloModel& m, const ModelSheetOptions& o) {
 
     std::map<int, Image> images;
     for (std::size_t t = 0; t < m.textures.size() && !o.textureFolder.empty(); ++t) {
-        const std::string file = FileNamePart(vlo::FieldText(m.textures[t].name));
+        const std::string file = vlo::FileNamePart(vlo::FieldText(m.textures[t].name));
         if (file.empty()) continue;
         if (auto image = ReadImage((std::filesystem::path(o.textureFolder) / file).string())) {
             images.emplace(int(t), std::move(*image));

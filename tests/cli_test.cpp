@@ -672,6 +672,14 @@ TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
     EXPECT_EQ(textures, (std::vector<std::string>{"..", "up.png"}));
     EXPECT_EQ(support::ListDir(dir.File("out/maps")), std::vector<std::string>{"up.png"});
     EXPECT_EQ(support::ReadText(dir.File("out/maps/up.png")), "\x89PNG other");
+    // A drive before a name without a folder is no part of the file name: the image is written under
+    // the name the model stores (it used to be refused for its colon, or written as "D:c.png").
+    EXPECT_EQ(exportWith("C:b.png", "D:c", "out/drives"), std::vector<std::string>{});
+    textures.clear();
+    for (const vlo::TextureName& t : ReadModel(dir.File("out/tri.VLO")).model.textures)
+        textures.push_back(vlo::FieldText(t.name));
+    EXPECT_EQ(textures, (std::vector<std::string>{"b.png", "c.png"}));
+    EXPECT_EQ(support::ListDir(dir.File("out/drives")), (std::vector<std::string>{"b.png", "c.png"}));
 
     // The export's own file, and a second image of a name already written, stay as they are.
     EXPECT_EQ(exportWith("tri.TXT", "a/same.png", "out"),
