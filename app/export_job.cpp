@@ -290,13 +290,19 @@ std::string ClobberedInput(const std::vector<std::string>& outputs, const std::v
 void CheckModelPlacement(const vlo::VloModel& m, const DialogChoices& choices, vlo::ExportMode mode, ExportResult& r) {
     if (!m.vertices.empty()) {
         const auto [lo, hi] = m.VertexBounds();
+        // Too tall is judged by the height, too small by the widest side: a flat model (a sign, a decal,
+        // a patch of green) has no height and is no sign of a wrong scale.
         const float height = choices.swapYZ.value_or(true) ? hi.y - lo.y : hi.z - lo.z;
-        if (height > 1000.0f || height < 0.001f) {
-            char text[200];
+        const float widest = std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z});
+        char text[200] = "";
+        if (height > 1000.0f)
             std::snprintf(text, sizeof text, "the model is %g m tall: check its scale (the yardstick, --scale, --file-units)",
                           double(height));
-            Add(r, Warning(text));
-        }
+        else if (widest < 0.001f)
+            std::snprintf(text, sizeof text,
+                          "the model is %g m across at its widest: check its scale (the yardstick, --scale, --file-units)",
+                          double(widest));
+        if (text[0]) Add(r, Warning(text));
     }
     const vlo::OriginMode origin = choices.origin.value_or(vlo::OriginMode::Base);
     const bool recentred = mode == vlo::ExportMode::Shape && (origin == vlo::OriginMode::Base || origin == vlo::OriginMode::Center);

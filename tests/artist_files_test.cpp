@@ -554,6 +554,17 @@ TEST(ArtistFiles, MarkersOffTheModelAndImplausibleSizesAreNamed) {
     auto tower = Request(dir.File("tower.obj"), dir.File("tower.vlo"));
     tower.all = true;
     EXPECT_TRUE(Says(ExportAs(tower), "the model is 2000 m tall"));
+    // A flat sign 2 m wide has no height but a plausible size; a speck of half a millimetre has not.
+    std::ofstream(dir.File("sign.obj")) << "v 0 0 0\nv 2 0 0\nv 0 0 1\nf 1 2 3\n";
+    auto sign = Request(dir.File("sign.obj"), dir.File("sign.vlo"));
+    sign.all = true;
+    const auto flat = ExportAs(sign);
+    ASSERT_EQ(flat.status, 0);
+    EXPECT_FALSE(Says(flat, "check its scale"));
+    std::ofstream(dir.File("speck.obj")) << "v 0 0 0\nv 0.0005 0 0\nv 0 0.0002 0\nf 1 2 3\n";
+    auto speck = Request(dir.File("speck.obj"), dir.File("speck.vlo"));
+    speck.all = true;
+    EXPECT_TRUE(Says(ExportAs(speck), "the model is 0.0005 m across at its widest: check its scale"));
 }
 
 TEST(ArtistFiles, KeyFramePropertiesReadAsArtistsTypeThem) {
