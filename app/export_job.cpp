@@ -1,6 +1,7 @@
 #include "app/export_job.h"
 
 #include <algorithm>
+#include <new>
 #include <set>
 #include <chrono>
 #include <cmath>
@@ -442,7 +443,9 @@ std::string FormatDiagnostic(const Diagnostic& d) {
 
 std::vector<std::string> OutputFiles(const std::string& output) { return {output, vlo::SiblingFileName(output, ".TXT")}; }
 
-ExportResult ExportFile(const ExportRequest& request) {
+namespace {
+
+ExportResult ExportOrThrow(const ExportRequest& request) {
     ExportResult r;
     const vlo::ExportMode mode = request.mode.value_or(vlo::ExportMode::Shape);
     std::string ext = fs::path(request.output).extension().string();
@@ -580,6 +583,27 @@ ExportResult ExportFile(const ExportRequest& request) {
     r.files = exporter.Result().files;
     WriteImages(images, request.extractTexturesTo, r);
     return r;
+}
+
+}  // namespace
+
+// Memory that runs out (a frame range of millions of frames, a scene too large for the machine) fails
+// the export instead of ending the program, which would end every export of a build with it. Nothing
+// is written: the exporter's unfinished files are removed as it unwinds.
+ExportResult ExportFile(const ExportRequest& request) {
+    try {
+        return ExportOrThrow(request);
+    } catch (const std::bad_alloc&) {
+        std::string why = "not enough memory to export " + request.input;
+        if (const auto& range = request.import.range) {
+            const long long frames = (long long)range->second - range->first + 1;
+            why += " over the " + std::to_string(frames) + " frames of --range " + std::to_string(range->first) + ":" +
+                   std::to_string(range->second) + "; nothing was written (export fewer frames)";
+        } else {
+            why += "; nothing was written";
+        }
+        return Fails(ExportResult{}, kExitExportFailed, why);
+    }
 }
 
 }  // namespace app

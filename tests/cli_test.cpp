@@ -420,6 +420,27 @@ TEST_F(Cli, KeyFramesMarkersAndRangesThatDoNotApplySaySo) {
     EXPECT_NE(r.err.find("warning: --add-marker: no marker named 'Box'"), std::string::npos) << r.err;
 }
 
+// A frame range of hundreds of millions of frames asks for more memory than the process may have: the
+// export fails with the range, and leaves no file, finished or not (it used to end the program and
+// leave its unfinished files behind). The program runs on its own under a limit of its address space.
+TEST_F(Cli, MemoryThatRunsOutFailsTheExportAndLeavesNoFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "ASan's allocator ends the process when memory runs out instead of throwing";
+#else
+    const std::string command = "ulimit -v 2000000; '" VLOEXPORT_PATH "' '" + swing +
+                                "' --clip Swing --fps 4800 --range 0:400000000 -o '" + dir.File("long.VLA") + "' 2> '" +
+                                dir.File("err.txt") + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), app::kExitExportFailed);
+    EXPECT_EQ(support::ReadText(dir.File("err.txt")),
+              "error: not enough memory to export " + swing +
+                  " over the 400000001 frames of --range 0:400000000; nothing was written (export fewer frames)\n");
+    fs::remove(dir.File("err.txt"));
+    EXPECT_EQ(support::ListDir(dir.Path()), inputs);
+#endif
+}
+
 TEST_F(Cli, NamesCutTo32BytesAreReportedAndKeepWholeCharacters) {
     std::string text = support::ReadText(swing);
     // The marker's 32nd byte is the first of the two of "ä": the field keeps the 31 before it.
