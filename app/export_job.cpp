@@ -115,6 +115,9 @@ std::string Explain(const std::string& text, standin::Node& selected, standin::N
     if (text.rfind("Currently only support one specular map", 0) == 0)
         return "--specular needs exactly one glossiness map in the object's material";
     if (text == "Failed to obtain BIP export interface") return "the biped root has no export interface";
+    if (text.rfind("Too many vertices in object", 0) == 0)
+        return "a vertex counts once for every UV seam and hard edge it lies on: split the model into parts and "
+               "export each (--select), or reduce it (in Blender: the Decimate modifier)";
     if (text.find(" bones; a skinned model holds at most ") != std::string::npos)
         return "leave out the control and helper bones, which move no vertex: Blender's FBX exporter has 'Only Deform "
                "Bones', its glTF exporter 'Export Deformation Bones Only'";

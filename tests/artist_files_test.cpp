@@ -565,6 +565,21 @@ TEST(ArtistFiles, MarkersOffTheModelAndImplausibleSizesAreNamed) {
     auto speck = Request(dir.File("speck.obj"), dir.File("speck.vlo"));
     speck.all = true;
     EXPECT_TRUE(Says(ExportAs(speck), "the model is 0.0005 m across at its widest: check its scale"));
+
+    // A model of more vertices than the file holds says how to get under the limit.
+    std::ofstream many(dir.File("many.obj"));
+    for (int i = 0; i < 21846; ++i) many << "v " << i << " 0 0\nv " << i << ".5 0 0\nv " << i << " 1 0\n";
+    for (int i = 0; i < 21846; ++i) many << "f " << 3 * i + 1 << " " << 3 * i + 2 << " " << 3 * i + 3 << "\n";
+    many.close();
+    auto big = Request(dir.File("many.obj"), dir.File("many.vlo"));
+    big.all = true;
+    const auto refused = ExportAs(big);
+    EXPECT_EQ(refused.status, app::kExitExportFailed);
+    ASSERT_FALSE(refused.diagnostics.empty());
+    EXPECT_NE(refused.diagnostics.back().text.find("65538 welded vertices"), std::string::npos);
+    EXPECT_NE(refused.diagnostics.back().explanation.find("split the model into parts and export each (--select)"),
+              std::string::npos)
+        << app::FormatDiagnostic(refused.diagnostics.back());
 }
 
 TEST(ArtistFiles, KeyFramePropertiesReadAsArtistsTypeThem) {
