@@ -1046,9 +1046,10 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     TakeSkinnedMeshesOutOfSkeletons(scene, builder.Skinned(), boneNodes, builder.ToHost(), format == Format::Gltf);
     if (!ApplyAnimation(*source, format, facts ? &*facts : nullptr, gltfClips, builder, scene, options, result))
         return result;
+    std::vector<NodeWarning> skinWarnings;
     AddSkins(*source, scene, builder.Skinned(), boneNodes, builder.ToHost(), options, info,
              builder.DroppedNeutralBone() ? std::set<std::string>{kBlenderNeutralBone} : std::set<std::string>{},
-             worldSkinSpace);
+             worldSkinSpace, skinWarnings);
     if (format == Format::Obj)
         if (std::optional<std::string> why = UndefinedObjMaterials(*source, path, files->opened, files->missed))
             info.warnings.push_back(std::move(*why));
@@ -1061,6 +1062,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
         result.embeddedImages.push_back(std::move(out));
     }
     result.nodeWarnings = builder.TakeNodeWarnings();
+    std::move(skinWarnings.begin(), skinWarnings.end(), std::back_inserter(result.nodeWarnings));
     result.motions = builder.TakeMotions();
     result.usedFiles = UsedFiles(path, materials.TextureFiles(), fileFacts.gltf ? fileFacts.gltf->files : std::vector<std::string>{});
     result.ok = true;

@@ -1,6 +1,8 @@
 #include "importer/skins.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -73,6 +75,43 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
     return best;
 }
 
+// Scales each vertex's weights to add up to 1 where they add up to something else, as Blender, like
+// every modelling tool, deforms a vertex by its weights divided by their sum: weights painted by hand
+// rarely add up to 1, and written as they are they would pull the vertex towards the origin. Sums
+// within a file's rounding of 1 are left as they are, and so is a vertex with a weight below zero or
+// not finite, or whose weights add up to nothing (the export names it). Returns the warning for the
+// vertices scaled, "" when none was.
+std::string NormaliseWeights(std::vector<std::vector<std::pair<int, float>>>& points) {
+    constexpr double kTolerance = 1e-3;
+    std::size_t scaled = 0, weighted = 0;
+    double least = 0, most = 0;
+    for (auto& links : points) {
+        double sum = 0;
+        bool usable = true;
+        for (const auto& [bone, weight] : links) {
+            usable = usable && std::isfinite(weight) && weight >= 0;
+            sum += weight;
+        }
+        weighted += !links.empty();
+        if (!usable || sum <= 0 || std::fabs(sum - 1) <= kTolerance) continue;
+        for (auto& [bone, weight] : links) weight = float(weight / sum);
+        least = scaled == 0 ? sum : std::min(least, sum);
+        most = scaled == 0 ? sum : std::max(most, sum);
+        ++scaled;
+    }
+    if (scaled == 0) return "";
+    // Not counted: a file's vertices are split at seams and hard edges, so counts would not be the
+    // artist's.
+    char sums[64];
+    if (least == most)
+        std::snprintf(sums, sizeof sums, "%.3g", least);
+    else
+        std::snprintf(sums, sizeof sums, "%.3g to %.3g", least, most);
+    return std::string("its bone weights add up to ") + sums + (scaled == weighted ? " on every vertex" : " on some vertices") +
+           ", not 1: they are scaled to add up to 1, as Blender deforms them (Weights > Normalize All in Blender's "
+           "Weight Paint mode makes them so)";
+}
+
 }  // namespace
 
 Matrix3 BindWorld(const aiBone& bone, standin::Node& skinned, const Matrix3& toHost,
@@ -99,7 +138,8 @@ BoneNodes FindBoneNodes(standin::Scene& scene, const std::vector<SkinnedNode>& s
 
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
               const BoneNodes& boneNodes, const Matrix3& toHost, const ImportOptions& options, SceneInfo& info,
-              const std::set<std::string>& leftOut, const std::optional<Matrix3>& worldSkinSpace) {
+              const std::set<std::string>& leftOut, const std::optional<Matrix3>& worldSkinSpace,
+              std::vector<NodeWarning>& nodeWarnings) {
     (void)source;
     std::map<standin::Node*, Matrix3> bindWorlds;
     std::vector<standin::Node*> roots;
@@ -136,6 +176,8 @@ void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<Sk
         }
         skin.points.resize(s.node->GetObjectRef() ? static_cast<TriObject*>(s.node->GetObjectRef())->mesh.verts.size()
                                                   : skin.points.size());
+        if (std::string scaled = NormaliseWeights(skin.points); !scaled.empty())
+            nodeWarnings.push_back({s.node, "node '" + s.node->Name() + "': " + std::move(scaled)});
         standin::AddModifiers(scene, *s.node, {&skin});
     }
 

@@ -45,9 +45,11 @@ BoneNodes FindBoneNodes(standin::Scene& scene, const std::vector<SkinnedNode>& s
 // BindWorld; bones without one keep their place relative to their parent), as the file stores it, or
 // as a biped whose figure mode shows the bind pose. The weights of a bone that is not in the scene
 // are left out, with a warning unless the bone is one of leftOut (bones the importer left out on
-// purpose, which says so itself).
+// purpose, which says so itself). A vertex's weights that do not add up to 1 are scaled so that they
+// do, with a warning in nodeWarnings for the skinned node.
 void AddSkins(const aiScene& source, standin::Scene& scene, const std::vector<SkinnedNode>& skinned,
               const BoneNodes& boneNodes, const Matrix3& toHost, const ImportOptions& options, SceneInfo& info,
-              const std::set<std::string>& leftOut, const std::optional<Matrix3>& worldSkinSpace);
+              const std::set<std::string>& leftOut, const std::optional<Matrix3>& worldSkinSpace,
+              std::vector<NodeWarning>& nodeWarnings);
 
 }  // namespace importer

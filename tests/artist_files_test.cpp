@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/export_job.h"
 #include "importer/properties.h"
@@ -145,6 +146,34 @@ TEST(ArtistFiles, TheSkinnedSleeveStandsWhereBlenderShowsItInEveryFormat) {
                 EXPECT_NEAR(r.model->bones[2].offset.y, 1.0f, 1e-4) << file;  // the arm 1 m above the base
             }
         }
+}
+
+// Weights painted by hand that do not add up to 1 (Blender's FBX exporter writes them so, its glTF
+// exporter scaled) deform the vertex as Blender shows it only when scaled to add up to 1: both files
+// give the same links, and the FBX says what was scaled.
+TEST(ArtistFiles, HandPaintedWeightsAreScaledAsBlenderDeformsThemInEveryFormat) {
+    support::TempDir dir;
+    std::vector<std::set<std::pair<std::vector<int>, std::vector<float>>>> links;
+    for (const std::string file : {"painted.fbx", "painted.glb"}) {
+        auto request = Request(Artist(file), dir.File("tube.vlo"));
+        request.mode = vlo::ExportMode::Hierarchy;
+        request.select = "Tube";
+        const auto r = ExportAs(request);
+        ASSERT_EQ(r.status, 0) << file;
+        auto& kinds = links.emplace_back();
+        for (const vlo::VertexLinks& l : r.model->links)
+            kinds.insert({std::vector<int>(l.boneIds, l.boneIds + l.numLinks),
+                          std::vector<float>(l.weights, l.weights + l.numLinks)});
+        EXPECT_EQ(Says(r, "node 'Tube': its bone weights add up to 0.6 to 0.8 on every vertex, not 1: they are scaled "
+                          "to add up to 1, as Blender deforms them"),
+                  file == "painted.fbx")
+            << file;
+    }
+    // The bottom ring 0.5 and 0.3 to Lower and Upper, the top ring 0.6 to Upper.
+    const std::set<std::pair<std::vector<int>, std::vector<float>>> expected{{{1, 2}, {0.625f, 0.375f}},
+                                                                                       {{2}, {1.0f}}};
+    EXPECT_EQ(links.at(0), expected);
+    EXPECT_EQ(links.at(1), expected);
 }
 
 // The rig packed by gltfpack (integers for positions, normals, UVs, weights and rotation keys; a

@@ -33,6 +33,9 @@
 # ntsc.<format>: the armature "Golfer" of one bone in a scene at 29.97 fps (Blender's NTSC frame rate, 30 with a
 #   base of 1.001), whose action "Turn" keys a quarter turn about Z from frame 1 to frame 300, linearly, and
 #   a box "Ball" 0.1 m across beside it.
+# painted.<format>: an armature "Arm" (bones Lower and Upper above it) with a skinned cylinder "Tube" whose
+#   weights were painted by hand and do not add up to 1 (Blender deforms by the weights divided by their
+#   sum): its bottom ring 0.5 to Lower and 0.3 to Upper, its top ring 0.6 to Upper.
 import math
 import os
 import shutil
@@ -351,6 +354,34 @@ def ntsc_scene():
 for ext in (".fbx", ".dae"):
     ntsc_scene()
     export(os.path.join(folder, "ntsc" + ext))
+
+def painted_scene():
+    reset("m")
+    bpy.ops.object.armature_add(enter_editmode=True, location=(0, 0, 0))
+    arm = bpy.context.active_object
+    arm.name = "Arm"
+    lower = arm.data.edit_bones[0]
+    lower.name, lower.head, lower.tail = "Lower", (0, 0, 0), (0, 0, 1)
+    upper = arm.data.edit_bones.new("Upper")
+    upper.head, upper.tail, upper.parent = (0, 0, 1), (0, 0, 2), lower
+    bpy.ops.object.mode_set(mode='OBJECT')
+    bpy.ops.mesh.primitive_cylinder_add(vertices=6, radius=0.2, depth=2, location=(0, 0, 1))
+    tube = bpy.context.active_object
+    tube.name = "Tube"
+    tube.parent = arm
+    tube.modifiers.new("Armature", 'ARMATURE').object = arm
+    on_lower, on_upper = tube.vertex_groups.new(name="Lower"), tube.vertex_groups.new(name="Upper")
+    for v in tube.data.vertices:
+        if v.co.z < 0:
+            on_lower.add([v.index], 0.5, 'REPLACE')
+            on_upper.add([v.index], 0.3, 'REPLACE')
+        else:
+            on_upper.add([v.index], 0.6, 'REPLACE')
+
+
+for ext in (".fbx", ".glb"):
+    painted_scene()
+    export(os.path.join(folder, "painted" + ext))
 
 if shutil.which("gltfpack"):
     subprocess.run(["gltfpack", "-i", os.path.join(folder, "rig.glb"), "-o", os.path.join(folder, "rig_packed.glb"), "-kn"],
