@@ -75,9 +75,9 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
     return best;
 }
 
-// Scales each vertex's weights to add up to 1 where they add up to something else, as Blender, like
-// every modelling tool, deforms a vertex by its weights divided by their sum: weights painted by hand
-// rarely add up to 1, and written as they are they would pull the vertex towards the origin. Sums
+// Scales each vertex's weights to add up to 1 where they add up to something else: Blender deforms a
+// vertex by its weights divided by their sum, so weights painted by hand need not add up to 1, and
+// written as they are they would not place the vertex where the artist sees it. Sums
 // within a file's rounding of 1 are left as they are, and so is a vertex with a weight below zero or
 // not finite, or whose weights add up to nothing (the export names it). Returns the warning for the
 // vertices scaled, "" when none was.
