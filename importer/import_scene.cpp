@@ -953,7 +953,7 @@ ImportResult ImportFile(const std::string& path, standin::Scene& scene, const Im
     const aiScene* source = reader.ReadFile(path, 0);
     if (pending.valid()) fileFacts = pending.get();
     if (source)
-        if (const std::optional<std::string> why = CornerOutsideItsMesh(*source)) return unreadable(*why);
+        if (const std::optional<std::string> why = UnreadableFace(*source)) return unreadable(*why);
     if (source && HasLargePolygons(*source)) source = reader.ApplyPostProcessing(aiProcess_Triangulate);
     if (!source || !source->mRootNode) return unreadable(reader.GetErrorString());
     // assimp calls a scene without meshes incomplete; a skeleton with its animation is a whole scene.

@@ -11,17 +11,21 @@ bool SplitsPolygons(const aiMesh& mesh) {
     return false;
 }
 
-std::optional<std::string> CornerOutsideItsMesh(const aiScene& scene) {
+std::optional<std::string> UnreadableFace(const aiScene& scene) {
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         const aiMesh& mesh = *scene.mMeshes[m];
-        for (unsigned f = 0; f < mesh.mNumFaces; ++f)
-            for (unsigned k = 0; k < mesh.mFaces[f].mNumIndices; ++k)
-                if (const unsigned v = mesh.mFaces[f].mIndices[k]; v >= mesh.mNumVertices) {
-                    const std::string name =
-                        mesh.mName.length ? "mesh '" + std::string(mesh.mName.C_Str()) + "'" : "mesh " + std::to_string(m);
+        const std::string name = mesh.mName.length ? "mesh '" + std::string(mesh.mName.C_Str()) + "'" : "mesh " + std::to_string(m);
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices > AI_MAX_FACE_INDICES)
+                return name + ": face " + std::to_string(f) + " has " + std::to_string(face.mNumIndices) +
+                       " corners, more than the " + std::to_string(AI_MAX_FACE_INDICES) +
+                       " a polygon can have (the file is damaged, or the polygon must be split)";
+            for (unsigned k = 0; k < face.mNumIndices; ++k)
+                if (const unsigned v = face.mIndices[k]; v >= mesh.mNumVertices)
                     return name + ": face " + std::to_string(f) + " has a corner on vertex " + std::to_string(v) +
                            ", but the mesh has " + std::to_string(mesh.mNumVertices) + " vertices (the file is damaged)";
-                }
+        }
     }
     return std::nullopt;
 }

@@ -14,9 +14,11 @@ namespace importer {
 // primitive types, or by its faces when the loader named none).
 bool SplitsPolygons(const aiMesh& mesh);
 
-// Why the scene's faces cannot be read, if a corner of one is on no vertex of its mesh (a damaged
-// file): splitting it into triangles, by assimp's step or here, would read outside the mesh.
-std::optional<std::string> CornerOutsideItsMesh(const aiScene& scene);
+// Why the scene's faces cannot be read, if one has a corner on no vertex of its mesh (a damaged
+// file: splitting it into triangles, by assimp's step or here, would read outside the mesh), or more
+// corners than assimp allows a polygon (AI_MAX_FACE_INDICES; its triangulation, whose time grows with
+// the square of the corners, would not end for a damaged count in the millions).
+std::optional<std::string> UnreadableFace(const aiScene& scene);
 
 // Whether some face of the scene has more than four corners: those are left to assimp's own step,
 // which cuts ears; quads and triangles are split here.

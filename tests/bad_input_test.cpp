@@ -175,6 +175,12 @@ TEST(BadInput, WrongTruncatedAndEmptySceneFiles) {
         EXPECT_EQ(RunTool({write("damaged.ply", plyHeader + plyVertices + face), "-o", out}, &err), app::kExitUsage);
         EXPECT_NE(err.find("damaged.ply: mesh 0: face 0 has a corner on vertex"), std::string::npos) << err;
     }
+    // A face whose count of corners is in the millions (the importer's fuzzer found it): assimp's
+    // triangulation, whose time grows with the square of the corners, would not end.
+    EXPECT_EQ(RunTool({write("huge.ply", plyHeader + plyVertices + "7777777 0 1 2 3\n"), "-o", out}, &err), app::kExitUsage);
+    EXPECT_NE(err.find("huge.ply: mesh 0: face 0 has 7777778 corners, more than the 32767 a polygon can have"),
+              std::string::npos)
+        << err;
     // A COLLADA file with a letter or a fraction among its indices: assimp's reader would count
     // through it for ever. A comment holding such a list is no list.
     support::WriteCollada(dir.File("whole.dae"));
