@@ -152,8 +152,10 @@ TEST(ArtistFiles, TheSkinnedSleeveStandsWhereBlenderShowsItInEveryFormat) {
 // exporter scaled) deform the vertex as Blender shows it only when scaled to add up to 1: both files
 // give the same links, and the FBX says what was scaled.
 TEST(ArtistFiles, HandPaintedWeightsAreScaledAsBlenderDeformsThemInEveryFormat) {
+    // The kinds of link a model holds: bones and their weights, whichever vertices have them.
+    using LinkKinds = std::set<std::pair<std::vector<int>, std::vector<float>>>;
     support::TempDir dir;
-    std::vector<std::set<std::pair<std::vector<int>, std::vector<float>>>> links;
+    std::vector<LinkKinds> links;
     for (const std::string file : {"painted.fbx", "painted.glb"}) {
         auto request = Request(Artist(file), dir.File("tube.vlo"));
         request.mode = vlo::ExportMode::Hierarchy;
@@ -170,8 +172,7 @@ TEST(ArtistFiles, HandPaintedWeightsAreScaledAsBlenderDeformsThemInEveryFormat) 
             << file;
     }
     // The bottom ring 0.5 and 0.3 to Lower and Upper, the top ring 0.6 to Upper.
-    const std::set<std::pair<std::vector<int>, std::vector<float>>> expected{{{1, 2}, {0.625f, 0.375f}},
-                                                                                       {{2}, {1.0f}}};
+    const LinkKinds expected{{{1, 2}, {0.625f, 0.375f}}, {{2}, {1.0f}}};
     EXPECT_EQ(links.at(0), expected);
     EXPECT_EQ(links.at(1), expected);
 }
