@@ -133,9 +133,7 @@ Verification VerifyModel(const std::string& file, const vlo::VloModel& made, sta
     // The file's rules: world corner -> minus the origin, axes, scale, plus the re-centring; corners in
     // reverse order for a mirroring transform, the second and third exchanged by the axis swap.
     const Matrix3 objectTM = node.GetObjTMAfterWSM(0);
-    Matrix3 rotation = objectTM;
-    rotation.NoTrans();
-    rotation.NoScale();
+    const vlo::NormalTransform toWorld(objectTM);
     const vlo::ExportSpace space(Point3(made.origin.x, made.origin.y, made.origin.z), made.text.worldScale, settings.swapYZ);
     int corners[3] = {0, 1, 2};
     if (vlo::IsMirrored(objectTM)) std::swap(corners[0], corners[2]);
@@ -172,8 +170,7 @@ Verification VerifyModel(const std::string& file, const vlo::VloModel& made, sta
             ++v.corners;
             vlo::Vec3 position = space.Point(mesh.getVert(int(vi)) * objectTM);
             position = {position.x + made.recentring.x, position.y + made.recentring.y, position.z + made.recentring.z};
-            Point3 normal = Normalize(VectorTransform(rotation, vlo::GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
-            if (normal.Length() == 0.0f) normal = Point3(0, 0, 1);
+            const Point3 normal = toWorld(vlo::GetVertexNormal(mesh, f, mesh.getRVert(int(vi))));
             v.worstPosition = std::max(v.worstPosition, Distance(out.position, position));
             v.worstNormal = std::max(v.worstNormal, Distance(out.normal, space.Direction(normal)));
             float u = 0, w = 0;

@@ -11,26 +11,13 @@ namespace {
 
 Vec3 ToVec3(const Point3& p) { return {p.x, p.y, p.z}; }
 
-// The unit normal turned by the object's rotation. A sheared object transform (a rotated child of a
-// non-uniformly scaled parent) has no pure rotation part and would stretch the normal; only then is
-// it made unit length again, so the normals of ordinary transforms are exactly the rotated ones. A
-// corner without a normal (its faces have no area) faces up: no zero normal reaches a file.
-Point3 WorldNormal(const Matrix3& rotation, const Point3& normal) {
-    const Point3 n = VectorTransform(rotation, normal);
-    const float len = n.Length();
-    if (len == 0.0f) return Point3(0, 0, 1);
-    return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
-}
-
 }  // namespace
 
 ModelBuffers BuildModelBuffers(Mesh& mesh, const Matrix3& objectTM, std::size_t numTextures, VertexLinkReader* links) {
     ModelBuffers out;
     const bool mirrored = IsMirrored(objectTM);
     const int cornerOrder[3] = {mirrored ? 2 : 0, 1, mirrored ? 0 : 2};
-    Matrix3 rotation = objectTM;
-    rotation.NoTrans();
-    rotation.NoScale();
+    const NormalTransform toWorld(objectTM);
 
     const int numFaces = mesh.getNumFaces();
     VertexWelder welder(out.vertices, std::size_t(numFaces) * 3);
@@ -59,7 +46,7 @@ ModelBuffers BuildModelBuffers(Mesh& mesh, const Matrix3& objectTM, std::size_t 
                 ModelVertex& vertex = corners[3 * b + k];
                 vertex = ModelVertex{};
                 vertex.position = ToVec3(world);
-                vertex.normal = ToVec3(WorldNormal(rotation, GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
+                vertex.normal = ToVec3(toWorld(GetVertexNormal(mesh, f, mesh.getRVert(int(vi)))));
                 if (mapped) {
                     if (numTextures > 0) textureId = int(unsigned(face.getMatID()) % unsigned(numTextures));
                     if (textureId >= 0) {

@@ -1,5 +1,8 @@
 #include "geometry/tri_mesh.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace vlo {
 
 TriMeshHandle::~TriMeshHandle() {
@@ -22,6 +25,59 @@ TriMeshStatus TriMeshHandle::Obtain(INode* node, TimeValue t) {
 }
 
 bool IsMirrored(const Matrix3& m) { return DotProd(CrossProd(m.GetRow(0), m.GetRow(1)), m.GetRow(2)) < 0.0f; }
+
+namespace {
+
+// The normal turned by the rotation. A sheared transform has no pure rotation part and stretches the
+// normal; only then is it made unit length again, so the normals of ordinary transforms are exactly
+// the rotated ones.
+Point3 RotatedNormal(const Matrix3& rotation, const Point3& normal) {
+    const Point3 n = VectorTransform(rotation, normal);
+    const float len = n.Length();
+    if (len == 0.0f) return Point3(0, 0, 1);
+    return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
+}
+
+}  // namespace
+
+NormalTransform::NormalTransform(const Matrix3& objectTM) : rotation_(objectTM) {
+    rotation_.NoTrans();
+    rotation_.NoScale();
+    const Point3 axes[3] = {objectTM.GetRow(0), objectTM.GetRow(1), objectTM.GetRow(2)};
+    float lengths[3];
+    for (int i = 0; i < 3; ++i) {
+        lengths[i] = axes[i].Length();
+        if (!std::isfinite(lengths[i]) || lengths[i] == 0.0f) return;  // the rotation's normals, as ever
+    }
+    // Evenly scaled: the axes' lengths agree and they stand at right angles, within a float's noise.
+    constexpr float kNoise = 1e-4f;
+    const auto [shortest, longest] = std::minmax({lengths[0], lengths[1], lengths[2]});
+    bool even = longest - shortest <= kNoise * longest;
+    for (int i = 0; i < 3 && even; ++i) {
+        const int j = (i + 1) % 3;
+        even = std::fabs(DotProd(axes[i], axes[j])) <= kNoise * lengths[i] * lengths[j];
+    }
+    if (even) return;
+    // The inverse transpose is the cofactor matrix over the determinant; only its sign matters here.
+    cofactors_[0] = CrossProd(axes[1], axes[2]);
+    cofactors_[1] = CrossProd(axes[2], axes[0]);
+    cofactors_[2] = CrossProd(axes[0], axes[1]);
+    if (DotProd(axes[0], cofactors_[0]) < 0.0f)
+        for (Point3& row : cofactors_) row = -row;
+    uneven_ = true;
+}
+
+Point3 NormalTransform::operator()(const Point3& unitNormal) const {
+    const Point3 rotated = RotatedNormal(rotation_, unitNormal);
+    if (!uneven_) return rotated;
+    const Point3 n = unitNormal.x * cofactors_[0] + unitNormal.y * cofactors_[1] + unitNormal.z * cofactors_[2];
+    const float len = n.Length();
+    if (!(len > 0.0f && std::isfinite(len))) return rotated;
+    // A face along the stretch's own axes keeps its direction: it keeps the rotation's bits too.
+    const Point3 tilted = n / len;
+    constexpr float kSameDirection = 1e-5f;
+    return Length(tilted - rotated) <= kSameDirection ? rotated : tilted;
+}
 
 Point3 GetVertexNormal(Mesh& mesh, int f, const RVertex& rv) {
     const DWORD sg = mesh.faces[f].smGroup;

@@ -29,6 +29,28 @@ private:
 // True when the transform mirrors: (row0 x row1) . row2 < 0. NaN gives false.
 bool IsMirrored(const Matrix3& m);
 
+// How an object's transform turns its mesh's unit normals into world space. A transform that scales
+// every axis alike (mirrored or not) turns them by its rotation alone, exactly as before any scaling
+// was looked at, so ordinary objects keep their bits. One that stretches the mesh unevenly (an
+// object scaled unevenly, or a rotated child of such a parent) tilts its surfaces: their normals are
+// turned by the inverse transpose of its axes and made unit length, the normals of the surface as
+// the scene draws it; a normal that this leaves in the rotation's direction (a face along the
+// stretch's axes) keeps the rotation's bits. A normal that comes out of no length or not finite (a transform that flattens
+// the mesh, or overflows) falls back to the rotation's, and a zero normal to +Z: no zero normal
+// reaches a file.
+class NormalTransform {
+public:
+    explicit NormalTransform(const Matrix3& objectTM);
+    Point3 operator()(const Point3& unitNormal) const;
+    // True when the transform stretches unevenly or shears.
+    bool Uneven() const { return uneven_; }
+
+private:
+    Matrix3 rotation_;
+    Point3 cofactors_[3];  // rows of the axes' cofactor matrix, signed by their determinant
+    bool uneven_ = false;
+};
+
 // The unit normal of face f's corner at render vertex rv: a specified normal, the face normal (no
 // smoothing group or no normals), the single normal, or the last normal sharing a smoothing-group bit
 // with the face; the face normal when none shares a bit.

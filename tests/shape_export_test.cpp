@@ -153,6 +153,37 @@ TEST_F(ShapeExport, MirroredWithSwapStoresCorners201) {
     EXPECT_EQ(p.verts[2], 1);
 }
 
+// An object stretched unevenly tilts its faces: every corner's normal stays perpendicular to its face
+// as written, whether the stretch comes before the turn, after it (a shear) or mirrors. An object
+// scaled evenly keeps the very normals of its unscaled self.
+TEST_F(ShapeExport, UnevenlyScaledObjectsKeepTheirNormalsOnTheirFaces) {
+    const Matrix3 turn = RotateZMatrix(0.5f) * RotateXMatrix(0.3f);
+    const Matrix3 stretch = ScaleMatrix({1, 3, 0.5f});
+    for (const Matrix3& tm : {stretch * turn, turn * stretch, turn * ScaleMatrix({-2, 1, 1})}) {
+        standin::Scene stretched;
+        AddBox(stretched, "Box", {2, 2, 2}, /*sixGroups=*/true, /*mapped=*/false).SetLocalTM(tm);
+        auto e = Export(stretched, out, WorldOrigin());
+        ASSERT_TRUE(e.file.Valid());
+        const auto& m = e.file.model;
+        auto at = [&](int i) { return Point3(m.vertices[i].position.x, m.vertices[i].position.y, m.vertices[i].position.z); };
+        for (const auto& p : m.polygons) {
+            const Point3 face = Normalize(CrossProd(at(p.verts[1]) - at(p.verts[0]), at(p.verts[2]) - at(p.verts[0])));
+            for (int k = 0; k < 3; ++k) {
+                const vlo::Vec3& n = m.vertices[p.verts[k]].normal;
+                EXPECT_NEAR(DotProd(face, Point3(n.x, n.y, n.z)), 1.0f, 1e-5f);
+            }
+        }
+    }
+    standin::Scene plain, scaled;
+    AddBox(plain, "Box", {2, 2, 2}, true, false).SetLocalTM(turn);
+    AddBox(scaled, "Box", {2, 2, 2}, true, false).SetLocalTM(ScaleMatrix({2, 2, 2}) * turn);
+    const auto a = Export(plain, out, WorldOrigin()).file.model.vertices;
+    const auto b = Export(scaled, out, WorldOrigin()).file.model.vertices;
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        EXPECT_EQ(std::memcmp(&a[i].normal, &b[i].normal, sizeof a[i].normal), 0) << "vertex " << i;
+}
+
 TEST_F(ShapeExport, SwapExchangesYAndZOfPositionsAndNormals) {
     auto& box = AddBox(scene, "Box", {2, 4, 6}, true, false);
     box.SetLocalTM(TransMatrix({10, 20, 30}));
