@@ -26,20 +26,6 @@ TriMeshStatus TriMeshHandle::Obtain(INode* node, TimeValue t) {
 
 bool IsMirrored(const Matrix3& m) { return DotProd(CrossProd(m.GetRow(0), m.GetRow(1)), m.GetRow(2)) < 0.0f; }
 
-namespace {
-
-// The normal turned by the rotation. A sheared transform has no pure rotation part and stretches the
-// normal; only then is it made unit length again, so the normals of ordinary transforms are exactly
-// the rotated ones.
-Point3 RotatedNormal(const Matrix3& rotation, const Point3& normal) {
-    const Point3 n = VectorTransform(rotation, normal);
-    const float len = n.Length();
-    if (len == 0.0f) return Point3(0, 0, 1);
-    return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
-}
-
-}  // namespace
-
 NormalTransform::NormalTransform(const Matrix3& objectTM) : rotation_(objectTM) {
     rotation_.NoTrans();
     rotation_.NoScale();
@@ -67,9 +53,8 @@ NormalTransform::NormalTransform(const Matrix3& objectTM) : rotation_(objectTM) 
     uneven_ = true;
 }
 
-Point3 NormalTransform::operator()(const Point3& unitNormal) const {
-    const Point3 rotated = RotatedNormal(rotation_, unitNormal);
-    if (!uneven_) return rotated;
+Point3 NormalTransform::Tilted(const Point3& unitNormal) const {
+    const Point3 rotated = Rotated(unitNormal);
     const Point3 n = unitNormal.x * cofactors_[0] + unitNormal.y * cofactors_[1] + unitNormal.z * cofactors_[2];
     const float len = n.Length();
     if (!(len > 0.0f && std::isfinite(len))) return rotated;

@@ -1,6 +1,8 @@
 // The selected node as a triangle mesh, and how one face corner is taken into world space.
 #pragma once
 
+#include <cmath>
+
 #include "host/mesh.h"
 
 namespace vlo {
@@ -41,11 +43,22 @@ bool IsMirrored(const Matrix3& m);
 class NormalTransform {
 public:
     explicit NormalTransform(const Matrix3& objectTM);
-    Point3 operator()(const Point3& unitNormal) const;
+    Point3 operator()(const Point3& unitNormal) const { return uneven_ ? Tilted(unitNormal) : Rotated(unitNormal); }
     // True when the transform stretches unevenly or shears.
     bool Uneven() const { return uneven_; }
 
 private:
+    // The normal turned by the rotation. A sheared transform has no pure rotation part and stretches
+    // the normal; only then is it made unit length again, so the normals of ordinary transforms are
+    // exactly the rotated ones.
+    Point3 Rotated(const Point3& normal) const {
+        const Point3 n = VectorTransform(rotation_, normal);
+        const float len = n.Length();
+        if (len == 0.0f) return Point3(0, 0, 1);
+        return len > 0.0f && std::fabs(len - 1.0f) > 1e-4f ? n / len : n;
+    }
+    Point3 Tilted(const Point3& unitNormal) const;
+
     Matrix3 rotation_;
     Point3 cofactors_[3];  // rows of the axes' cofactor matrix, signed by their determinant
     bool uneven_ = false;
