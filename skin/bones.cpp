@@ -14,6 +14,22 @@ bool IsFootsteps(INode* node) {
 
 Vec3 ToVec3(const Point3& p) { return {p.x, p.y, p.z}; }
 
+// The translation of local (a node's transform relative to parent's) in scene lengths along the
+// parent's axes. The local translation counts in the parent's own units: under a parent scaled by
+// 0.01 (a rig modelled in centimetres and scaled down as a whole), a bone 1 m from its parent lies
+// 100 of them away. Each component is therefore multiplied by the length of its parent axis, as the
+// parent's rotation (NoScale) makes each axis unit length. A parent whose axes are unit length within
+// a float's noise keeps the local translation's very bits.
+Point3 OffsetFromParent(const Matrix3& local, const Matrix3& parent) {
+    Point3 offset = local.GetTrans();
+    const float lengths[3] = {parent.GetRow(0).Length(), parent.GetRow(1).Length(), parent.GetRow(2).Length()};
+    constexpr float kNoise = 1e-4f;
+    const bool scaled = std::any_of(std::begin(lengths), std::end(lengths),
+                                    [](float l) { return std::isfinite(l) && std::fabs(l - 1.0f) > kNoise; });
+    if (scaled) offset = Point3(offset.x * lengths[0], offset.y * lengths[1], offset.z * lengths[2]);
+    return offset;
+}
+
 // The bone record of node at time 0: its offset from its parent, its world position and rotation.
 BoneRecord ReadBone(INode* node, int id, int parentId) {
     BoneRecord record;
@@ -21,12 +37,13 @@ BoneRecord ReadBone(INode* node, int id, int parentId) {
     record.parentId = std::int16_t(parentId);
     CopyBounded(record.name, node->GetName());
     const Matrix3 tm = node->GetNodeTM(0);
-    const Matrix3 local = tm * Inverse(node->GetParentTM(0));
+    const Matrix3 parent = node->GetParentTM(0);
+    const Matrix3 local = tm * Inverse(parent);
     Matrix3 rotation = tm;
     rotation.NoTrans();
     rotation.NoScale();
     const Quat q(rotation);
-    record.offset = ToVec3(local.GetTrans());
+    record.offset = ToVec3(OffsetFromParent(local, parent));
     record.position = ToVec3(tm.GetTrans());
     record.rotation[0] = q.x;
     record.rotation[1] = q.y;

@@ -259,6 +259,38 @@ TEST_F(Hierarchy, RotationsAreTheHostQuaternionSwapped) {
     EXPECT_NEAR(q[3], std::cos(0.5f), 1e-6);
 }
 
+// A rig modelled at another size and scaled as a whole (a centimetre rig scaled by 0.01, or scaled
+// unevenly and turned) gives the bones of the same rig modelled at its size: offsets count in scene
+// lengths along the parent's axes, not in the parent's own units.
+TEST_F(Hierarchy, BonesUnderAScaledParentKeepTheirLengths) {
+    auto bonesOf = [&](const Point3& scale, float turn) {
+        standin::Scene s;
+        Arm arm = MakeArm(s);
+        arm.shoulder->SetLocalTM(ScaleMatrix(scale) * RotateZMatrix(turn) * TransMatrix({0, 0, 10}));
+        arm.elbow->SetLocalTM(TransMatrix({10 / scale.x, 0, 0}));
+        arm.hand->SetLocalTM(TransMatrix({10 / scale.x, 0, 0}));
+        AddSkin(s, arm);
+        auto e = support::Export(s, out, HierarchyOptions(false));
+        EXPECT_TRUE(e.file.Valid());
+        return e.file.model.bones;
+    };
+    for (const float turn : {0.0f, 0.7f}) {
+        const auto plain = bonesOf({1, 1, 1}, turn);
+        ASSERT_EQ(plain.size(), 3u);
+        EXPECT_FLOAT_EQ(plain[1].offset.x, 10.0f);
+        for (const Point3& scale : {Point3(0.01f, 0.01f, 0.01f), Point3(0.5f, 0.25f, 2.0f)}) {
+            const auto scaled = bonesOf(scale, turn);
+            ASSERT_EQ(scaled.size(), plain.size());
+            for (std::size_t b = 0; b < plain.size(); ++b) {
+                EXPECT_NEAR(scaled[b].offset.x, plain[b].offset.x, 1e-4f) << "bone " << b << ", scale x " << scale.x;
+                EXPECT_NEAR(scaled[b].offset.y, plain[b].offset.y, 1e-4f) << "bone " << b;
+                EXPECT_NEAR(scaled[b].position.x, plain[b].position.x, 1e-4f) << "bone " << b;
+                EXPECT_NEAR(scaled[b].position.y, plain[b].position.y, 1e-4f) << "bone " << b;
+            }
+        }
+    }
+}
+
 TEST_F(Hierarchy, WeldedVertexKeepsTheLinksOfItsLastSuccessfulCorner) {
     const Arm arm = MakeArm(scene);
     Mesh& m = standin::Scene::TriOf(*arm.mesh).mesh;
