@@ -1,23 +1,60 @@
 #include "geometry/textures.h"
 
 #include <algorithm>
+#include <cctype>
+#include <utility>
 
 namespace vlo {
 namespace {
 
-// Adds the bitmaps of one material's slots 1, 8 and 3 to their lists.
-void AddMaterialMaps(Mtl* material, TextureTable& table) {
+// Adds the bitmaps of one material's slots 1, 8 and 3 to their lists: their file names to table, the
+// paths the material gives to paths.
+void AddMaterialMaps(Mtl* material, TextureTable& table, TextureTable& paths) {
     if (!material) return;
     struct Row {
         int slot;
-        std::vector<std::string>* list;
+        std::vector<std::string> TextureTable::*list;
     };
-    const Row rows[] = {{ID_DI, &table.diffuse}, {ID_BU, &table.bump}, {ID_SH, &table.specular}};
+    const Row rows[] = {{ID_DI, &TextureTable::diffuse}, {ID_BU, &TextureTable::bump}, {ID_SH, &TextureTable::specular}};
     for (const Row& row : rows) {
         Texmap* map = material->GetSubTexmap(row.slot);
         if (!map || map->ClassID() != BMTEX_CLASS_ID) continue;
         const char* path = static_cast<BitmapTex*>(map)->GetMapName();
-        row.list->push_back(FileNamePart(path ? path : ""));
+        (table.*row.list).push_back(FileNamePart(path ? path : ""));
+        (paths.*row.list).push_back(path ? path : "");
+    }
+}
+
+// A path as a file system that ignores case and takes either slash would find it.
+std::string Comparable(std::string path) {
+    for (char& ch : path) ch = ch == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(ch)));
+    return path;
+}
+
+// Different image files that the model would name alike. The game looks each texture up by its
+// name alone, so all but one of them would show another's image.
+void ReportNameClashes(const std::vector<std::pair<std::string, std::string>>& written, NoticeSink& notices) {
+    std::vector<std::string> reported;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const std::string& name = written[i].first;
+        if (std::find(reported.begin(), reported.end(), Comparable(name)) != reported.end()) continue;
+        std::vector<std::string> files{written[i].second};
+        for (std::size_t j = i + 1; j < written.size(); ++j) {
+            const auto& [other, path] = written[j];
+            if (Comparable(other) != Comparable(name)) continue;
+            const bool known = std::any_of(files.begin(), files.end(),
+                                           [&](const std::string& f) { return Comparable(f) == Comparable(path); });
+            if (!known) files.push_back(path);
+        }
+        if (files.size() < 2) continue;
+        reported.push_back(Comparable(name));
+        std::string list;
+        for (std::size_t k = 0; k < files.size(); ++k)
+            list += (k == 0 ? "" : k + 1 == files.size() ? " and " : ", ") + files[k];
+        const std::string all = files.size() == 2 ? "both" : "all " + std::to_string(files.size());
+        notices.Report(Notice::Warning("The textures " + list + " are different files, but the model stores " + all +
+                                       " as " + name + ": the game finds one file by that name for " + all +
+                                       " (give each image file a name of its own)"));
     }
 }
 
@@ -30,22 +67,25 @@ TextureName ToTextureName(const std::string& name) {
 }
 
 Result<TextureTable> CollectTextures(INode& node, const ExportSettings& settings, NoticeSink& notices) {
-    TextureTable table;
+    TextureTable table, paths;
     Mtl* m = node.GetMtl();
     if (!m) return table;
     if (m->ClassID() == MULTI_CLASS_ID) {
         const int count = m->NumSubMtls();
         if (count == 0) notices.Report(Notice::Error("Zero sub materials defined. Continuing regardless..."));
-        for (int i = 0; i < count; ++i) AddMaterialMaps(m->GetSubMtl(i), table);
+        for (int i = 0; i < count; ++i) AddMaterialMaps(m->GetSubMtl(i), table, paths);
     } else {
-        AddMaterialMaps(m, table);
+        AddMaterialMaps(m, table, paths);
     }
+    // The names the file gets, with the paths they come from.
+    std::vector<std::pair<std::string, std::string>> written;
+    for (std::size_t i = 0; i < table.diffuse.size(); ++i) written.emplace_back(table.diffuse[i], paths.diffuse[i]);
+    if (table.WritesBump(settings)) written.emplace_back(table.bump[0], paths.bump[0]);
+    if (table.WritesSpecular(settings)) written.emplace_back(table.specular[0], paths.specular[0]);
+    ReportNameClashes(written, notices);
     // A name that does not fit the 260-byte field would be cut into another file's name: refuse it.
-    std::vector<std::string> written = table.diffuse;
-    if (table.WritesBump(settings)) written.push_back(table.bump[0]);
-    if (table.WritesSpecular(settings)) written.push_back(table.specular[0]);
     std::vector<std::string> tooLong;
-    for (const std::string& name : written)
+    for (const auto& [name, path] : written)
         if (name.size() > kMaxPathChars && std::find(tooLong.begin(), tooLong.end(), name) == tooLong.end())
             tooLong.push_back(name);
     if (tooLong.empty()) return table;

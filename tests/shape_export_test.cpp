@@ -122,6 +122,35 @@ TEST_F(ShapeExport, SubMaterialWithoutBitmapShiftsLaterTextureIds) {
     EXPECT_EQ(e.file.model.polygons.back().textureId, 1);
 }
 
+// Different image files that the model would name alike are named in a warning, since the game finds
+// one file by that name for all of them. The same file written with other slashes or case is no
+// clash, nor is a map that the file does not get.
+TEST_F(ShapeExport, DifferentImagesOfOneFileNameAreNamed) {
+    auto& multi = scene.Make<standin::MultiMaterial>("Multi");
+    for (const char* path : {"D:\\art\\wood\\diffuse.png", "d:/ART/WOOD/Diffuse.png", "D:/art/metal/diffuse.png", "grip.png"}) {
+        auto& sub = scene.Make<standin::StdMaterial>(path);
+        sub.SetMap(ID_DI, &scene.Make<standin::BitmapTexture>(path, path));
+        multi.subs.push_back(&sub);
+    }
+    static_cast<standin::StdMaterial*>(multi.subs[0])->SetMap(ID_BU, &scene.Make<standin::BitmapTexture>("b", "D:/art/bumps/grip.png"));
+    AddBox(scene, "Box", {1, 1, 1}, true, true, nullptr, {0, 1, 2, 3, 0, 1}).SetMaterial(&multi);
+    const std::string diffuse = "The textures D:\\art\\wood\\diffuse.png and D:/art/metal/diffuse.png are different files, "
+                                "but the model stores both as diffuse.png: the game finds one file by that name for both "
+                                "(give each image file a name of its own)";
+    auto e = Export(scene, out, WorldOrigin());
+    ASSERT_TRUE(e.file.Valid());
+    EXPECT_EQ(e.file.model.textures.size(), 4u);
+    EXPECT_EQ(e.Texts("Warning"), std::vector<std::string>{diffuse});
+    Options bump = WorldOrigin();
+    bump.bump = true;
+    auto withBump = Export(scene, out, bump);
+    ASSERT_TRUE(withBump.file.model.bumpMap);
+    EXPECT_EQ(withBump.Texts("Warning"),
+              (std::vector<std::string>{diffuse, "The textures grip.png and D:/art/bumps/grip.png are different files, but "
+                                                 "the model stores both as grip.png: the game finds one file by that name "
+                                                 "for both (give each image file a name of its own)"}));
+}
+
 TEST_F(ShapeExport, MirroredObjectReversesCornerOrder) {
     auto& box = AddBox(scene, "Box", {2, 2, 2}, true, false);
     box.SetLocalTM(ScaleMatrix({-1, 1, 1}));
