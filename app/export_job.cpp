@@ -14,6 +14,7 @@
 #include "app/plugin_host.h"
 #include "app/selection.h"
 #include "format/output_file.h"
+#include "geometry/tri_mesh.h"
 #include "format/vlo_reader.h"
 #include "host/node_walk.h"
 
@@ -379,6 +380,25 @@ void CheckDrivenNodes(const standin::Node& root, const vlo::VlaAnimation& animat
     }
 }
 
+// A skeleton stretched unevenly (an armature object at scale (1, 1, 1.3)) shears its bones as they
+// turn, which the file's bone turns cannot hold: they are the nearest turns. Named by the highest
+// node whose transform stretches it, bone a node of the skeleton.
+void CheckSkeletonStretch(standin::Node* bone, TimeValue t, ExportResult& r) {
+    if (!bone || !vlo::ScalesUnevenly(bone->GetNodeTM(t))) return;
+    standin::Node* top = bone;
+    while (top->Parent() && !top->Parent()->IsRootNode() && vlo::ScalesUnevenly(top->Parent()->GetNodeTM(t)))
+        top = top->Parent();
+    const Matrix3 tm = top->GetNodeTM(t);
+    const auto [least, most] = std::minmax({tm.GetRow(0).Length(), tm.GetRow(1).Length(), tm.GetRow(2).Length()});
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "the skeleton is stretched unevenly by '%s' (scaled by %g to %g along its axes): bones only turn, "
+                  "so the bones' turns are the nearest to its stretched poses (apply the scale to the armature: "
+                  "Object > Apply > Scale in Blender)",
+                  top->Name().c_str(), double(least), double(most));
+    Add(r, Warning(text, top->Name()));
+}
+
 // Names the file cuts to 32 bytes.
 void CheckNameLengths(const std::vector<std::string>& names, const char* what, ExportResult& r) {
     std::string cut;
@@ -543,12 +563,15 @@ ExportResult ExportOrThrow(const ExportRequest& request) {
     r.animation = exporter.TakeAnimation();
     if (r.model) {
         CheckModelPlacement(*r.model, choices, mode, r);
+        if (ISkin* skin = mode == vlo::ExportMode::Hierarchy ? SkinOf(node) : nullptr; skin && skin->GetNumBones() > 0)
+            CheckSkeletonStretch(static_cast<standin::Node*>(skin->GetBone(0)), 0, r);
         CheckNameLengths(r.model->text.boneNames, "bone", r);
         CheckNameLengths(r.model->text.markerNames, "marker", r);
     }
     if (r.animation) {
         CheckTimeline(exporter.settings, request, r);
         CheckStillPose(node, scene, request, r);
+        CheckSkeletonStretch(&node, scene.animRange.Start(), r);
         CheckDrivenNodes(node, *r.animation, imported.motions, r);
         CheckNameLengths(r.animation->text.boneNames, "bone", r);
         CheckNameLengths(r.animation->text.markerNames, "marker", r);

@@ -26,24 +26,28 @@ TriMeshStatus TriMeshHandle::Obtain(INode* node, TimeValue t) {
 
 bool IsMirrored(const Matrix3& m) { return DotProd(CrossProd(m.GetRow(0), m.GetRow(1)), m.GetRow(2)) < 0.0f; }
 
-NormalTransform::NormalTransform(const Matrix3& objectTM) : rotation_(objectTM) {
-    rotation_.NoTrans();
-    rotation_.NoScale();
-    const Point3 axes[3] = {objectTM.GetRow(0), objectTM.GetRow(1), objectTM.GetRow(2)};
+bool ScalesUnevenly(const Matrix3& m) {
+    const Point3 axes[3] = {m.GetRow(0), m.GetRow(1), m.GetRow(2)};
     float lengths[3];
     for (int i = 0; i < 3; ++i) {
         lengths[i] = axes[i].Length();
-        if (!std::isfinite(lengths[i]) || lengths[i] == 0.0f) return;  // the rotation's normals, as ever
+        if (!std::isfinite(lengths[i]) || lengths[i] == 0.0f) return false;
     }
-    // Evenly scaled: the axes' lengths agree and they stand at right angles, within a float's noise.
     constexpr float kNoise = 1e-4f;
     const auto [shortest, longest] = std::minmax({lengths[0], lengths[1], lengths[2]});
-    bool even = longest - shortest <= kNoise * longest;
-    for (int i = 0; i < 3 && even; ++i) {
+    if (longest - shortest > kNoise * longest) return true;
+    for (int i = 0; i < 3; ++i) {
         const int j = (i + 1) % 3;
-        even = std::fabs(DotProd(axes[i], axes[j])) <= kNoise * lengths[i] * lengths[j];
+        if (std::fabs(DotProd(axes[i], axes[j])) > kNoise * lengths[i] * lengths[j]) return true;
     }
-    if (even) return;
+    return false;
+}
+
+NormalTransform::NormalTransform(const Matrix3& objectTM) : rotation_(objectTM) {
+    rotation_.NoTrans();
+    rotation_.NoScale();
+    if (!ScalesUnevenly(objectTM)) return;  // the rotation's normals, as ever
+    const Point3 axes[3] = {objectTM.GetRow(0), objectTM.GetRow(1), objectTM.GetRow(2)};
     // The inverse transpose is the cofactor matrix over the determinant; only its sign matters here.
     cofactors_[0] = CrossProd(axes[1], axes[2]);
     cofactors_[1] = CrossProd(axes[2], axes[0]);

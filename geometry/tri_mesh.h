@@ -31,6 +31,11 @@ private:
 // True when the transform mirrors: (row0 x row1) . row2 < 0. NaN gives false.
 bool IsMirrored(const Matrix3& m);
 
+// True when the transform stretches its axes unevenly or shears them: their lengths differ, or they
+// do not stand at right angles, by more than a float's noise. An axis of no length or not finite
+// gives false.
+bool ScalesUnevenly(const Matrix3& m);
+
 // How an object's transform turns its mesh's unit normals into world space. A transform that scales
 // every axis alike (mirrored or not) turns them by its rotation alone, exactly as before any scaling
 // was looked at, so ordinary objects keep their bits. One that stretches the mesh unevenly (an
@@ -44,8 +49,6 @@ class NormalTransform {
 public:
     explicit NormalTransform(const Matrix3& objectTM);
     Point3 operator()(const Point3& unitNormal) const { return uneven_ ? Tilted(unitNormal) : Rotated(unitNormal); }
-    // True when the transform stretches unevenly or shears.
-    bool Uneven() const { return uneven_; }
 
 private:
     // The normal turned by the rotation. A sheared transform has no pure rotation part and stretches

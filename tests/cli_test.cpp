@@ -467,6 +467,34 @@ TEST_F(Cli, NamesCutTo32BytesAreReportedAndKeepWholeCharacters) {
     EXPECT_EQ(vlo::FieldText(vla.animation.markers[0].header.name), "BallMarkerWhoseNameIsLongerThan");
 }
 
+// A skeleton stretched unevenly shears its bones as they turn, which bone turns cannot hold: the
+// skinned model and the animation say so, naming the node that stretches it. One scaled evenly (a
+// rig modelled at another size) is no stretch.
+TEST_F(Cli, ASkeletonStretchedUnevenlyIsNamed) {
+    const std::string stretched = "warning: the skeleton is stretched unevenly by 'Hips' (scaled by 1 to 1.3 along its "
+                                  "axes): bones only turn, so the bones' turns are the nearest to its stretched poses "
+                                  "(apply the scale to the armature: Object > Apply > Scale in Blender) [object 'Hips']";
+    for (const auto& [scale, says] : {std::pair{"[1, 1.3, 1]", true}, std::pair{"[0.01, 0.01, 0.01]", false}}) {
+        for (const std::string& file : {rig, swing}) {
+            std::string text = support::ReadText(file);
+            const std::string hips = R"("name": "Hips", "translation": [0, 1, 0])";
+            const std::size_t at = text.find(hips);
+            ASSERT_NE(at, std::string::npos) << file;
+            text.insert(at + hips.size(), std::string(R"(, "scale": )") + scale);
+            std::ofstream(file + ".scaled.gltf") << text;
+        }
+        const std::vector<std::string> runs[] = {
+            {rig + ".scaled.gltf", "--mode", "hierarchy", "--select", "Body", "-o", dir.File("body.VLO")},
+            {swing + ".scaled.gltf", "--clip", "Swing", "-o", dir.File("swing.VLA")}};
+        for (const std::vector<std::string>& run : runs) {
+            const ToolRun r = Export(run);
+            EXPECT_EQ(r.status, 0) << r.err;
+            const auto warnings = r.Lines("warning: ");
+            EXPECT_EQ(std::count(warnings.begin(), warnings.end(), stretched), says ? 1 : 0) << run[0] << ": " << r.err;
+        }
+    }
+}
+
 TEST(CliSelection, ASharedNameTakesTheFirstAndSaysHowToPickAnother) {
     standin::Scene scene;
     standin::Node& a = scene.CreateNode("A");
