@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace vlo {
@@ -32,28 +34,30 @@ std::string Comparable(std::string path) {
 }
 
 // Different image files that the model would name alike. The game looks each texture up by its
-// name alone, so all but one of them would show another's image.
+// name alone, so all but one of them would show another's image. Reported in the order the names
+// first come, each file once.
 void ReportNameClashes(const std::vector<std::pair<std::string, std::string>>& written, NoticeSink& notices) {
-    std::vector<std::string> reported;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        const std::string& name = written[i].first;
-        if (std::find(reported.begin(), reported.end(), Comparable(name)) != reported.end()) continue;
-        std::vector<std::string> files{written[i].second};
-        for (std::size_t j = i + 1; j < written.size(); ++j) {
-            const auto& [other, path] = written[j];
-            if (Comparable(other) != Comparable(name)) continue;
-            const bool known = std::any_of(files.begin(), files.end(),
-                                           [&](const std::string& f) { return Comparable(f) == Comparable(path); });
-            if (!known) files.push_back(path);
-        }
-        if (files.size() < 2) continue;
-        reported.push_back(Comparable(name));
+    struct Files {
+        std::string name;                 // as the first map gives it
+        std::vector<std::string> paths;   // each file once, as its first map gives it
+        std::set<std::string> seen;       // the paths, comparable
+    };
+    std::vector<Files> names;
+    std::map<std::string, std::size_t> byName;  // comparable name -> index in names
+    for (const auto& [name, path] : written) {
+        const auto [at, added] = byName.try_emplace(Comparable(name), names.size());
+        if (added) names.push_back({name, {}, {}});
+        Files& files = names[at->second];
+        if (files.seen.insert(Comparable(path)).second) files.paths.push_back(path);
+    }
+    for (const Files& files : names) {
+        const std::size_t n = files.paths.size();
+        if (n < 2) continue;
         std::string list;
-        for (std::size_t k = 0; k < files.size(); ++k)
-            list += (k == 0 ? "" : k + 1 == files.size() ? " and " : ", ") + files[k];
-        const std::string all = files.size() == 2 ? "both" : "all " + std::to_string(files.size());
+        for (std::size_t k = 0; k < n; ++k) list += (k == 0 ? "" : k + 1 == n ? " and " : ", ") + files.paths[k];
+        const std::string all = n == 2 ? "both" : "all " + std::to_string(n);
         notices.Report(Notice::Warning("The textures " + list + " are different files, but the model stores " + all +
-                                       " as " + name + ": the game finds one file by that name for " + all +
+                                       " as " + files.name + ": the game finds one file by that name for " + all +
                                        " (give each image file a name of its own)"));
     }
 }
