@@ -80,9 +80,11 @@ standin::Node* BoneNode(const std::vector<standin::Node*>& named, const standin:
 // written as they are they would not place the vertex where the artist sees it. Sums
 // within a file's rounding of 1 are left as they are, and so is a vertex with a weight below zero or
 // not finite, or whose weights add up to nothing (the export names it). Returns the warning for the
-// vertices scaled, "" when none was.
+// vertices scaled, "" when none was or when every sum lay within a few hundredths of 1: Blender's
+// automatic weights ("With Automatic Weights") add up to 0.977 to 1 on a plain arm, a rounding of
+// its own that the artist never painted, so a warning on every such rig would say nothing to act on.
 std::string NormaliseWeights(std::vector<std::vector<std::pair<int, float>>>& points) {
-    constexpr double kTolerance = 1e-3;
+    constexpr double kTolerance = 1e-3, kPainted = 0.05;
     std::size_t scaled = 0, weighted = 0;
     double least = 0, most = 0;
     for (auto& links : points) {
@@ -99,7 +101,7 @@ std::string NormaliseWeights(std::vector<std::vector<std::pair<int, float>>>& po
         most = scaled == 0 ? sum : std::max(most, sum);
         ++scaled;
     }
-    if (scaled == 0) return "";
+    if (scaled == 0 || (least >= 1 - kPainted && most <= 1 + kPainted)) return "";
     // Not counted: a file's vertices are split at seams and hard edges, so counts would not be the
     // artist's.
     char sums[64];
