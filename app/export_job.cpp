@@ -14,8 +14,8 @@
 #include "app/plugin_host.h"
 #include "app/selection.h"
 #include "format/output_file.h"
-#include "geometry/tri_mesh.h"
 #include "format/vlo_reader.h"
+#include "geometry/tri_mesh.h"
 #include "host/node_walk.h"
 
 namespace app {

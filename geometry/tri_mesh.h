@@ -37,14 +37,13 @@ bool IsMirrored(const Matrix3& m);
 bool ScalesUnevenly(const Matrix3& m);
 
 // How an object's transform turns its mesh's unit normals into world space. A transform that scales
-// every axis alike (mirrored or not) turns them by its rotation alone, exactly as before any scaling
-// was looked at, so ordinary objects keep their bits. One that stretches the mesh unevenly (an
-// object scaled unevenly, or a rotated child of such a parent) tilts its surfaces: their normals are
-// turned by the inverse transpose of its axes and made unit length, the normals of the surface as
-// the scene draws it; a normal that this leaves in the rotation's direction (a face along the
-// stretch's axes) keeps the rotation's bits. A normal that comes out of no length or not finite (a transform that flattens
-// the mesh, or overflows) falls back to the rotation's, and a zero normal to +Z: no zero normal
-// reaches a file.
+// every axis alike (mirrored or not) turns them by its rotation alone, so ordinary objects keep their
+// bits. One that stretches the mesh unevenly (an object scaled unevenly, or a rotated child of such
+// a parent) tilts its surfaces: their normals are turned by the inverse transpose of its axes and
+// made unit length, the normals of the surface as the scene draws it; a normal that this leaves in
+// the rotation's direction (a face along the stretch's axes) keeps the rotation's bits. A normal
+// that comes out of no length or not finite (a transform that flattens the mesh, or overflows)
+// falls back to the rotation's, and a zero normal to +Z: no zero normal reaches a file.
 class NormalTransform {
 public:
     explicit NormalTransform(const Matrix3& objectTM);
