@@ -3,6 +3,7 @@
 #include <assimp/material.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -96,6 +97,26 @@ MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, s
       reportMissing_(reportMissing),
       reportEmbedded_(reportEmbedded) {}
 
+// The game finds a texture by its file name alone, and an embedded image becomes a file of that name:
+// a second embedded image of a name already taken (images named alike in a GLB, or images of one
+// file name from two folders in an FBX) gets a number after its stem, so that neither is lost.
+std::string MaterialLibrary::EmbeddedName(const std::string& name) {
+    const std::string file = vlo::FileNamePart(name);
+    auto key = [](std::string s) {
+        for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    if (embeddedFiles_.insert(key(file)).second) return name;
+    const std::size_t dot = file.rfind('.');
+    const std::string stem = file.substr(0, dot), extension = dot == std::string::npos ? "" : file.substr(dot);
+    std::string renamed;
+    for (int n = 1; !embeddedFiles_.insert(key(renamed = stem + "-" + std::to_string(n) + extension)).second; ++n) {
+    }
+    warnings_.push_back("two embedded images are named " + file + ": the later is stored as " + renamed +
+                        ", so that each is a file of its own (give each image a name of its own)");
+    return renamed;
+}
+
 Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types) {
     for (aiTextureType type : types) {
         aiString path;
@@ -113,8 +134,10 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
             else
                 name = vlo::FileNamePart(stored).find('.') == std::string::npos ? stored + "." + hint : stored;
         }
-        auto& slot = bitmaps_[name];
+        // An embedded image is known by itself, not by its name: two of one name stay two images.
+        Texmap*& slot = image ? embeddedBitmaps_[image] : bitmaps_[name];
         if (slot) return slot;
+        if (image) name = EmbeddedName(name);
         slot = &scene_.Make<standin::BitmapTexture>(name, name);
         const std::string file = vlo::FileNamePart(name);
         if (image)

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ public:
 
 private:
     Texmap* Bitmap(const aiMaterial& material, std::initializer_list<aiTextureType> types);
+    std::string EmbeddedName(const std::string& name);
 
     const aiScene& source_;
     standin::Scene& scene_;
@@ -61,7 +63,9 @@ private:
     bool reportMissing_, reportEmbedded_;
     std::map<unsigned, Mtl*> singles_;
     std::map<std::vector<unsigned>, Mtl*> multis_;
-    std::map<std::string, Texmap*> bitmaps_;
+    std::map<std::string, Texmap*> bitmaps_;                // by name
+    std::map<const aiTexture*, Texmap*> embeddedBitmaps_;  // by image
+    std::set<std::string> embeddedFiles_;                  // their file names, lower-cased
     std::vector<EmbeddedImage> embedded_;
     std::vector<std::string> textureFiles_;
     std::vector<GltfMaterialUvs> gltfUvs_;

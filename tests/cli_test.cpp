@@ -730,18 +730,24 @@ TEST(CliGltf, EmbeddedImagesAreExtractedInsideTheFolderAskedFor) {
     EXPECT_EQ(textures, (std::vector<std::string>{"b.png", "c.png"}));
     EXPECT_EQ(support::ListDir(dir.File("out/drives")), (std::vector<std::string>{"b.png", "c.png"}));
 
-    // The export's own file, and a second image of a name already written, stay as they are.
+    // The export's own file stays as it is.
     EXPECT_EQ(exportWith("tri.TXT", "a/same.png", "out"),
               std::vector<std::string>{"warning: the embedded image tri.TXT is not written: the export writes " +
                                        dir.File("out/tri.TXT") + " (extract the textures into another folder)"});
     EXPECT_EQ(support::ReadText(dir.File("out/tri.TXT")).find("PNG"), std::string::npos);
+    // Two images of one file name are two files: the later gets a number (it used to be left out,
+    // and the model named the first image for both).
     fs::remove(dir.File("out/same.png"));
-    EXPECT_EQ(exportWith("b/same.png", "a/same.png", "out"),
-              (std::vector<std::string>{"warning: The textures b/same.png and a/same.png are different files, but the model "
-                                        "stores both as same.png: the game finds one file by that name for both (give each "
-                                        "image file a name of its own) [object 'Tri']",
-                                        "warning: " + dir.File("out/same.png") + " exists with other content: left as it is"}));
+    EXPECT_EQ(exportWith("b/same.png", "a/Same.png", "out"),
+              std::vector<std::string>{"warning: " + dir.File("tri.gltf") + ": two embedded images are named Same.png: the "
+                                       "later is stored as Same-1.png, so that each is a file of its own (give each image "
+                                       "a name of its own)"});
+    textures.clear();
+    for (const vlo::TextureName& t : ReadModel(dir.File("out/tri.VLO")).model.textures)
+        textures.push_back(vlo::FieldText(t.name));
+    EXPECT_EQ(textures, (std::vector<std::string>{"same.png", "Same-1.png"}));
     EXPECT_EQ(support::ReadText(dir.File("out/same.png")), "\x89PNG image");
+    EXPECT_EQ(support::ReadText(dir.File("out/Same-1.png")), "\x89PNG other");
     // A folder of the image's name is left as it is, unread (its reading ended the program).
     fs::remove(dir.File("out/maps/up.png"));
     fs::create_directory(dir.File("out/maps/up.png"));
