@@ -49,6 +49,23 @@ std::string TextOf(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::string Lower(std::string s) {
+    for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+// ", only NAME" when the folder holds a file whose name differs from file in letter case alone (a
+// material's "Grass.PNG" beside "grass.png"): a file system that ignores case would find it, one that
+// does not would not.
+std::string OtherCase(const std::string& folder, const std::string& file) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string other = it->path().filename().string();
+        if (Lower(other) == Lower(file)) return ", only " + other + " (which differs in letter case)";
+    }
+    return "";
+}
+
 }  // namespace
 
 std::optional<std::string> UndefinedObjMaterials(const aiScene& source, const std::string& path,
@@ -102,15 +119,11 @@ MaterialLibrary::MaterialLibrary(const aiScene& source, standin::Scene& scene, s
 // file name from two folders in an FBX) gets a number after its stem, so that neither is lost.
 std::string MaterialLibrary::EmbeddedName(const std::string& name) {
     const std::string file = vlo::FileNamePart(name);
-    auto key = [](std::string s) {
-        for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-        return s;
-    };
-    if (embeddedFiles_.insert(key(file)).second) return name;
+    if (embeddedFiles_.insert(Lower(file)).second) return name;
     const std::size_t dot = file.rfind('.');
     const std::string stem = file.substr(0, dot), extension = dot == std::string::npos ? "" : file.substr(dot);
     std::string renamed;
-    for (int n = 1; !embeddedFiles_.insert(key(renamed = stem + "-" + std::to_string(n) + extension)).second; ++n) {
+    for (int n = 1; !embeddedFiles_.insert(Lower(renamed = stem + "-" + std::to_string(n) + extension)).second; ++n) {
     }
     warnings_.push_back("two embedded images are named " + file + ": the later is stored as " + renamed +
                         ", so that each is a file of its own (give each image a name of its own)");
@@ -150,7 +163,8 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
                                     "that name (--extract-textures DIR writes it)");
             else
                 warnings_.push_back("texture " + file + (file == name ? "" : " (stored as " + name + ")") +
-                                    " is not beside the scene file; the game will look for it under that name");
+                                    " is not beside the scene file" + OtherCase(folder_, file) +
+                                    "; the game will look for it under that name");
         }
         return slot;
     }

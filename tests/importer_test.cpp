@@ -249,6 +249,18 @@ TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
     EXPECT_STREQ(tri.GetMtl()->GetName(), "Blue");
     EXPECT_TRUE(MeshOf(tri).tvFace.empty());  // no texture coordinates in the file
 
+    // A texture that is not beside the scene file is named, and so is a file beside it whose name
+    // differs in letter case alone, which a file system that ignores case would take for it.
+    std::ofstream(dir.File("RED.TGA")) << "TGA";
+    standin::Scene cased;
+    const auto said = importer::ImportFile(dir.File("scene.obj"), cased).info.warnings;
+    for (const auto& [texture, other] : {std::pair{"red.tga (stored as .\\maps\\red.tga)", ", only RED.TGA (which differs in letter case)"},
+                                         std::pair{"blue.tga", ""}})
+        EXPECT_NE(std::find(said.begin(), said.end(), std::string("texture ") + texture + " is not beside the scene file" +
+                                                          other + "; the game will look for it under that name"),
+                  said.end())
+            << texture;
+
     // Materials that no library the reader could read defines are named, with why.
     auto undefined = [&](const std::string& obj) {
         standin::Scene other;
