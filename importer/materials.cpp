@@ -122,9 +122,12 @@ std::string MaterialLibrary::EmbeddedName(const std::string& name) {
     if (embeddedFiles_.insert(Lower(file)).second) return name;
     const std::size_t dot = file.rfind('.');
     const std::string stem = file.substr(0, dot), extension = dot == std::string::npos ? "" : file.substr(dot);
+    // Numbers go on from the last one given to this name, so many images of one name take linear time.
+    int& number = lastNumber_[Lower(file)];
     std::string renamed;
-    for (int n = 1; !embeddedFiles_.insert(Lower(renamed = stem + "-" + std::to_string(n) + extension)).second; ++n) {
-    }
+    do
+        renamed = stem + "-" + std::to_string(++number) + extension;
+    while (!embeddedFiles_.insert(Lower(renamed)).second);
     warnings_.push_back("two embedded images are named " + file + ": the later is stored as " + renamed +
                         ", so that each is a file of its own (give each image a name of its own)");
     return renamed;

@@ -66,6 +66,7 @@ private:
     std::map<std::string, Texmap*> bitmaps_;                // by name
     std::map<const aiTexture*, Texmap*> embeddedBitmaps_;  // by image
     std::set<std::string> embeddedFiles_;                  // their file names, lower-cased
+    std::map<std::string, int> lastNumber_;                // the last number given to a taken name
     std::vector<EmbeddedImage> embedded_;
     std::vector<std::string> textureFiles_;
     std::vector<GltfMaterialUvs> gltfUvs_;
