@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -66,6 +67,27 @@ std::string OtherCase(const std::string& folder, const std::string& file) {
     return "";
 }
 
+
+// Whether two embedded images hold the same bytes.
+bool SameImage(const aiTexture& a, const aiTexture& b) {
+    if (a.mWidth != b.mWidth || a.mHeight != b.mHeight) return false;
+    const std::size_t bytes = a.mHeight == 0 ? a.mWidth : std::size_t(a.mWidth) * a.mHeight * sizeof(aiTexel);
+    return bytes == 0 || (a.pcData && b.pcData && std::memcmp(a.pcData, b.pcData, bytes) == 0);
+}
+
+// How many different images the scene file embeds under image's file name (case aside), image among
+// them. A material names an embedded image by its file name, so all of them but the first are lost.
+std::size_t DifferentImagesNamedAlike(const aiScene& source, const aiTexture& image) {
+    const std::string file = Lower(vlo::FileNamePart(image.mFilename.C_Str()));
+    std::vector<const aiTexture*> different{&image};
+    for (unsigned i = 0; i < source.mNumTextures; ++i) {
+        const aiTexture* other = source.mTextures[i];
+        if (other && Lower(vlo::FileNamePart(other->mFilename.C_Str())) == file &&
+            std::none_of(different.begin(), different.end(), [&](const aiTexture* seen) { return SameImage(*seen, *other); }))
+            different.push_back(other);
+    }
+    return different.size();
+}
 }  // namespace
 
 std::optional<std::string> UndefinedObjMaterials(const aiScene& source, const std::string& path,
@@ -154,6 +176,12 @@ Texmap* MaterialLibrary::Bitmap(const aiMaterial& material, std::initializer_lis
         Texmap*& slot = image ? embeddedBitmaps_[image] : bitmaps_[name];
         if (slot) return slot;
         if (image) name = EmbeddedName(name);
+        if (image && path.data[0] != '*')
+            if (const std::size_t alike = DifferentImagesNamedAlike(source_, *image); alike > 1)
+                warnings_.push_back("the scene file embeds " + std::to_string(alike) + " different images named " +
+                                    vlo::FileNamePart(name) + ", and its materials name them by that name alone: every "
+                                    "material gets the first of them (give the images names of their own before "
+                                    "embedding them)");
         slot = &scene_.Make<standin::BitmapTexture>(name, name);
         const std::string file = vlo::FileNamePart(name);
         if (image)

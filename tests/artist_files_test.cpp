@@ -183,6 +183,24 @@ TEST(ArtistFiles, HandPaintedWeightsAreScaledAsBlenderDeformsThemInEveryFormat) 
     EXPECT_EQ(links.at(1), expected);
 }
 
+// Two images of one file name in two folders (wood/diffuse.png and metal/diffuse.png): from the FBX
+// that refers to the files, the model would name them alike; the FBX that embeds them names both by
+// the one name, so that every material gets the first. Each says so; one embedded image does not.
+TEST(ArtistFiles, ImagesOfOneFileNameAreNamedWhetherReferredToOrEmbedded) {
+    support::TempDir dir;
+    const auto refers = ExportAs(Request(Artist("clash.fbx"), dir.File("club.vlo")));
+    ASSERT_EQ(refers.status, 0);
+    EXPECT_TRUE(Says(refers, "The textures wood/diffuse.png and metal/diffuse.png are different files, but the model "
+                             "stores both as diffuse.png"));
+    const auto embeds = ExportAs(Request(Artist("clash_embedded.fbx"), dir.File("club.vlo")));
+    ASSERT_EQ(embeds.status, 0);
+    EXPECT_TRUE(Says(embeds, "the scene file embeds 2 different images named diffuse.png, and its materials name them "
+                             "by that name alone: every material gets the first of them"));
+    const auto flag = ExportAs(Request(Artist("flag.fbx"), dir.File("flag.vlo")));
+    ASSERT_EQ(flag.status, 0);
+    EXPECT_FALSE(Says(flag, "different images"));
+}
+
 // The rig packed by gltfpack (integers for positions, normals, UVs, weights and rotation keys; a
 // texture transform scaling the UVs back) gives the sleeve of the unpacked file, to the packing's
 // precision.

@@ -36,6 +36,11 @@
 # painted.<format>: an armature "Arm" (bones Lower and Upper above it) with a skinned cylinder "Tube" whose
 #   weights were painted by hand and do not add up to 1 (Blender deforms by the weights divided by their
 #   sum): its bottom ring 0.5 to Lower and 0.3 to Upper, its top ring 0.6 to Upper.
+# clash.fbx, clash_embedded.fbx: a "Club" of two boxes joined, its handle of the material "Wood" (texture
+#   wood/diffuse.png, brown) and its head of "Metal" (metal/diffuse.png, grey): two images of one file name
+#   in two folders, as artists name their maps; clash.fbx refers to the files, clash_embedded.fbx embeds
+#   them (path mode Copy, Embed Textures), under the one name Blender gives both copies. The images are
+#   not kept beside the files.
 import math
 import os
 import shutil
@@ -382,6 +387,38 @@ def painted_scene():
 for ext in (".fbx", ".glb"):
     painted_scene()
     export(os.path.join(folder, "painted" + ext))
+
+def clash_scene():
+    reset("m")
+    materials = []
+    for name, rgb in (("Wood", (0.5, 0.3, 0.1)), ("Metal", (0.7, 0.7, 0.8))):
+        image = bpy.data.images.new("diffuse_" + name.lower(), 4, 4)
+        image.pixels = (list(rgb) + [1.0]) * 16
+        image.filepath_raw = os.path.join(folder, name.lower(), "diffuse.png")
+        image.file_format = 'PNG'
+        image.save()
+        material = bpy.data.materials.new(name)
+        material.use_nodes = True
+        texture = material.node_tree.nodes.new("ShaderNodeTexImage")
+        texture.image = image
+        material.node_tree.links.new(texture.outputs["Color"],
+                                     material.node_tree.nodes["Principled BSDF"].inputs["Base Color"])
+        materials.append(material)
+    handle = box("Club", (0.05, 0.05, 1.0), (0, 0, 0.6))
+    handle.data.materials.append(materials[0])
+    head = box("Head", (0.1, 0.2, 0.1), (0, 0, 0.05))
+    head.data.materials.append(materials[1])
+    head.select_set(True)
+    handle.select_set(True)
+    bpy.context.view_layer.objects.active = handle
+    bpy.ops.object.join()
+
+
+clash_scene()
+bpy.ops.export_scene.fbx(filepath=os.path.join(folder, "clash.fbx"))
+bpy.ops.export_scene.fbx(filepath=os.path.join(folder, "clash_embedded.fbx"), path_mode='COPY', embed_textures=True)
+for name in ("wood", "metal"):
+    shutil.rmtree(os.path.join(folder, name))
 
 if shutil.which("gltfpack"):
     subprocess.run(["gltfpack", "-i", os.path.join(folder, "rig.glb"), "-o", os.path.join(folder, "rig_packed.glb"), "-kn"],
