@@ -60,13 +60,13 @@ std::string Lower(std::string s) {
 // does not would not.
 std::string OtherCase(const std::string& folder, const std::string& file) {
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+    for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string other = it->path().filename().string();
         if (Lower(other) == Lower(file)) return ", only " + other + " (which differs in letter case)";
     }
     return "";
 }
-
 
 // Whether two embedded images hold the same bytes.
 bool SameImage(const aiTexture& a, const aiTexture& b) {
@@ -83,11 +83,13 @@ std::size_t DifferentImagesNamedAlike(const aiScene& source, const aiTexture& im
     for (unsigned i = 0; i < source.mNumTextures; ++i) {
         const aiTexture* other = source.mTextures[i];
         if (other && Lower(vlo::FileNamePart(other->mFilename.C_Str())) == file &&
-            std::none_of(different.begin(), different.end(), [&](const aiTexture* seen) { return SameImage(*seen, *other); }))
+            std::none_of(different.begin(), different.end(),
+                         [&](const aiTexture* seen) { return SameImage(*seen, *other); }))
             different.push_back(other);
     }
     return different.size();
 }
+
 }  // namespace
 
 std::optional<std::string> UndefinedObjMaterials(const aiScene& source, const std::string& path,

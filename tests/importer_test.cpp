@@ -254,8 +254,9 @@ TEST(Importer, ObjGroupsMaterialsAndTextureNames) {
     std::ofstream(dir.File("RED.TGA")) << "TGA";
     standin::Scene cased;
     const auto said = importer::ImportFile(dir.File("scene.obj"), cased).info.warnings;
-    for (const auto& [texture, other] : {std::pair{"red.tga (stored as .\\maps\\red.tga)", ", only RED.TGA (which differs in letter case)"},
-                                         std::pair{"blue.tga", ""}})
+    const std::pair<const char*, const char*> expected[] = {
+        {"red.tga (stored as .\\maps\\red.tga)", ", only RED.TGA (which differs in letter case)"}, {"blue.tga", ""}};
+    for (const auto& [texture, other] : expected)
         EXPECT_NE(std::find(said.begin(), said.end(), std::string("texture ") + texture + " is not beside the scene file" +
                                                           other + "; the game will look for it under that name"),
                   said.end())
