@@ -3,7 +3,6 @@
 #include <assimp/material.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -11,6 +10,7 @@
 
 #include "format/vlo_reader.h"
 #include "importer/gltf_facts.h"
+#include "importer/lower_case.h"
 #include "importer/wording.h"
 
 namespace importer {
@@ -48,11 +48,6 @@ std::string TextOf(const std::string& path) {
     std::string error;
     vlo::ReadFileBytes(path, bytes, error);
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::string Lower(std::string s) {
-    for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-    return s;
 }
 
 // ", only NAME" when the folder holds a file whose name differs from file in letter case alone (a
